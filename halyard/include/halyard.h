@@ -1,0 +1,282 @@
+/*
+ * halyard - a loopback backend client library.
+ *
+ * This library provides the backend client interface that libKRMatchmakingSystem
+ * imports (the hy_ functions), served by a scriptable in-process loopback
+ * backend instead of a network service. Game developers can link it to test a
+ * matchmaking integration end to end without a server: script the answers a
+ * request kind should get, drive the game loop, then read back the journal of
+ * requests the library made and check that no task, response or JSON value was
+ * left alive.
+ *
+ * Part 1, the client interface, has the semantics callers rely on:
+ *   - JSON values are nodes. A value attached to an object (hy_json_set_key) or
+ *     appended to an array (hy_json_append_value) keeps its handle and is from
+ *     then on owned by its parent. hy_json_get_item and hy_json_get_value return
+ *     borrowed handles. Absent members give null; integer and number reads of
+ *     absent or mistyped members give 0; wrong types never crash (the size of a
+ *     non-array is 0, the string of a non-string is null).
+ *   - Texts returned by hy_json_serialize and hy_uuid_to_string are freed with
+ *     hy_free.
+ *   - Requests return a task, polled with hy_task_is_pending until it is no
+ *     longer pending; hy_task_fetch_response then gives a response that the
+ *     caller frees with hy_response_free, and the task itself is freed with
+ *     hy_task_free. JSON values and options handed to a request belong to the
+ *     request from then on: the caller must not free them.
+ *   - Message and log functions registered on a client are called
+ *     synchronously, on the thread that delivers (here: the caller of
+ *     hyl_push_message / hyl_push_log), newest registration first.
+ *
+ * Part 2, the loopback control interface (hyl_ functions), is documented at
+ * its declarations below.
+ *
+ * Nothing here is thread-safe: use one thread, as the matchmaker does.
+ */
+#ifndef HALYARD_H
+#define HALYARD_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#if defined(HY_BUILDING_LIBRARY)
+#define HY_API __declspec(dllexport)
+#else
+#define HY_API __declspec(dllimport)
+#endif
+#define HY_CALL __cdecl
+#else
+#if defined(HY_BUILDING_LIBRARY)
+#define HY_API __attribute__((visibility("default")))
+#else
+#define HY_API
+#endif
+#define HY_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct hy_client hy_client;
+typedef struct hy_task hy_task;
+typedef struct hy_response hy_response;
+typedef struct hy_json hy_json;
+typedef struct hy_options hy_options;
+
+/* A 128-bit identifier; its text form is 36 lower-case characters, 8-4-4-4-12. */
+typedef struct hy_uuid {
+    uint8_t bytes[16];
+} hy_uuid;
+
+/* Log levels of the client library's log entries. */
+enum { HY_LOG_DEBUG = 0, HY_LOG_NOTICE = 10, HY_LOG_WARNING = 50, HY_LOG_ERROR = 100 };
+
+/* (level, first text, second text, reserved (always null), user data). */
+typedef void(HY_CALL* hy_log_func)(int32_t level, const char* first, const char* second,
+                                   void* reserved, void* user_data);
+/* (client, first text, message type, JSON value or null, user data). The JSON
+ * value is owned by the library and valid during the call only. */
+typedef void(HY_CALL* hy_msg_func)(hy_client* client, const char* first, const char* type,
+                                   hy_json* json, void* user_data);
+
+/* ==== Part 1: client interface ========================================= */
+
+/* ---- JSON reading ---- */
+/* Parses length bytes of text; null if the text is not JSON. Free with hy_json_free. */
+HY_API hy_json* HY_CALL hy_json_parse(const char* text, size_t length);
+/* Frees a value that has no parent; null is ignored. */
+HY_API void HY_CALL hy_json_free(hy_json* value);
+/* Compact text of the value (flags: 0); null for a null value. Free with hy_free. */
+HY_API char* HY_CALL hy_json_serialize(const hy_json* value, uint32_t flags);
+HY_API hy_json* HY_CALL hy_json_get_item(const hy_json* object, const char* key);
+/* Borrowed text, owned by the value; null if absent or not a string. */
+HY_API const char* HY_CALL hy_json_get_string_item(const hy_json* object, const char* key);
+/* 0 if absent or not an integer. Integers are truncated to 32 bits. */
+HY_API int32_t HY_CALL hy_json_get_integer_item(const hy_json* object, const char* key);
+/* The number (integer or real); 0.0 if absent or not a number. */
+HY_API double HY_CALL hy_json_get_double_item(const hy_json* object, const char* key);
+/* Seconds since 1970-01-01 UTC: an integer member as it is, or a string
+ * "YYYY-MM-DDTHH:MM:SSZ"; 0 if absent or unreadable. */
+HY_API int64_t HY_CALL hy_json_get_datetime_item(const hy_json* object, const char* key);
+/* Number of elements of an array; 0 for anything else. */
+HY_API int32_t HY_CALL hy_json_get_size(const hy_json* array);
+/* Borrowed element at index (from 0); null when out of range or not an array. */
+HY_API hy_json* HY_CALL hy_json_get_value(const hy_json* array, int32_t index);
+HY_API const char* HY_CALL hy_json_get_string(const hy_json* value);
+HY_API double HY_CALL hy_json_get_double(const hy_json* value);
+/* Non-zero only for JSON true. */
+HY_API int HY_CALL hy_json_is_true(const hy_json* value);
+
+/* ---- JSON building ---- */
+HY_API hy_json* HY_CALL hy_json_new_object(void);
+HY_API hy_json* HY_CALL hy_json_new_array(void);
+/* Attaches value under key; the object owns it from then on (also on failure).
+ * Returns 0 on success, -1 on failure. */
+HY_API int HY_CALL hy_json_set_key(hy_json* object, const char* key, hy_json* value);
+HY_API int HY_CALL hy_json_set_string_key(hy_json* object, const char* key, const char* text);
+HY_API int HY_CALL hy_json_set_integer_key(hy_json* object, const char* key, int64_t number);
+/* Appends value; the array owns it from then on (also on failure). */
+HY_API int HY_CALL hy_json_append_value(hy_json* array, hy_json* value);
+HY_API int HY_CALL hy_json_append_string_value(hy_json* array, const char* text);
+/* Deep copy without a parent; free with hy_json_free. */
+HY_API hy_json* HY_CALL hy_json_clone(const hy_json* value);
+
+/* ---- Memory and UUIDs ---- */
+/* Frees a text returned by this library; null is ignored. */
+HY_API void HY_CALL hy_free(void* text);
+/* Reads a 36-character UUID text; returns 0 on success, -1 (and a zero UUID)
+ * otherwise. */
+HY_API int HY_CALL hy_uuid_set_from_string(hy_uuid* out, const char* text);
+/* Free with hy_free. */
+HY_API char* HY_CALL hy_uuid_to_string(const hy_uuid* uuid);
+
+/* ---- Tasks ---- */
+HY_API int HY_CALL hy_task_is_pending(hy_task* task);
+HY_API int HY_CALL hy_task_is_timed_out(hy_task* task);
+HY_API int HY_CALL hy_task_is_okay(hy_task* task);
+/* A new response for a finished task (null while pending); free with
+ * hy_response_free. */
+HY_API hy_response* HY_CALL hy_task_fetch_response(hy_task* task);
+/* Borrowed error text, or null. */
+HY_API const char* HY_CALL hy_task_get_error(hy_task* task);
+HY_API void HY_CALL hy_task_free(hy_task* task);
+
+/* ---- Responses ---- */
+HY_API int32_t HY_CALL hy_response_get_status_code(hy_response* response);
+/* Non-zero for status codes 200 to 399. */
+HY_API int HY_CALL hy_response_is_okay(hy_response* response);
+/* The body, owned by the response; null when there is none. */
+HY_API hy_json* HY_CALL hy_response_get_json(hy_response* response);
+/* Borrowed header text or null ("content-type" is "application/json" when
+ * the response has a body). */
+HY_API const char* HY_CALL hy_response_get_header(hy_response* response, const char* name);
+HY_API void HY_CALL hy_response_free(hy_response* response);
+
+/* ---- Requests (each returns a task, or null for a null client) ---- */
+HY_API hy_task* HY_CALL hy_r_matchmaking_ticket(hy_client* client, const hy_uuid* hopper_id,
+                                                const hy_uuid* group_id,
+                                                const hy_uuid* second_group_id,
+                                                uint32_t group_size, void* reserved,
+                                                hy_json* attributes, hy_json* values);
+HY_API hy_task* HY_CALL hy_r_matchmaking_keepalive(hy_client* client, const char* ticket);
+HY_API hy_task* HY_CALL hy_r_matchmaking_accept(hy_client* client, const char* ticket);
+HY_API hy_task* HY_CALL hy_r_matchmaking_cancel(hy_client* client, const char* ticket,
+                                                int soft);
+HY_API hy_task* HY_CALL hy_r_matchmaking_start(hy_client* client, const char* ticket,
+                                               hy_json* join_info);
+HY_API hy_task* HY_CALL hy_r_matchmaking_create_proof(hy_client* client, const char* ticket);
+HY_API hy_task* HY_CALL hy_r_matchmaking_check_proof(hy_client* client, const char* proof);
+HY_API hy_task* HY_CALL hy_r_matchmaking_create_manual_proof(hy_client* client,
+                                                             const char* argument);
+HY_API hy_task* HY_CALL hy_r_get_object(hy_client* client, const char* collection,
+                                        const hy_uuid* object_id, hy_options* options);
+/* Request options from a JSON object (copied; the caller still frees the
+ * value). Null if the value is not an object. Owned by the request it is
+ * given to. */
+HY_API hy_options* HY_CALL hy_options_from_json(const hy_json* value);
+HY_API hy_task* HY_CALL hy_r_mark_identity_active(hy_client* client, int32_t argument);
+
+/* ---- Client ---- */
+/* Owned by the client; valid until hy_client_free. */
+HY_API const char* HY_CALL hy_client_get_identity_id(hy_client* client);
+/* Returns 0 on success. Registering the same function twice is allowed. */
+HY_API int HY_CALL hy_client_add_log_func(hy_client* client, hy_log_func func, void* user_data);
+HY_API int HY_CALL hy_client_add_msg_func(hy_client* client, hy_msg_func func, void* user_data);
+/* Removes every registration of func. */
+HY_API void HY_CALL hy_client_remove_log_func(hy_client* client, hy_log_func func);
+HY_API void HY_CALL hy_client_remove_msg_func(hy_client* client, hy_msg_func func);
+
+/* ==== Part 2: loopback control ========================================== */
+
+/* Creates a client whose identity id is the given 36-character text, or a
+ * freshly drawn one when identity_id is null. Null for an identity id of
+ * another length. */
+HY_API hy_client* HY_CALL hy_client_create(const char* identity_id);
+/* Frees the client, its scripts and journal. Tasks issued on it stay valid
+ * until they are freed. */
+HY_API void HY_CALL hy_client_free(hy_client* client);
+
+/* Request kinds, for scripts and the journal. */
+typedef enum hyl_kind {
+    HYL_TICKET = 0,
+    HYL_KEEPALIVE,
+    HYL_ACCEPT,
+    HYL_CANCEL,
+    HYL_START,
+    HYL_CREATE_PROOF,
+    HYL_CHECK_PROOF,
+    HYL_CREATE_MANUAL_PROOF,
+    HYL_GET_OBJECT,
+    HYL_MARK_IDENTITY_ACTIVE,
+    HYL_KIND_COUNT
+} hyl_kind;
+
+/* Queues one answer for the next request of that kind on the client: its
+ * status code, its JSON body text (null: no body) and the number of
+ * hy_task_is_pending polls that answer "pending" before the task finishes.
+ * Answers are used in the order queued. Returns 0, or -1 when the body is not
+ * JSON or the kind is out of range. */
+HY_API int HY_CALL hyl_script(hy_client* client, hyl_kind kind, int32_t status,
+                              const char* body_json, uint32_t pending_polls);
+/* Sets the answer given when the kind's queue is empty. Until it is set, the
+ * default answer is: for HYL_TICKET, status 200 with {"ticket":"<fresh UUID>"};
+ * for every other kind, status 404 without a body; never pending. Returns 0
+ * or -1 as hyl_script. */
+HY_API int HY_CALL hyl_set_default(hy_client* client, hyl_kind kind, int32_t status,
+                                   const char* body_json, uint32_t pending_polls);
+/* Number of answers still queued for the kind. */
+HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind);
+
+/* One journal entry per request made on the client, oldest first. Texts are
+ * owned by the journal ("" when the argument was absent), valid until
+ * hyl_journal_clear or hy_client_free. JSON arguments are recorded as their
+ * compact serialized text. */
+typedef struct hyl_request {
+    hyl_kind kind;
+    const char* ticket;          /* keep-alive, accept, cancel, start, create proof */
+    int soft;                    /* cancel */
+    const char* hopper_id;       /* ticket: UUID text */
+    const char* group_id;        /* ticket: UUID text of id A, "" for none */
+    const char* second_group_id; /* ticket: UUID text of id B, "" for none */
+    uint32_t group_size;         /* ticket */
+    int has_reserved;            /* ticket: the reserved argument was not null */
+    const char* attributes_json; /* ticket: "" for none */
+    const char* values_json;     /* ticket: "" for none */
+    const char* join_info_json;  /* start: "" for none */
+    const char* text;            /* check proof: proof; manual proof: argument */
+    const char* collection;      /* get object */
+    const char* object_id;       /* get object: UUID text */
+    const char* options_json;    /* get object: "" for none */
+    int32_t argument;            /* mark identity active */
+} hyl_request;
+
+HY_API uint32_t HY_CALL hyl_journal_count(hy_client* client);
+/* Null when index is out of range. */
+HY_API const hyl_request* HY_CALL hyl_journal_get(hy_client* client, uint32_t index);
+/* Number of journal entries of one kind. */
+HY_API uint32_t HY_CALL hyl_journal_count_kind(hy_client* client, hyl_kind kind);
+HY_API void HY_CALL hyl_journal_clear(hy_client* client);
+
+/* Delivers a pushed message to every message function registered on the
+ * client, newest first: (client, first, type, JSON value of json_text or null,
+ * user data). Returns -1 (and delivers nothing) when json_text is not JSON. */
+HY_API int HY_CALL hyl_push_message(hy_client* client, const char* first, const char* type,
+                                    const char* json_text);
+/* Delivers a log entry to every log function registered on the client. */
+HY_API void HY_CALL hyl_push_log(hy_client* client, int32_t level, const char* first,
+                                 const char* second);
+
+/* Live object counts of the whole process, to prove that nothing leaks:
+ * tasks not yet freed, responses not yet freed, JSON memory blocks (values and
+ * serialized texts) not yet freed, and options not yet consumed. */
+HY_API uint32_t HY_CALL hyl_live_tasks(void);
+HY_API uint32_t HY_CALL hyl_live_responses(void);
+HY_API uint32_t HY_CALL hyl_live_json(void);
+HY_API uint32_t HY_CALL hyl_live_options(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* HALYARD_H */

@@ -1,0 +1,367 @@
+/*
+ * libKRMatchmakingSystem - client-side matchmaking for multiplayer games.
+ *
+ * The game creates one matchmaker per backend client, registers log and
+ * message callbacks, calls krmm_process() once per frame and issues the
+ * player's commands. Everything happens inside those calls, on the caller's
+ * thread: the library starts no thread, takes no lock and never sleeps.
+ *
+ * Ownership rules that hold for every function below unless it says
+ * otherwise:
+ *   - Every function except krmm_free_matchmaking() expects a valid handle
+ *     and does not test it for null.
+ *   - Texts passed in are copied before the call returns; the caller keeps
+ *     ownership of its buffers.
+ *   - Texts returned are owned by the matchmaker and stay valid until the
+ *     matchmaker next changes that field (for the match accessors: until the
+ *     next accepted status update, krmm_restart, krmm_cleanup or
+ *     krmm_free_matchmaking). The to-string functions return static texts.
+ *   - Boolean results are 0 or 1.
+ *
+ * This header is plain C (C89 plus <stdint.h>) and may be included from C++.
+ */
+#ifndef KR_MATCHMAKING_SYSTEM_H
+#define KR_MATCHMAKING_SYSTEM_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#if defined(KRMM_BUILDING_LIBRARY)
+#define KRMM_API __declspec(dllexport)
+#elif defined(KRMM_STATIC)
+#define KRMM_API
+#else
+#define KRMM_API __declspec(dllimport)
+#endif
+#define KRMM_CALL __cdecl
+#else
+#if defined(KRMM_BUILDING_LIBRARY)
+#define KRMM_API __attribute__((visibility("default")))
+#else
+#define KRMM_API
+#endif
+#define KRMM_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Backend client library handles (opaque; defined by halyard.h). */
+struct hy_client;
+struct hy_task;
+struct hy_response;
+struct hy_json;
+struct hy_uuid;
+
+/* One matchmaker. Created by krmm_create_matchmaking, owned by the game. */
+typedef struct krmm_matchmaker krmm_matchmaker;
+
+/* Registration token of a callback; owned by the matchmaker, freed by
+ * krmm_cleanup / krmm_free_matchmaking. There is no way to remove a single
+ * callback. */
+typedef struct krmm_registration krmm_registration;
+
+/* Matchmaker states (krmm_matchmaking_state_to_str gives the names). */
+enum {
+    MMS_INIT = 0,
+    MMS_IDLE = 1,
+    MMS_RESTART = 2,
+    MMS_REQUEST_TICKET = 3,
+    MMS_INITIAL_KEEPALIVE = 4,
+    MMS_INITIAL_WAITING = 5,
+    MMS_MATCHING = 6,
+    MMS_MATCHED = 7,
+    MMS_ACCEPT_MATCH = 8,
+    MMS_ACCEPTED_LEADER = 9,
+    MMS_ACCEPTED_FOLLOWER = 10,
+    MMS_MATCH_STARTED_WAIT = 11,
+    MMS_MATCH_STARTED = 12,
+    MMS_ERR_EXPIRED = 13,
+    MMS_ERR_DECLINED = 14
+};
+
+/* Errors raised through the "error" message (0 means none). */
+enum {
+    MME_NONE = 0,
+    MME_REQUEST_TICKET_FAILED = 1,
+    MME_INITIAL_KEEPALIVE_REQUEST_FAILED = 2,
+    MME_INITIAL_KEEPALIVE_UNEXPECTED_STATE = 3,
+    MME_TICKET_EXPIRED = 4,
+    MME_UNEXPECTED_HY_STATE = 5,
+    MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED = 6,
+    MME_INITIAL_DECLINE_MATCH_REQUEST_FAILED = 7,
+    MME_INITIAL_START_MATCH_REQUEST_FAILED = 8,
+    MME_KEEPALIVE_REQUEST_FAILED = 9,
+    MME_NOT_MATCHMAKING = 10,
+    MME_ALREADY_MATCHMAKING = 11,
+    MME_NOT_IN_MATCH = 12,
+    MME_CREATE_PROOF_FAILED = 13,
+    MME_TIMEOUT_WAITING_FOR_OTHER_ACCEPT = 14,
+    MME_TIMEOUT_WAITING_FOR_LOCAL_ACCEPT = 15,
+    MME_TIMEOUT_FOLLOWER_WAIT_FOR_JOIN_INFO = 16,
+    MME_TIMEOUT_LEADER_FINDING_SERVER = 17,
+    MME_TIMEOUT_FINDING_MATCH = 18,
+    MME_HOPPER_DOES_NOT_EXIST = 19,
+    MME_REQUEST_TICKET_USER_PARAMS_INCORRECT = 20,
+    MME_REQUEST_TICKET_SERVER_ERROR = 21
+};
+
+/* Log line types, one bit each (krmm_log_type_to_str gives the names). */
+enum {
+    KRMM_LOG_NFO = 1,
+    KRMM_LOG_DBG = 2,
+    KRMM_LOG_WRN = 4,
+    KRMM_LOG_ERR = 8,
+    KRMM_LOG_HYD = 16,
+    KRMM_LOG_HYN = 32,
+    KRMM_LOG_HYW = 64,
+    KRMM_LOG_HYE = 128,
+    KRMM_LOG_TSN = 256,
+    KRMM_LOG_TSD = 512,
+    KRMM_LOG_TSW = 1024,
+    KRMM_LOG_TSE = 2048
+};
+
+/* Matchmaker flags. Other bits are stored and ignored. */
+#define MMF_LOG_HY_INFO 0x001u   /* deliver HYD and HYN lines */
+#define MMF_LOG_HY_ERRORS 0x002u /* deliver HYW and HYE lines */
+#define MMF_LOG_TS_INFO 0x004u   /* deliver TSN and TSD lines */
+#define MMF_LOG_TS_ERRORS 0x008u /* deliver TSW and TSE lines */
+#define MMF_LOG_INFO 0x010u      /* deliver NFO lines */
+#define MMF_LOG_DEBUG 0x020u     /* deliver DBG lines; dump ignored status updates */
+#define MMF_LOG_WARNING 0x040u   /* deliver WRN lines */
+#define MMF_LOG_ERROR 0x080u     /* deliver ERR lines */
+#define MMF_AUTO_ACCEPT 0x100u   /* accept a found match without the game */
+#define MMF_AUTO_START 0x200u    /* as leader, start the match without join info */
+
+/* Receives each finished log line. The line is valid during the call only. */
+typedef void(KRMM_CALL* krmm_log_callback)(krmm_matchmaker* matchmaker, int32_t log_type,
+                                           const char* line, void* user_data);
+
+/* Receives named messages: "state", "idle", "error", "hopper_size",
+ * "proof_p:<proof>" and "proof_e:<expiry>". The name and the text (which may
+ * be null) are valid during the call only. */
+typedef void(KRMM_CALL* krmm_msg_callback)(krmm_matchmaker* matchmaker, const char* name,
+                                           int32_t value, const char* text, void* user_data);
+
+/* ---- Life cycle ------------------------------------------------------- */
+
+/* Creates a matchmaker in MMS_IDLE. hy_client is referred to, not owned, and
+ * may be null (the matchmaker then only works with the emulator). name may be
+ * null; at most 49 characters are kept. Switches the process-wide emulator
+ * off. Returns null if the object cannot be allocated. */
+KRMM_API krmm_matchmaker* KRMM_CALL krmm_create_matchmaking(struct hy_client* hy_client,
+                                                            const char* name, uint32_t flags);
+/* Cleans up as krmm_cleanup, then frees the matchmaker. Null does nothing.
+ * Every text obtained from the matchmaker becomes invalid. */
+KRMM_API void KRMM_CALL krmm_free_matchmaking(krmm_matchmaker* matchmaker);
+/* Frees all callbacks, drains and destroys the task manager, unregisters from
+ * the client. Afterwards only krmm_restart or krmm_free_matchmaking may be
+ * called. */
+KRMM_API void KRMM_CALL krmm_cleanup(krmm_matchmaker* matchmaker);
+/* Rebuilds the task manager and clears the attempt's data; the state is kept. */
+KRMM_API void KRMM_CALL krmm_restart(krmm_matchmaker* matchmaker);
+/* One pass; call once per frame. Returns 1 while the state is not MMS_IDLE. */
+KRMM_API int KRMM_CALL krmm_process(krmm_matchmaker* matchmaker);
+KRMM_API int KRMM_CALL krmm_is_idle(krmm_matchmaker* matchmaker);
+
+/* ---- Callbacks -------------------------------------------------------- */
+
+/* Callbacks are called newest first. The token is owned by the matchmaker;
+ * null if no node could be allocated. */
+KRMM_API krmm_registration* KRMM_CALL krmm_register_log_callback(krmm_matchmaker* matchmaker,
+                                                                 krmm_log_callback callback,
+                                                                 void* user_data);
+KRMM_API krmm_registration* KRMM_CALL krmm_register_msg_callback(krmm_matchmaker* matchmaker,
+                                                                 krmm_msg_callback callback,
+                                                                 void* user_data);
+
+/* ---- Configuration ---------------------------------------------------- */
+
+KRMM_API uint32_t KRMM_CALL krmm_get_flags(krmm_matchmaker* matchmaker);
+KRMM_API void KRMM_CALL krmm_set_flags(krmm_matchmaker* matchmaker, uint32_t flags);
+/* 1 when flags AND mask is not 0. */
+KRMM_API int KRMM_CALL krmm_has_flags(krmm_matchmaker* matchmaker, uint32_t mask);
+KRMM_API struct hy_client* KRMM_CALL krmm_get_halyard_client(krmm_matchmaker* matchmaker);
+/* Owned by the matchmaker; valid until it is freed. */
+KRMM_API const char* KRMM_CALL krmm_get_name(krmm_matchmaker* matchmaker);
+/* Last error raised (0 if none yet). */
+KRMM_API int32_t KRMM_CALL krmm_get_error_code(krmm_matchmaker* matchmaker);
+
+/* Durations in milliseconds; 0 disables the timer. */
+KRMM_API void KRMM_CALL krmm_set_heartbeat_interval(krmm_matchmaker* matchmaker, uint32_t ms);
+KRMM_API uint32_t KRMM_CALL krmm_get_heartbeat_interval(krmm_matchmaker* matchmaker);
+KRMM_API void KRMM_CALL krmm_set_matchmaking_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
+KRMM_API uint32_t KRMM_CALL krmm_get_matchmaking_timeout(krmm_matchmaker* matchmaker);
+KRMM_API void KRMM_CALL krmm_set_accept_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
+KRMM_API uint32_t KRMM_CALL krmm_get_accept_timeout(krmm_matchmaker* matchmaker);
+KRMM_API void KRMM_CALL krmm_set_start_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
+KRMM_API uint32_t KRMM_CALL krmm_get_start_timeout(krmm_matchmaker* matchmaker);
+/* (sic: the setter's name is spelled "eror".) */
+KRMM_API void KRMM_CALL krmm_set_eror_recover_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
+KRMM_API uint32_t KRMM_CALL krmm_get_error_recover_timeout(krmm_matchmaker* matchmaker);
+
+/* Switches the process-wide backend emulator on or off for every matchmaker. */
+KRMM_API void KRMM_CALL krmm_set_emulator(krmm_matchmaker* matchmaker, int enable);
+
+/* ---- Player commands -------------------------------------------------- */
+
+/* Asks for a ticket in the hopper. group_id, second_group_id, the JSON texts
+ * may be null. Returns 1 when the request was queued (only in MMS_IDLE). */
+KRMM_API int KRMM_CALL krmm_start_matchmaking(krmm_matchmaker* matchmaker, const char* hopper_id,
+                                              const char* group_id, const char* second_group_id,
+                                              uint32_t group_size, const char* attributes_json,
+                                              const char* values_json);
+/* Abandons the attempt; returns 1 when a stop was performed. */
+KRMM_API int KRMM_CALL krmm_stop_matchmaking(krmm_matchmaker* matchmaker);
+KRMM_API void KRMM_CALL krmm_accept_match(krmm_matchmaker* matchmaker);
+KRMM_API void KRMM_CALL krmm_decline_match(krmm_matchmaker* matchmaker);
+/* Leader only. join_info is a JSON text for the other players; may be null. */
+KRMM_API void KRMM_CALL krmm_start_match(krmm_matchmaker* matchmaker, const char* join_info);
+/* Requests a proof of the ticket; the result arrives as "proof_p:"/"proof_e:". */
+KRMM_API int KRMM_CALL krmm_create_proof(krmm_matchmaker* matchmaker);
+KRMM_API void KRMM_CALL krmm_request_hopper_info(krmm_matchmaker* matchmaker,
+                                                 const char* hopper_id);
+KRMM_API int KRMM_CALL krmm_has_hopper_info(krmm_matchmaker* matchmaker, const char* hopper_id);
+
+/* ---- Match information (read the last accepted status update) --------- */
+
+KRMM_API uint32_t KRMM_CALL krmm_get_estimated_hopper_size(krmm_matchmaker* matchmaker);
+KRMM_API const char* KRMM_CALL krmm_get_group_id(krmm_matchmaker* matchmaker);
+KRMM_API const char* KRMM_CALL krmm_get_hopper_id(krmm_matchmaker* matchmaker);
+KRMM_API const char* KRMM_CALL krmm_get_match_info_matchable_id(krmm_matchmaker* matchmaker);
+KRMM_API const char* KRMM_CALL krmm_get_match_info_match_id(krmm_matchmaker* matchmaker);
+KRMM_API const char* KRMM_CALL krmm_get_match_info_matched_json_str(krmm_matchmaker* matchmaker);
+KRMM_API const char* KRMM_CALL krmm_get_match_info_join_json_str(krmm_matchmaker* matchmaker);
+KRMM_API int32_t KRMM_CALL krmm_get_match_info_num_users(krmm_matchmaker* matchmaker);
+KRMM_API int32_t KRMM_CALL krmm_get_match_info_num_users_accepted(krmm_matchmaker* matchmaker);
+KRMM_API int32_t KRMM_CALL krmm_get_match_info_num_teams(krmm_matchmaker* matchmaker);
+/* team is 0-based; 0 when there is no such team. */
+KRMM_API int32_t KRMM_CALL krmm_get_match_info_num_team_members(krmm_matchmaker* matchmaker,
+                                                                int32_t team);
+/* 0-based positions; an explanatory text when there is no such member. */
+KRMM_API const char* KRMM_CALL krmm_get_match_info_team_member_id(krmm_matchmaker* matchmaker,
+                                                                  int32_t team, int32_t member);
+/* user is 1-based over all teams; "" when there is no such user. */
+KRMM_API const char* KRMM_CALL krmm_get_match_info_user_json_str(krmm_matchmaker* matchmaker,
+                                                                 int32_t user);
+
+/* ---- Names ------------------------------------------------------------ */
+
+KRMM_API const char* KRMM_CALL krmm_log_type_to_str(int32_t log_type);
+KRMM_API const char* KRMM_CALL krmm_matchmaking_state_to_str(int32_t state);
+KRMM_API const char* KRMM_CALL krmm_error_code_to_str(int32_t error_code);
+
+/* ---- Identity --------------------------------------------------------- */
+
+/* The local player's identity id (from the emulator when it is enabled).
+ * Owned by the client library or the emulator. */
+KRMM_API const char* KRMM_CALL krmm_client_get_identity_id(krmm_matchmaker* matchmaker);
+/* Passes the call to the client library and returns its task, which the game
+ * owns and frees with hye_task_free. With the emulator enabled nothing is
+ * called and the result is null. */
+KRMM_API struct hy_task* KRMM_CALL krmm_mark_identity_active(krmm_matchmaker* matchmaker,
+                                                             int32_t argument);
+
+/* ---- Ratings (stateless; records live in the caller's memory) --------- */
+
+typedef struct EloPlayer {
+    double rating;   /* read and overwritten */
+    double k_factor; /* read only */
+} EloPlayer;
+
+typedef struct EloTeam {
+    uint32_t rank; /* lower rank wins; equal ranks draw */
+    EloPlayer* players;
+    uint32_t player_count;
+} EloTeam;
+
+typedef struct Glicko2Player {
+    double rating;
+    double deviation;
+    double volatility;
+} Glicko2Player;
+
+typedef struct Glicko2Team {
+    uint32_t rank;
+    Glicko2Player* players;
+    uint32_t player_count;
+} Glicko2Team;
+
+typedef struct BayesianPlayer {
+    double mu;
+    double sigma; /* standard deviation, not variance */
+} BayesianPlayer;
+
+typedef struct BayesianTeam {
+    uint32_t rank;
+    BayesianPlayer* players;
+    uint32_t player_count;
+} BayesianTeam;
+
+/* Two teams. Returns 1 and updates both for num_teams 2; 1 without change for
+ * 1; 0 without change for 0, 3 or more, or a team without players. */
+KRMM_API int KRMM_CALL krmm_rating_elo_update(EloTeam* teams, uint32_t num_teams);
+/* Two teams, every player against every player of the other team. Returns 0
+ * and changes nothing for 3 or more teams, an empty team, tau <= 0 or
+ * non-finite input. */
+KRMM_API int KRMM_CALL krmm_rating_glicko2_update(double tau, Glicko2Team* teams,
+                                                  uint32_t num_teams);
+/* Two or more teams. Returns 0 and changes nothing when a team is empty. */
+KRMM_API int KRMM_CALL krmm_rating_bayesian_update(double beta_squared, BayesianTeam* teams,
+                                                   uint32_t num_teams);
+
+/* ---- Backend switch --------------------------------------------------- */
+
+/* Every matchmaking call of the library goes through these. With the emulator
+ * enabled, requests go to the in-process emulator and its task and response
+ * handles are its task id texts (valid until hye_task_free); otherwise every
+ * call is passed to the client library unchanged. Task and response calls go
+ * to the emulator only for handles it recognises, so switching modes never
+ * strands a request in flight. */
+KRMM_API void KRMM_CALL hye_emulator_init(int enable);
+KRMM_API int KRMM_CALL hye_emulator_is_enabled(void);
+KRMM_API const char* KRMM_CALL hye_client_get_identity_id(struct hy_client* client);
+KRMM_API void KRMM_CALL hye_task_free(struct hy_task* task);
+KRMM_API int KRMM_CALL hye_task_is_pending(struct hy_task* task);
+KRMM_API int KRMM_CALL hye_task_is_timed_out(struct hy_task* task);
+KRMM_API int KRMM_CALL hye_task_is_okay(struct hy_task* task);
+/* Unsupported in both modes: always null. */
+KRMM_API void* KRMM_CALL hye_task_get_request(struct hy_task* task);
+/* The response is owned by the task's side: free it with hye_response_free. */
+KRMM_API struct hy_response* KRMM_CALL hye_task_fetch_response(struct hy_task* task);
+KRMM_API const char* KRMM_CALL hye_task_get_error(struct hy_task* task);
+KRMM_API void KRMM_CALL hye_response_free(struct hy_response* response);
+KRMM_API int32_t KRMM_CALL hye_response_get_status_code(struct hy_response* response);
+KRMM_API int KRMM_CALL hye_response_is_okay(struct hy_response* response);
+KRMM_API const char* KRMM_CALL hye_response_get_header(struct hy_response* response,
+                                                      const char* name);
+/* Borrowed: owned by the response (emulator: by its task). */
+KRMM_API struct hy_json* KRMM_CALL hye_response_get_json(struct hy_response* response);
+/* The JSON values passed to requests are handed over: do not free them. */
+KRMM_API struct hy_task* KRMM_CALL hye_r_matchmaking_ticket(
+    struct hy_client* client, const struct hy_uuid* hopper_id, const struct hy_uuid* group_id,
+    const struct hy_uuid* second_group_id, uint32_t group_size, struct hy_json* attributes,
+    struct hy_json* values);
+KRMM_API struct hy_task* KRMM_CALL hye_r_matchmaking_keepalive(struct hy_client* client,
+                                                             const char* ticket);
+KRMM_API struct hy_task* KRMM_CALL hye_r_matchmaking_accept(struct hy_client* client,
+                                                          const char* ticket);
+KRMM_API struct hy_task* KRMM_CALL hye_r_matchmaking_cancel(struct hy_client* client,
+                                                          const char* ticket, int soft);
+KRMM_API struct hy_task* KRMM_CALL hye_r_matchmaking_start(struct hy_client* client,
+                                                         const char* ticket,
+                                                         struct hy_json* join_info);
+KRMM_API struct hy_task* KRMM_CALL hye_r_matchmaking_create_proof(struct hy_client* client,
+                                                                const char* ticket);
+KRMM_API struct hy_task* KRMM_CALL hye_r_matchmaking_check_proof(struct hy_client* client,
+                                                               const char* proof);
+KRMM_API struct hy_task* KRMM_CALL hye_r_matchmaking_create_manual_proof(struct hy_client* client,
+                                                                       const char* argument);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KR_MATCHMAKING_SYSTEM_H */

@@ -1,0 +1,218 @@
+#pragma once
+
+#include <cstdint>
+#include <forward_list>
+
+#include "KRMatchmakingSystem.h"
+#include "records/HopperInfo.h"
+#include "records/MatchableStatus.h"
+#include "util/Clock.h"
+#include "util/String.h"
+
+#if defined(__GNUC__)
+#define KRMM_PRINTF_LIKE(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define KRMM_PRINTF_LIKE(fmt, args)
+#endif
+
+namespace KRTaskSystem {
+class Task;
+class TaskManager;
+}  // namespace KRTaskSystem
+
+namespace KRMatchmakingSystem {
+
+class TaskMatchmakingKeepAliveHeartbeat;
+
+// Matchmaker time: unsigned 32-bit milliseconds since the matchmaker's creation.
+using MatchmakerTime = uint32_t;
+
+// Heap peak usage, in percent, above which the task manager is replaced.
+constexpr double kHighHeapUsagePercent = 70.0;
+
+// The matchmaker behind every krmm_ handle. Its behaviour is split by concern:
+// MatchmakingSystem.cpp (life cycle, getters), Logging.cpp, StateMachine.cpp,
+// ProcessLoop.cpp, Commands.cpp, Timeouts.cpp, StatusUpdate.cpp,
+// MessageCallback.cpp and MatchInfoAccessors.cpp.
+class MatchmakingSystem {
+public:
+    struct LogCallbackNode {
+        krmm_log_callback function;
+        void* user_data;
+        LogCallbackNode* next;
+    };
+    struct MsgCallbackNode {
+        krmm_msg_callback function;
+        void* user_data;
+        MsgCallbackNode* next;
+    };
+
+    // Creation as krmm_create_matchmaking: null if allocation fails.
+    static MatchmakingSystem* Create(hy_client* client, const char* name, uint32_t flags);
+    // krmm_free_matchmaking.
+    static void Destroy(MatchmakingSystem* system);
+
+    krmm_matchmaker* Handle() { return reinterpret_cast<krmm_matchmaker*>(this); }
+    static MatchmakingSystem* FromHandle(krmm_matchmaker* handle) {
+        return reinterpret_cast<MatchmakingSystem*>(handle);
+    }
+
+    // ---- Life cycle (MatchmakingSystem.cpp) ----
+    void Cleanup();
+    void SetEmulator(bool enable);
+
+    // ---- Logging and messages (Logging.cpp) ----
+    krmm_registration* RegisterLogCallback(krmm_log_callback function, void* user_data);
+    krmm_registration* RegisterMsgCallback(krmm_msg_callback function, void* user_data);
+    void Log(int32_t type, const char* format, ...) KRMM_PRINTF_LIKE(3, 4);
+    void TriggerMsg(const char* name, int32_t value, const char* text);
+    void TriggerError(int32_t code, const char* text);
+    // Registered with the task manager and the client library.
+    static void TaskLogFunction(KRTaskSystem::TaskManager* manager, uint32_t level,
+                                const char* line, void* user_data);
+    static void ClientLogFunction(int32_t level, const char* first, const char* second,
+                                  void* reserved, void* user_data);
+
+    // ---- State machine (StateMachine.cpp) ----
+    void SetState(int32_t state);
+    void Restart();
+    void LeaveMatchmakingAttempt(bool send_decline);
+    void SendSingleDecline(const char* ticket);
+    void DoStateWork(bool task_manager_was_busy);
+    static bool IsInactiveState(int32_t state);
+
+    // ---- Process loop and heartbeat (ProcessLoop.cpp) ----
+    bool Process();
+    void StartKeepAliveHeartbeat();
+    void SendSingleHeartbeat();
+    void RestartTaskManager();
+    void CheckHasHeartbeat();
+    bool IsHeapUsageHigh() const;
+
+    // ---- Player commands (Commands.cpp) ----
+    bool StartMatchmaking(const char* hopper_id, const char* group_id,
+                          const char* second_group_id, uint32_t group_size,
+                          const char* attributes_json, const char* values_json);
+    bool StopMatchmaking();
+    void AcceptMatch();
+    void DeclineMatch(bool continue_matchmaking, bool send_decline);
+    void StartMatch(const char* join_info);
+    bool CreateProof();
+    void RequestHopperInfo(const char* hopper_id);
+    bool HasHopperInfo(const char* hopper_id) const;
+
+    // ---- Timeouts and error recovery (Timeouts.cpp) ----
+    void FailOrRecover(int32_t error, int32_t code, const char* text);
+    void StartErrorRecovery(int32_t error, const char* text);
+    void CheckErrorRecovery();
+    void CheckMatchmakingTimeout();
+    void CheckAcceptTimeout();
+    void CheckStartTimeout();
+
+    // ---- Status updates (StatusUpdate.cpp) and pushed messages (MessageCallback.cpp) ----
+    void UpdateMatchableStatus(const MatchableStatus& update);
+    bool UpdateEstimatedHopperSize(const MatchableStatus& update);
+    bool CheckMatchableIdAndSequence(const char* matchable_id, uint32_t seq,
+                                     bool* new_matchable);
+    static void HYMsgCallback(hy_client* client, const char* first, const char* type,
+                              hy_json* json, void* user_data);
+
+    // ---- Match info (MatchInfoAccessors.cpp) ----
+    int32_t GetMatchInfoNumTeamMembers(int32_t team) const;
+    const char* GetMatchInfoTeamMemberId(int32_t team, int32_t member) const;
+    const char* GetMatchInfoUserJsonStr(int32_t user) const;
+
+    // ---- Time ----
+    MatchmakerTime Now();  // matchmaker time
+    uint32_t ClockNow() { return clock_.Now(); }
+
+    // ---- Plain accessors ----
+    const char* name() const { return name_; }
+    KRTaskSystem::TaskManager* task_manager() const { return task_manager_; }
+    hy_client* client() const { return hy_client_; }
+    uint32_t flags() const { return flags_; }
+    void set_flags(uint32_t flags) { flags_ = flags; }
+    int32_t state() const { return state_; }
+    const String& ticket() const { return ticket_; }
+    const MatchableStatus& current_status() const { return current_status_; }
+    const String& previous_matchable_id() const { return previous_matchable_id_; }
+    TaskMatchmakingKeepAliveHeartbeat* heartbeat_task() const { return heartbeat_task_; }
+    int32_t last_error_code() const { return last_error_code_; }
+    const String& last_error_message() const { return last_error_message_; }
+    const std::forward_list<HopperInfo>& hopper_infos() const { return hopper_infos_; }
+
+    uint32_t heartbeat_interval = 17000;
+    uint32_t matchmaking_timeout = 10800000;
+    uint32_t accept_timeout = 20000;
+    uint32_t start_timeout = 20000;
+    uint32_t error_recover_timeout = 10000;
+
+    // Deadlines (matchmaker time, 0: not armed) and recovery state; public so
+    // that tests can inspect them.
+    MatchmakerTime matchmaking_deadline = 0;
+    MatchmakerTime accept_deadline = 0;
+    bool accept_final_heartbeat_sent = false;
+    MatchmakerTime start_deadline = 0;
+    bool start_final_heartbeat_sent = false;
+    int32_t recovery_error_code = 0;
+    String recovery_error_message;
+    MatchmakerTime recovery_next_retry = 0;
+    MatchmakerTime recovery_deadline = 0;
+    uint32_t recovery_attempt = 0;
+    MatchmakerTime matchmaking_start_time = 0;
+
+private:
+    MatchmakingSystem() = default;
+    ~MatchmakingSystem() = default;
+    MatchmakingSystem(const MatchmakingSystem&) = delete;
+    MatchmakingSystem& operator=(const MatchmakingSystem&) = delete;
+
+    void Reset(bool keep_callbacks);
+    void InitHalyard();
+    void CreateTaskManager();
+    void DestroyTaskManager();
+    void FreeCallbacks();
+    // Queues a task the matchmaker owns; a refused task is deleted at once.
+    void QueueTask(KRTaskSystem::Task* task);
+
+    // Request completion handlers (user data: the matchmaker).
+    static void OnTicketFinished(KRTaskSystem::Task* task, bool success, int32_t code,
+                                 const char* text, void* user_data);
+    static void OnHeartbeatFinished(KRTaskSystem::Task* task, bool success, int32_t code,
+                                    const char* text, void* user_data);
+    static void OnHeartbeatStatus(KRTaskSystem::Task* keep_alive, bool success, int32_t code,
+                                  const char* text, void* user_data,
+                                  const MatchableStatus& status);
+    static void OnAcceptFinished(KRTaskSystem::Task* task, bool success, int32_t code,
+                                 const char* text, void* user_data);
+    static void OnDeclineFinished(KRTaskSystem::Task* task, bool success, int32_t code,
+                                  const char* text, void* user_data);
+    static void OnSingleDeclineFinished(KRTaskSystem::Task* task, bool success, int32_t code,
+                                        const char* text, void* user_data);
+    static void OnStartFinished(KRTaskSystem::Task* task, bool success, int32_t code,
+                                const char* text, void* user_data);
+    static void OnProofFinished(KRTaskSystem::Task* task, bool success, int32_t code,
+                                const char* text, void* user_data);
+    static void OnHopperInfoComplete(KRTaskSystem::Task* task, bool success, int32_t code,
+                                     const char* text, void* user_data);
+
+    char name_[50] = {};
+    KRTaskSystem::TaskManager* task_manager_ = nullptr;
+    hy_client* hy_client_ = nullptr;
+    uint32_t flags_ = 0;
+    LogCallbackNode* log_callbacks_ = nullptr;
+    MsgCallbackNode* msg_callbacks_ = nullptr;
+    int32_t state_ = MMS_INIT;
+    String ticket_;
+    MatchableStatus current_status_;
+    String previous_matchable_id_;
+    TaskMatchmakingKeepAliveHeartbeat* heartbeat_task_ = nullptr;
+    uint32_t creation_time_ = 0;
+    uint32_t state_entry_time_ = 0;
+    int32_t last_error_code_ = 0;
+    String last_error_message_;
+    std::forward_list<HopperInfo> hopper_infos_;  // newest first
+    MillisecondClock clock_;
+};
+
+}  // namespace KRMatchmakingSystem
