@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+#include "tasksystem/Task.h"
+#include "tasksystem/TaskHeap.h"
+#include "util/Clock.h"
+
+namespace KRTaskSystem {
+
+// Singly linked task list whose entries live in a TaskHeap; new tasks go at
+// the tail. Used for the manager's queue and for composite children.
+struct TaskList {
+    void* head = nullptr;  // entry blocks: {Task*, next, TaskHeap*}
+    void* tail = nullptr;
+
+    bool empty() const { return head == nullptr; }
+    // False when the heap is full.
+    bool Append(TaskHeap* heap, Task* task);
+};
+
+typedef void (*TaskLogCallback)(class TaskManager* manager, uint32_t level, const char* line,
+                                void* user_data);
+
+// The cooperative runner: one per matchmaker. Every queued task advances one
+// step per Process call. The manager never deletes a task. It is one fixed
+// object with its heap region embedded and allocates nothing else.
+class TaskManager {
+public:
+    static constexpr std::size_t kHeapSize = 262144;
+
+    // Init: name (null gives "", at most 49 characters) and log level mask.
+    TaskManager(const char* name, uint32_t log_mask);
+    ~TaskManager() = default;
+    TaskManager(const TaskManager&) = delete;
+    TaskManager& operator=(const TaskManager&) = delete;
+
+    bool AddLogCallback(TaskLogCallback function, void* user_data);
+    // False (with a warning) when the manager is not running; the caller
+    // keeps the task.
+    bool AddTask(Task* task);
+    // One pass; true when the queue was empty when the pass began.
+    bool Process();
+    void CancelAll();
+    // True when the queue was empty and the manager has been reset.
+    bool Shutdown();
+    // One step for every task of list; shared with composite tasks.
+    static bool ProcessTaskList(TaskManager* manager, TaskList* list);
+
+    void Log(uint32_t level, const char* format, ...) KRTS_PRINTF_LIKE(3, 4);
+    void LogV(uint32_t level, const char* format, va_list args);
+
+    TaskHeap* heap() { return &heap_; }
+    float peak_usage() const { return heap_.peak_usage(); }
+    bool heap_at_start() const { return heap_.IsAtStart(); }
+    int32_t pass_count() const { return pass_count_; }
+    uint32_t init_time() const { return init_time_; }
+    uint32_t log_mask() const { return log_mask_; }
+    uint32_t run_state() const { return run_state_; }
+    const char* name() const { return name_; }
+    bool queue_empty() const { return queue_.empty(); }
+    // The task system clock.
+    uint32_t Now() { return clock_.Now(); }
+
+private:
+    struct LogCallbackEntry {
+        TaskLogCallback function;
+        void* user_data;
+        void* next;
+        TaskHeap* heap;
+    };
+
+    uint32_t init_time_ = 0;
+    uint32_t log_mask_ = 0;
+    uint32_t run_state_ = 0;  // 0 not initialised, 1 running, 2 shutting down
+    char name_[50] = {};
+    TaskList queue_;
+    void* log_callbacks_ = nullptr;  // newest first
+    int32_t pass_count_ = 0;
+    TaskHeap heap_;
+    KRMatchmakingSystem::MillisecondClock clock_;
+    alignas(16) uint8_t region_[kHeapSize];
+};
+
+}  // namespace KRTaskSystem
