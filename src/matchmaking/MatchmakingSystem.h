@@ -24,6 +24,10 @@ namespace KRMatchmakingSystem {
 
 class TaskMatchmakingKeepAliveHeartbeat;
 
+// The current UTC date and time as "YYYY-MM-DD hh:mm:ss"; empty when the
+// system time is unavailable.
+void FormatTimeStamp(String* out);
+
 // Matchmaker time: unsigned 32-bit milliseconds since the matchmaker's creation.
 using MatchmakerTime = uint32_t;
 
@@ -60,6 +64,11 @@ public:
     // ---- Life cycle (MatchmakingSystem.cpp) ----
     void Cleanup();
     void SetEmulator(bool enable);
+    // The local player's identity id: the emulator's while it is enabled.
+    const char* ClientIdentityId();
+    // Passed to the client library; null (and nothing called) with the
+    // emulator enabled.
+    hy_task* MarkIdentityActive(int32_t argument);
 
     // ---- Logging and messages (Logging.cpp) ----
     krmm_registration* RegisterLogCallback(krmm_log_callback function, void* user_data);
@@ -169,11 +178,13 @@ private:
 
     void Reset(bool keep_callbacks);
     void InitHalyard();
-    void CreateTaskManager();
+    // False when the manager cannot be allocated.
+    bool CreateTaskManager();
     void DestroyTaskManager();
     void FreeCallbacks();
-    // Queues a task the matchmaker owns; a refused task is deleted at once.
-    void QueueTask(KRTaskSystem::Task* task);
+    // Queues a task the matchmaker owns; a refused task is deleted at once
+    // and false returned.
+    bool QueueTask(KRTaskSystem::Task* task);
 
     // Request completion handlers (user data: the matchmaker).
     static void OnTicketFinished(KRTaskSystem::Task* task, bool success, int32_t code,

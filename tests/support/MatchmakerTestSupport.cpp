@@ -5,9 +5,15 @@
 
 namespace krmm_test {
 
-void SetClock(uint32_t ms) { KRMatchmakingSystem::TestClock::Set(ms); }
-void AdvanceClock(uint32_t ms) { KRMatchmakingSystem::TestClock::Advance(ms); }
-void ReleaseClock() { KRMatchmakingSystem::TestClock::Release(); }
+void SetClock(uint32_t ms) {
+    KRMatchmakingSystem::TestClock::Set(ms);
+}
+void AdvanceClock(uint32_t ms) {
+    KRMatchmakingSystem::TestClock::Advance(ms);
+}
+void ReleaseClock() {
+    KRMatchmakingSystem::TestClock::Release();
+}
 
 int32_t StateOf(krmm_matchmaker* matchmaker) {
     return KRMatchmakingSystem::MatchmakingSystem::FromHandle(matchmaker)->state();
@@ -40,7 +46,9 @@ size_t Recorder::CountLines(const std::string& needle) const {
     return count;
 }
 
-std::vector<int32_t> Recorder::States() const { return Values("state"); }
+std::vector<int32_t> Recorder::States() const {
+    return Values("state");
+}
 
 std::vector<int32_t> Recorder::Values(const std::string& name) const {
     std::vector<int32_t> values;

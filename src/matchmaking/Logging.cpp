@@ -1,0 +1,182 @@
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+
+#include "halyard.h"
+#include "matchmaking/MatchmakingSystem.h"
+#include "platform/Platform.h"
+#include "tasksystem/TaskManager.h"
+
+namespace KRMatchmakingSystem {
+
+namespace {
+
+constexpr std::size_t kLineBufferSize = 2048;
+
+// The flag bit that lets lines of a log type through; 0 for unknown types.
+uint32_t FlagForLogType(int32_t type) {
+    switch (type) {
+        case KRMM_LOG_NFO:
+            return MMF_LOG_INFO;
+        case KRMM_LOG_DBG:
+            return MMF_LOG_DEBUG;
+        case KRMM_LOG_WRN:
+            return MMF_LOG_WARNING;
+        case KRMM_LOG_ERR:
+            return MMF_LOG_ERROR;
+        case KRMM_LOG_HYD:
+        case KRMM_LOG_HYN:
+            return MMF_LOG_HY_INFO;
+        case KRMM_LOG_HYW:
+        case KRMM_LOG_HYE:
+            return MMF_LOG_HY_ERRORS;
+        case KRMM_LOG_TSN:
+        case KRMM_LOG_TSD:
+            return MMF_LOG_TS_INFO;
+        case KRMM_LOG_TSW:
+        case KRMM_LOG_TSE:
+            return MMF_LOG_TS_ERRORS;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+void FormatTimeStamp(String* out) {
+    out->Clear();
+    KRPlatform::UtcTime now{};
+    if (!KRPlatform::CurrentUtcTime(&now)) {
+        return;
+    }
+    char buffer[20];
+    const int written =
+        std::snprintf(buffer, sizeof(buffer), "%04i-%02i-%02i %02i:%02i:%02i", now.year + 1900,
+                      now.month + 1, now.day, now.hour, now.minute, now.second);
+    if (written > 0) {
+        out->Assign(buffer);
+    }
+}
+
+krmm_registration* MatchmakingSystem::RegisterLogCallback(krmm_log_callback function,
+                                                          void* user_data) {
+    auto* node = new (std::nothrow) LogCallbackNode{function, user_data, log_callbacks_};
+    if (node == nullptr) {
+        return nullptr;
+    }
+    log_callbacks_ = node;
+    return reinterpret_cast<krmm_registration*>(node);
+}
+
+krmm_registration* MatchmakingSystem::RegisterMsgCallback(krmm_msg_callback function,
+                                                          void* user_data) {
+    auto* node = new (std::nothrow) MsgCallbackNode{function, user_data, msg_callbacks_};
+    if (node == nullptr) {
+        return nullptr;
+    }
+    msg_callbacks_ = node;
+    return reinterpret_cast<krmm_registration*>(node);
+}
+
+void MatchmakingSystem::FreeCallbacks() {
+    while (log_callbacks_ != nullptr) {
+        LogCallbackNode* next = log_callbacks_->next;
+        delete log_callbacks_;
+        log_callbacks_ = next;
+    }
+    while (msg_callbacks_ != nullptr) {
+        MsgCallbackNode* next = msg_callbacks_->next;
+        delete msg_callbacks_;
+        msg_callbacks_ = next;
+    }
+}
+
+void MatchmakingSystem::Log(int32_t type, const char* format, ...) {
+    // Filtered lines cost nothing: no formatting, no time stamp.
+    if ((flags_ & FlagForLogType(type)) == 0) {
+        return;
+    }
+    char message[kLineBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof(message), format, args);
+    va_end(args);
+    message[sizeof(message) - 1] = '\0';
+
+    String stamp;
+    FormatTimeStamp(&stamp);
+    const char* match =
+        current_status_.match.id.empty() ? "IDLE" : current_status_.match.id.c_str();
+    const int32_t passes = task_manager_ != nullptr ? task_manager_->pass_count() : 0;
+    const double seconds = static_cast<double>(Now()) / 1000.0;
+
+    char line[kLineBufferSize];
+    std::snprintf(line, sizeof(line), "[%s][%03.3f][%02i][%s][%s][%s] %8s", stamp.c_str(), seconds,
+                  passes, name_, krmm_log_type_to_str(type), match, message);
+    line[sizeof(line) - 1] = '\0';
+
+    for (LogCallbackNode* node = log_callbacks_; node != nullptr; node = node->next) {
+        node->function(Handle(), type, line, node->user_data);
+    }
+}
+
+void MatchmakingSystem::TriggerMsg(const char* name, int32_t value, const char* text) {
+    Log(KRMM_LOG_DBG, "TriggerMsg '%s':%i", name, value);
+    for (MsgCallbackNode* node = msg_callbacks_; node != nullptr; node = node->next) {
+        node->function(Handle(), name, value, text, node->user_data);
+    }
+}
+
+void MatchmakingSystem::TriggerError(int32_t code, const char* text) {
+    last_error_code_ = code;
+    last_error_message_.Assign(text);
+    Log(KRMM_LOG_DBG, "TriggerMsg '%s':%i", "error", code);
+    for (MsgCallbackNode* node = msg_callbacks_; node != nullptr; node = node->next) {
+        node->function(Handle(), "error", code, text, node->user_data);
+    }
+    Log(KRMM_LOG_ERR, "%s", krmm_error_code_to_str(code));
+}
+
+void MatchmakingSystem::TaskLogFunction(KRTaskSystem::TaskManager*, uint32_t level,
+                                        const char* line, void* user_data) {
+    int32_t type = KRMM_LOG_NFO;
+    switch (level) {
+        case KRTaskSystem::TASK_LOG_INFO:
+            type = KRMM_LOG_TSN;
+            break;
+        case KRTaskSystem::TASK_LOG_WARNING:
+            type = KRMM_LOG_TSW;
+            break;
+        case KRTaskSystem::TASK_LOG_ERROR:
+            type = KRMM_LOG_TSE;
+            break;
+        default:
+            break;
+    }
+    static_cast<MatchmakingSystem*>(user_data)->Log(type, "%s", line);
+}
+
+void MatchmakingSystem::ClientLogFunction(int32_t level, const char* first, const char* second,
+                                          void*, void* user_data) {
+    int32_t type = KRMM_LOG_NFO;
+    switch (level) {
+        case HY_LOG_DEBUG:
+            type = KRMM_LOG_HYD;
+            break;
+        case HY_LOG_NOTICE:
+            type = KRMM_LOG_HYN;
+            break;
+        case HY_LOG_WARNING:
+            type = KRMM_LOG_HYW;
+            break;
+        case HY_LOG_ERROR:
+            type = KRMM_LOG_HYE;
+            break;
+        default:
+            break;
+    }
+    static_cast<MatchmakingSystem*>(user_data)->Log(type, "[%s] %s", first ? first : "",
+                                                    second ? second : "");
+}
+
+}  // namespace KRMatchmakingSystem

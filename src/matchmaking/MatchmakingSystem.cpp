@@ -1,0 +1,164 @@
+#include "matchmaking/MatchmakingSystem.h"
+
+#include <cstring>
+#include <new>
+
+#include "halyard.h"
+#include "rating/Glicko2.h"
+#include "tasksystem/Task.h"
+#include "tasksystem/TaskManager.h"
+
+namespace KRMatchmakingSystem {
+
+namespace {
+// The task manager writes its info, warning and error lines; debug is off.
+constexpr uint32_t kTaskLogMask =
+    KRTaskSystem::TASK_LOG_INFO | KRTaskSystem::TASK_LOG_WARNING | KRTaskSystem::TASK_LOG_ERROR;
+}  // namespace
+
+MatchmakingSystem* MatchmakingSystem::Create(hy_client* client, const char* name, uint32_t flags) {
+    MatchmakingSystem* system = new (std::nothrow) MatchmakingSystem();
+    if (system == nullptr) {
+        return nullptr;
+    }
+    system->Reset(false);
+    system->hy_client_ = client;
+    system->creation_time_ = system->clock_.Now();
+    system->state_entry_time_ = system->creation_time_;
+    if (name != nullptr) {
+        std::strncpy(system->name_, name, sizeof(system->name_));
+        system->name_[sizeof(system->name_) - 1] = '\0';
+    }
+    system->flags_ = flags;
+    if (!system->CreateTaskManager()) {
+        delete system;
+        return nullptr;
+    }
+    system->InitHalyard();
+    system->Log(KRMM_LOG_NFO, "Initializing matchmaking system '%s'", system->name_);
+    system->Log(KRMM_LOG_NFO, "Glicko2 Unit Test: %s",
+                RunGlicko2SelfTest() ? "success" : "failure");
+    system->Log(KRMM_LOG_NFO, "SetEmulator: %s Halyard emulator", "Disabled");
+    hye_emulator_init(0);
+    system->state_ = MMS_IDLE;
+    return system;
+}
+
+void MatchmakingSystem::Destroy(MatchmakingSystem* system) {
+    if (system == nullptr) {
+        return;
+    }
+    system->Cleanup();
+    system->last_error_message_.Clear();
+    system->recovery_error_message.Clear();
+    system->previous_matchable_id_.Clear();
+    system->ticket_.Clear();
+    system->current_status_.Clear();
+    system->hopper_infos_.clear();
+    delete system;
+}
+
+void MatchmakingSystem::Reset(bool keep_callbacks) {
+    matchmaking_deadline = 0;
+    accept_deadline = 0;
+    start_deadline = 0;
+    recovery_deadline = 0;
+    recovery_error_code = 0;
+    recovery_next_retry = 0;
+    matchmaking_start_time = 0;
+    ticket_.Clear();
+    current_status_.Clear();
+    if (keep_callbacks) {
+        return;
+    }
+    FreeCallbacks();
+    hopper_infos_.clear();
+    name_[0] = '\0';
+    task_manager_ = nullptr;
+    hy_client_ = nullptr;
+    flags_ = 0;
+    heartbeat_task_ = nullptr;
+    previous_matchable_id_.Clear();
+}
+
+void MatchmakingSystem::InitHalyard() {
+    if (hy_client_ == nullptr) {
+        Log(KRMM_LOG_DBG, "InitHalyard: Cannot initialize without a halyard client");
+        return;
+    }
+    Log(KRMM_LOG_DBG, "Initializing halyard...");
+    hy_client_add_log_func(hy_client_, &MatchmakingSystem::ClientLogFunction, this);
+    hy_client_add_msg_func(hy_client_, &MatchmakingSystem::HYMsgCallback, this);
+}
+
+bool MatchmakingSystem::CreateTaskManager() {
+    task_manager_ = new (std::nothrow) KRTaskSystem::TaskManager(name_, kTaskLogMask);
+    if (task_manager_ == nullptr) {
+        return false;
+    }
+    task_manager_->AddLogCallback(&MatchmakingSystem::TaskLogFunction, this);
+    return true;
+}
+
+void MatchmakingSystem::DestroyTaskManager() {
+    if (task_manager_ == nullptr) {
+        return;
+    }
+    // Every pass cancels what is still queued; requests end as soon as their
+    // backend task is no longer pending, and their finished callbacks free
+    // them.
+    while (!task_manager_->Shutdown()) {
+        task_manager_->Process();
+    }
+    delete task_manager_;
+    task_manager_ = nullptr;
+    heartbeat_task_ = nullptr;
+}
+
+void MatchmakingSystem::Cleanup() {
+    FreeCallbacks();
+    DestroyTaskManager();
+    if (hy_client_ != nullptr) {
+        hy_client_remove_log_func(hy_client_, &MatchmakingSystem::ClientLogFunction);
+        hy_client_remove_msg_func(hy_client_, &MatchmakingSystem::HYMsgCallback);
+    }
+    ticket_.Clear();
+    current_status_.Clear();
+}
+
+void MatchmakingSystem::SetEmulator(bool enable) {
+    Log(KRMM_LOG_NFO, "SetEmulator: %s Halyard emulator", enable ? "Enabled" : "Disabled");
+    hye_emulator_init(enable ? 1 : 0);
+}
+
+bool MatchmakingSystem::QueueTask(KRTaskSystem::Task* task) {
+    if (task == nullptr) {
+        return false;
+    }
+    if (task_manager_ == nullptr || !task_manager_->AddTask(task)) {
+        // Refused tasks were never started: nothing else refers to them.
+        delete task;
+        return false;
+    }
+    return true;
+}
+
+const char* MatchmakingSystem::ClientIdentityId() {
+    if (hye_emulator_is_enabled()) {
+        return hye_client_get_identity_id(hy_client_);
+    }
+    return hy_client_get_identity_id(hy_client_);
+}
+
+hy_task* MatchmakingSystem::MarkIdentityActive(int32_t argument) {
+    if (hye_emulator_is_enabled()) {
+        return nullptr;
+    }
+    return hy_r_mark_identity_active(hy_client_, argument);
+}
+
+MatchmakerTime MatchmakingSystem::Now() {
+    return clock_.Now() - creation_time_;
+}
+
+}  // namespace KRMatchmakingSystem
