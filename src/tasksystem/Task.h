@@ -102,6 +102,8 @@ private:
     uint32_t start_time_ = 0;
     char name_[50] = {};
     uint32_t finish_time_ = 0;
+    // Set by SetFinishedInfo: a finish time of 0 is a valid clock reading.
+    bool has_finish_info_ = false;
     bool success_ = true;
     int32_t result_code_ = 0;
     char* result_message_ = nullptr;

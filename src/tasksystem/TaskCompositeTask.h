@@ -17,7 +17,8 @@ public:
     // Finishes with the folded result, whether cancelled or not.
     void OnFinished(bool cancelled) override;
 
-    // Appends child and folds its result when it is removed. Always true.
+    // Appends child and folds its result when it is removed. False (with an
+    // error line, child not added) only when the heap is full.
     bool AddChild(Task* child);
 
     int32_t last_code() const { return last_code_; }

@@ -19,6 +19,9 @@ struct TaskList {
     bool empty() const { return head == nullptr; }
     // False when the heap is full.
     bool Append(TaskHeap* heap, Task* task);
+    // Unlinks the first entry of task and gives it back to its heap; false
+    // when task is not in the list.
+    bool Remove(Task* task);
 };
 
 typedef void (*TaskLogCallback)(class TaskManager* manager, uint32_t level, const char* line,
