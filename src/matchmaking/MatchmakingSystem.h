@@ -17,6 +17,7 @@
 
 namespace KRTaskSystem {
 class Task;
+class TaskHeap;
 class TaskManager;
 }  // namespace KRTaskSystem
 
@@ -97,6 +98,8 @@ public:
     void RestartTaskManager();
     void CheckHasHeartbeat();
     bool IsHeapUsageHigh() const;
+    // The error a failed ticket request raises for its status code.
+    static int32_t TicketErrorForCode(int32_t code);
 
     // ---- Player commands (Commands.cpp) ----
     bool StartMatchmaking(const char* hopper_id, const char* group_id,
@@ -206,6 +209,45 @@ private:
                                 const char* text, void* user_data);
     static void OnHopperInfoComplete(KRTaskSystem::Task* task, bool success, int32_t code,
                                      const char* text, void* user_data);
+
+    // ---- Request plumbing (ProcessLoop.cpp) ----
+    typedef void (*RequestFinishedFn)(KRTaskSystem::Task* task, bool success, int32_t code,
+                                      const char* text, void* user_data);
+    // The heap new requests are built on; null without a task manager.
+    KRTaskSystem::TaskHeap* RequestHeap() const;
+    // Queues a request whose finished callback deletes it; on failure the
+    // task is deleted at once and false returned.
+    bool QueueRequest(KRTaskSystem::Task* task, RequestFinishedFn on_finished);
+    TaskMatchmakingKeepAliveHeartbeat* QueueHeartbeat(const char* name, uint32_t max_count);
+    // SetState(MMS_RESTART) unless already there.
+    void EnterRestart();
+    void LogTaskCompleted(KRTaskSystem::Task* task, bool success, int32_t code,
+                          const char* text);
+    void LogRequestCompleted(KRTaskSystem::Task* task, int32_t code, const char* text);
+
+    // ---- Command helpers (Commands.cpp) ----
+    void QueueDecline();
+    // Applies the status of a finished accept, decline or start request, or
+    // its failure as error; deletes the task.
+    void ApplyStatusResult(KRTaskSystem::Task* task, bool success, int32_t code,
+                           const char* text, int32_t error);
+    // Deadline armed and reached.
+    bool IsPassed(MatchmakerTime deadline);
+    // Now + timeout, or 0 (not armed) for a timeout of 0.
+    MatchmakerTime ArmDeadline(uint32_t timeout);
+
+    // ---- Timeout helpers (Timeouts.cpp) ----
+    // Grace after a deadline in which others are awaited: sends the final
+    // heartbeat once; true when the phase is to be given up.
+    bool AwaitFinalHeartbeat(MatchmakerTime deadline, bool* final_heartbeat_sent,
+                             const char* phase, const char* phase_title, uint32_t timeout);
+
+    // ---- Transition actions (StatusUpdate.cpp) ----
+    void ApplyTransition(int32_t hy_state, bool new_matchable);
+    void UnexpectedHalyardState(const char* hy_name);
+    void OpenAcceptWindow();
+    void AllAccepted();
+    void MatchStarted();
 
     char name_[50] = {};
     KRTaskSystem::TaskManager* task_manager_ = nullptr;
