@@ -1,0 +1,383 @@
+#include "emulator/HalyardEmulator.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <utility>
+
+#include "emulator/EmulatedClient.h"
+#include "emulator/EmulatedTask.h"
+#include "emulator/Hopper.h"
+#include "emulator/Uuid.h"
+#include "platform/Platform.h"
+
+namespace KRHalyardEmulator {
+namespace {
+
+// Longest message, and longest line, in characters; longer text is cut.
+constexpr std::size_t kLogBufferSize = 2048;
+
+const char* TextOrNull(const char* text) {
+    return text != nullptr ? text : "<null>";
+}
+
+// Runs a ticket request on the ticket's hopper. A ticket the emulator never
+// issued gets a task of the same kind without a client.
+template <class ClientlessTask, class HopperOperation>
+const char* RunTicketRequest(HalyardEmulator& emulator, const char* operation, const char* ticket,
+                             HopperOperation run) {
+    Client* client = emulator.FindClient(ticket);
+    if (client == nullptr) {
+        emulator.EmulatorLog(EMU_LOG_WARNING,
+                             "HalyardEmulator::%s: Unknown ticket %s - answering without a client",
+                             operation, TextOrNull(ticket));
+        return emulator.RegisterTask(std::make_unique<ClientlessTask>(emulator, nullptr))
+            .id()
+            .c_str();
+    }
+    const Task& task = run(*client->hopper(), *client);
+    return task.id().c_str();
+}
+
+}  // namespace
+
+const char* EmulatorLogTag(int32_t level) {
+    switch (level) {
+        case EMU_LOG_INFO:
+            return "NFO";
+        case EMU_LOG_DEBUG:
+            return "DBG";
+        case EMU_LOG_WARNING:
+            return "WRN";
+        default:
+            return "UKN";
+    }
+}
+
+HalyardEmulator& HalyardEmulator::Instance() {
+    // Deliberately never destroyed: matchmakers and the game may still call
+    // the switch layer while the process shuts down.
+    static HalyardEmulator* const instance = new HalyardEmulator();
+    return *instance;
+}
+
+HalyardEmulator::HalyardEmulator() = default;
+
+HalyardEmulator::~HalyardEmulator() = default;
+
+// ---- Output, ids, tables --------------------------------------------------
+
+void HalyardEmulator::EmulatorLog(int32_t level, const char* format, ...) {
+    char message[kLogBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof(message), format, args);
+    va_end(args);
+    std::string line = std::string("[HYE][") + EmulatorLogTag(level) + "] " + message + "\n";
+    if (line.size() > kLogBufferSize - 1) {
+        line.resize(kLogBufferSize - 1);
+    }
+    if (sink_ != nullptr) {
+        sink_(line.c_str(), sink_user_);
+        return;
+    }
+    std::fputs(line.c_str(), stdout);
+    KRPlatform::DebugOutput(line.c_str());
+}
+
+void HalyardEmulator::SetOutput(OutputSink sink, void* user) {
+    sink_ = sink;
+    sink_user_ = sink != nullptr ? user : nullptr;
+}
+
+void HalyardEmulator::SetRandomSource(RandomSource source) {
+    random_source_ = source;
+}
+
+std::string HalyardEmulator::NewUuid() {
+    uint8_t bytes[kUuidByteCount];
+    const RandomSource source =
+        random_source_ != nullptr ? random_source_ : KRPlatform::RandomBytes;
+    if (!source(bytes, sizeof(bytes))) {
+        // Ids only have to be distinct for the emulation to work, so a failing
+        // system source degrades to a seeded generator instead of failing
+        // every request; the warning says so once.
+        if (!warned_random_failure_) {
+            warned_random_failure_ = true;
+            EmulatorLog(EMU_LOG_WARNING,
+                        "HalyardEmulator::NewUuid: random source failed - using a pseudo-random "
+                        "generator for ids");
+        }
+        if (fallback_state_ == 0) {
+            const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+            fallback_state_ = static_cast<uint64_t>(now) ^ reinterpret_cast<uintptr_t>(this);
+        }
+        FillPseudoRandom(&fallback_state_, bytes);
+    }
+    return FormatUuid(bytes);
+}
+
+Task& HalyardEmulator::RegisterTask(std::unique_ptr<Task> task) {
+    EmulatorLog(EMU_LOG_INFO, "HalyardEmulator::RegisterTask: task: %s with id %s",
+                TaskTypeName(task->type()), task->id().c_str());
+    Task& registered = *task;
+    live_handles_.insert(registered.id().c_str());
+    tasks_[registered.id()] = std::move(task);
+    return registered;
+}
+
+Hopper& HalyardEmulator::EnsureHopperExists(const std::string& hopper_id) {
+    auto found = hoppers_.find(hopper_id);
+    if (found == hoppers_.end()) {
+        EmulatorLog(EMU_LOG_INFO,
+                    "HalyardEmulator::EnsureHopperExists: Hopper does not exist - creating hopper "
+                    "'%s'",
+                    hopper_id.c_str());
+        found = hoppers_.emplace(hopper_id, std::make_unique<Hopper>(*this, hopper_id)).first;
+    }
+    return *found->second;
+}
+
+Task& HalyardEmulator::GenerateTicket(hy_client* client, const std::string& hopper_id) {
+    auto created = std::make_unique<Client>(*this, client);
+    Client& made = *created;
+    clients_by_ticket_[made.ticket()] = std::move(created);
+    made.set_hopper(&EnsureHopperExists(hopper_id));
+    const char* ticket = made.ticket().c_str();
+    EmulatorLog(EMU_LOG_INFO, "%s: Client created", ticket);
+    EnsureIdentity(client);
+    // The handle prints as the target platform prints pointers: zero-padded
+    // upper-case hex.
+    EmulatorLog(EMU_LOG_INFO,
+                "HalyardEmulator::GenerateTicket: Generated ticket %s for hyClient: 0x%0*" PRIXPTR
+                " (%s) and hopper '%s'",
+                ticket, static_cast<int>(sizeof(void*) * 2), reinterpret_cast<uintptr_t>(client),
+                TextOrNull(GetIdentity(client)), hopper_id.c_str());
+    return RegisterTask(std::make_unique<TaskMatchmakingTicket>(*this, &made));
+}
+
+void HalyardEmulator::EnsureIdentity(hy_client* client) {
+    if (client == nullptr) {
+        return;
+    }
+    std::string& identity = identities_[client];
+    if (identity.empty()) {
+        identity = NewUuid();
+    }
+}
+
+const char* HalyardEmulator::GetIdentity(hy_client* client) {
+    if (client == nullptr) {
+        return nullptr;
+    }
+    EnsureIdentity(client);
+    return identities_[client].c_str();
+}
+
+Client* HalyardEmulator::FindClient(const char* ticket) const {
+    if (ticket == nullptr) {
+        return nullptr;
+    }
+    const auto found = clients_by_ticket_.find(ticket);
+    return found != clients_by_ticket_.end() ? found->second.get() : nullptr;
+}
+
+Hopper* HalyardEmulator::FindHopper(const char* hopper_id) const {
+    if (hopper_id == nullptr) {
+        return nullptr;
+    }
+    const auto found = hoppers_.find(hopper_id);
+    return found != hoppers_.end() ? found->second.get() : nullptr;
+}
+
+Task* HalyardEmulator::FindTask(const char* task_id) const {
+    if (task_id == nullptr) {
+        return nullptr;
+    }
+    const auto found = tasks_.find(task_id);
+    return found != tasks_.end() ? found->second.get() : nullptr;
+}
+
+bool HalyardEmulator::IsEmulatorHandle(const void* handle) const {
+    return handle != nullptr && live_handles_.count(handle) != 0;
+}
+
+void HalyardEmulator::Reset() {
+    // Tasks and hoppers only point at clients, so they go first.
+    tasks_.clear();
+    live_handles_.clear();
+    hoppers_.clear();
+    clients_by_ticket_.clear();
+    identities_.clear();
+    enabled_ = false;
+    warned_random_failure_ = false;
+}
+
+void HalyardEmulator::LogCall(const char* call_line, const char* detail_format,
+                              const char* handle) {
+    EmulatorLog(EMU_LOG_INFO, "%s", call_line);
+    EmulatorLog(EMU_LOG_INFO, detail_format, TextOrNull(handle));
+}
+
+Task* HalyardEmulator::ResolveTask(const char* operation, const char* handle) {
+    Task* task = FindTask(handle);
+    if (task == nullptr) {
+        EmulatorLog(EMU_LOG_WARNING, "HalyardEmulator::%s: No task with id %s", operation,
+                    TextOrNull(handle));
+    }
+    return task;
+}
+
+// ---- Tasks and responses --------------------------------------------------
+
+void HalyardEmulator::TaskFree(const char* task_id) {
+    LogCall("===> APICALL TaskFree ===", "HalyardEmulator::TaskFree: taskId: %s", task_id);
+    if (task_id == nullptr) {
+        return;
+    }
+    const auto found = tasks_.find(task_id);
+    if (found == tasks_.end()) {
+        return;
+    }
+    // task_id may be the task's own text: nothing reads it past this point.
+    std::unique_ptr<Task> task = std::move(found->second);
+    live_handles_.erase(task->id().c_str());
+    tasks_.erase(found);
+}
+
+bool HalyardEmulator::TaskIsPending(const char* task_id) {
+    LogCall("===> APICALL TaskIsPending ===", "HalyardEmulator::TaskIsPending: taskId: %s",
+            task_id);
+    ResolveTask("TaskIsPending", task_id);
+    return false;
+}
+
+bool HalyardEmulator::TaskIsTimedOut(const char* task_id) {
+    LogCall("===> APICALL TaskIsTimedOut ===", "HalyardEmulator::TaskIsTimedOut: taskId: %s",
+            task_id);
+    ResolveTask("TaskIsTimedOut", task_id);
+    return false;
+}
+
+bool HalyardEmulator::TaskIsOkay(const char* task_id) {
+    LogCall("===> APICALL TaskIsOkay === ===", "HalyardEmulator::TaskIsOkay: taskId: %s", task_id);
+    return ResolveTask("TaskIsOkay", task_id) != nullptr;
+}
+
+const char* HalyardEmulator::TaskFetchResponse(const char* task_id) {
+    LogCall("===> APICALL TaskFetchResponse ===", "HalyardEmulator::TaskFetchResponse: taskId: %s",
+            task_id);
+    const Task* task = ResolveTask("TaskFetchResponse", task_id);
+    return task != nullptr ? task->id().c_str() : nullptr;
+}
+
+void HalyardEmulator::ResponseFree(const char* response_id) {
+    // The response is the task itself and goes with TaskFree.
+    LogCall("===> APICALL ResponseFree ===", "HalyardEmulator::ResponseFree: responseId: %s",
+            response_id);
+}
+
+int32_t HalyardEmulator::ResponseGetStatusCode(const char* response_id) {
+    LogCall("===> APICALL ResponseGetStatusCode ===",
+            "HalyardEmulator::ResponseGetStatusCode: responseId: %s", response_id);
+    return ResolveTask("ResponseGetStatusCode", response_id) != nullptr ? 200 : -1;
+}
+
+bool HalyardEmulator::ResponseIsOkay(const char* response_id) {
+    LogCall("===> APICALL ResponseIsOkay ===", "HalyardEmulator::ResponseIsOkay: responseId: %s",
+            response_id);
+    return ResolveTask("ResponseIsOkay", response_id) != nullptr;
+}
+
+hy_json* HalyardEmulator::ResponseGetJson(const char* response_id) {
+    LogCall("===> APICALL ResponseGetJson ===", "HalyardEmulator::ResponseGetJson: responseId: %s",
+            response_id);
+    Task* task = ResolveTask("ResponseGetJson", response_id);
+    return task != nullptr ? task->GetJson() : nullptr;
+}
+
+// ---- Requests ---------------------------------------------------------------
+
+const char* HalyardEmulator::MatchmakingTicket(hy_client* client, const hy_uuid* hopper_id,
+                                               const hy_uuid* /*group_id*/,
+                                               const hy_uuid* /*second_group_id*/,
+                                               uint32_t /*group_size*/, hy_json* attributes,
+                                               hy_json* values) {
+    EmulatorLog(EMU_LOG_INFO, "===> APICALL MatchmakingTicket");
+    // The request owns the values it was handed; the emulator has no use for
+    // them.
+    hy_json_free(attributes);
+    hy_json_free(values);
+    // Like the client library, no client means no request.
+    if (client == nullptr) {
+        EmulatorLog(EMU_LOG_WARNING, "HalyardEmulator::MatchmakingTicket: No client - no ticket");
+        return nullptr;
+    }
+    char* hopper_text = hopper_id != nullptr ? hy_uuid_to_string(hopper_id) : nullptr;
+    if (hopper_text == nullptr) {
+        EmulatorLog(EMU_LOG_WARNING,
+                    "HalyardEmulator::MatchmakingTicket: No hopper id - no ticket");
+        return nullptr;
+    }
+    const std::string hopper(hopper_text);
+    hy_free(hopper_text);
+    const Task& task = GenerateTicket(client, hopper);
+    EmulatorLog(EMU_LOG_INFO, "HalyardEmulator::MatchmakingTicket: ticket: %s", task.id().c_str());
+    return task.id().c_str();
+}
+
+const char* HalyardEmulator::MatchmakingKeepAlive(const char* ticket) {
+    LogCall("===> APICALL MatchmakingKeepAlive ===",
+            "HalyardEmulator::MatchmakingKeepAlive: ticket: %s", ticket);
+    return RunTicketRequest<TaskMatchmakeClient>(
+        *this, "MatchmakingKeepAlive", ticket,
+        [&](Hopper& hopper, Client& client) -> Task& { return hopper.MatchmakeClient(client); });
+}
+
+const char* HalyardEmulator::MatchmakingAccept(const char* ticket) {
+    LogCall("===> APICALL MatchmakingAccept ===", "HalyardEmulator::MatchmakingAccept: ticket: %s",
+            ticket);
+    return RunTicketRequest<TaskAccept>(
+        *this, "MatchmakingAccept", ticket,
+        [&](Hopper& hopper, Client& client) -> Task& { return hopper.Accept(client); });
+}
+
+const char* HalyardEmulator::MatchmakingCancel(const char* ticket, bool soft) {
+    EmulatorLog(EMU_LOG_INFO, "===> APICALL MatchmakingCancel ===");
+    EmulatorLog(EMU_LOG_INFO, "HalyardEmulator::MatchmakingCancel: ticket: %s, soft: %s",
+                TextOrNull(ticket), soft ? "true" : "false");
+    return RunTicketRequest<TaskCancel>(
+        *this, "MatchmakingCancel", ticket,
+        [&](Hopper& hopper, Client& client) -> Task& { return hopper.Cancel(client, soft); });
+}
+
+const char* HalyardEmulator::MatchmakingStart(const char* ticket, hy_json* join_info) {
+    EmulatorLog(EMU_LOG_INFO, "===> APICALL MatchmakingStart ===");
+    EmulatorLog(EMU_LOG_INFO, "HalyardEmulator::MatchmakingStart: ticket: %s join_info: %s",
+                TextOrNull(ticket), join_info != nullptr ? "<json_object>" : "<null>");
+    // Handed over with the request and not part of the emulated status.
+    hy_json_free(join_info);
+    return RunTicketRequest<TaskStart>(
+        *this, "MatchmakingStart", ticket,
+        [&](Hopper& hopper, Client& client) -> Task& { return hopper.Start(client); });
+}
+
+const char* HalyardEmulator::MatchmakingCreateProof(const char* ticket) {
+    LogCall("===> APICALL MatchmakingCreateProof ===",
+            "HalyardEmulator::MatchmakingCreateProof: ticket: %s", ticket);
+    return nullptr;
+}
+
+const char* HalyardEmulator::MatchmakingCheckProof(const char* proof) {
+    LogCall("===> APICALL MatchmakingCheckProof ===",
+            "HalyardEmulator::MatchmakingCheckProof: proof: %s", proof);
+    return nullptr;
+}
+
+const char* HalyardEmulator::MatchmakingCreateManualProof(const char* /*argument*/) {
+    EmulatorLog(EMU_LOG_INFO, "===> APICALL MatchmakingCreateManualProof ===");
+    return nullptr;
+}
+
+}  // namespace KRHalyardEmulator

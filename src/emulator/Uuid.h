@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace KRHalyardEmulator {
+
+constexpr std::size_t kUuidByteCount = 16;
+constexpr std::size_t kUuidTextLength = 36;
+
+// The backend's id text of 16 bytes: lower-case hex, two digits per byte in
+// order, groups 8-4-4-4-12 joined by "-", with the version digit (character
+// 14) forced to "4". The variant digit is left as drawn.
+std::string FormatUuid(const uint8_t (&bytes)[kUuidByteCount]);
+
+// Fills the 16 bytes from a 64-bit generator state (splitmix64). Used only
+// when the system random source fails, so ids stay distinct.
+void FillPseudoRandom(uint64_t* state, uint8_t (&bytes)[kUuidByteCount]);
+
+}  // namespace KRHalyardEmulator
