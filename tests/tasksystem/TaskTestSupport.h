@@ -1,0 +1,146 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tasksystem/Task.h"
+#include "tasksystem/TaskCompositeTask.h"
+#include "tasksystem/TaskManager.h"
+#include "util/Clock.h"
+
+namespace tasksystem_test {
+
+namespace TestClock = KRMatchmakingSystem::TestClock;
+using KRTaskSystem::CANCELLED;
+using KRTaskSystem::CANCELLING;
+using KRTaskSystem::DONE;
+using KRTaskSystem::INITIAL;
+using KRTaskSystem::RUNNING;
+using KRTaskSystem::Task;
+using KRTaskSystem::TaskManager;
+
+constexpr uint32_t kAllLevels = 0xFFFFFFFFu;
+constexpr int kNever = -1;
+
+// A task whose Update reports the end on a chosen call, or as soon as it is
+// cancelled; it finishes with a scripted result.
+class ScriptedTask : public Task {
+public:
+    ScriptedTask(KRTaskSystem::TaskHeap* heap, const char* name = "ScriptedTask",
+                 int finish_on_update = 1)
+        : Task(heap, name), finish_on_update_(finish_on_update) {}
+
+    void Start(TaskManager* manager) override {
+        ++starts;
+        Task::Start(manager);
+    }
+    bool Update() override {
+        ++updates;
+        if (state() == KRTaskSystem::CANCELLING && finish_when_cancelled) {
+            return true;
+        }
+        return finish_on_update_ != kNever && updates >= finish_on_update_;
+    }
+    void OnFinished(bool cancelled) override {
+        finished_cancelled = cancelled;
+        SetFinishedInfo(script_success, script_code, script_message);
+    }
+    void FinishOnUpdate(int n) { finish_on_update_ = n; }
+    uint32_t Clock() { return Now(); }
+
+    int starts = 0;
+    int updates = 0;
+    bool finish_when_cancelled = true;
+    bool finished_cancelled = false;
+    // The result OnFinished reports.
+    bool script_success = true;
+    int32_t script_code = 0;
+    const char* script_message = nullptr;
+
+private:
+    int finish_on_update_;
+};
+
+// One finished-callback call as seen by the callback.
+struct FinishedCall {
+    std::string label;
+    std::string task;
+    bool success;
+    int32_t code;
+    std::string message;
+};
+
+// User data of RecordFinished: where to record and under which label.
+struct FinishedProbe {
+    std::vector<FinishedCall>* out;
+    std::string label;
+};
+
+inline void RecordFinished(Task* task, bool success, int32_t code, const char* message,
+                           void* user_data) {
+    FinishedProbe* probe = static_cast<FinishedProbe*>(user_data);
+    probe->out->push_back(
+        {probe->label, task->name(), success, code, message ? message : "<null>"});
+}
+
+// A manager with every line recorded, on a test clock that starts at 1000 ms.
+class TaskSystemTest : public ::testing::Test {
+protected:
+    struct Line {
+        uint32_t level;
+        std::string text;
+    };
+
+    // Built in the constructor so that fixtures may create tasks on the
+    // manager's heap in their member initialisers.
+    TaskSystemTest() {
+        KRMatchmakingSystem::TestClock::Set(1000);
+        manager_ = MakeManager(kAllLevels);
+    }
+    ~TaskSystemTest() override { KRMatchmakingSystem::TestClock::Release(); }
+
+    std::unique_ptr<TaskManager> MakeManager(uint32_t mask) {
+        auto manager = std::make_unique<TaskManager>("tests", mask);
+        manager->AddLogCallback(&TaskSystemTest::Record, this);
+        return manager;
+    }
+
+    KRTaskSystem::TaskHeap* heap() { return manager_->heap(); }
+
+    // Lines containing needle.
+    size_t Count(const std::string& needle) const {
+        size_t count = 0;
+        for (const Line& line : lines_) {
+            count += line.text.find(needle) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
+    // Index of the first line at or after from containing needle; -1 if none.
+    int IndexOf(const std::string& needle, int from = 0) const {
+        for (size_t i = static_cast<size_t>(from); i < lines_.size(); ++i) {
+            if (lines_[i].text.find(needle) != std::string::npos) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+    static std::string Address(const Task* task) {
+        char text[64];
+        std::snprintf(text, sizeof(text), "(0x%p)", static_cast<const void*>(task));
+        return text;
+    }
+
+    std::unique_ptr<TaskManager> manager_;
+    std::vector<Line> lines_;
+
+private:
+    static void Record(TaskManager*, uint32_t level, const char* line, void* user_data) {
+        static_cast<TaskSystemTest*>(user_data)->lines_.push_back({level, line});
+    }
+};
+
+}  // namespace tasksystem_test
