@@ -1,0 +1,341 @@
+#include "CommandLine.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <sstream>
+#include <vector>
+
+#include "KRMatchmakingSystem.h"
+#include "emulator/Hopper.h"
+
+namespace KRSimulator {
+
+namespace {
+
+bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t* out) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || value > max) {
+        return false;
+    }
+    *out = value;
+    return true;
+}
+
+bool ParseNumber(const std::string& text, double* out) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(value)) {
+        return false;
+    }
+    *out = value;
+    return true;
+}
+
+// Seconds on the command line, milliseconds inside.
+bool ParseSeconds(const std::string& text, uint32_t* ms) {
+    double seconds = 0.0;
+    if (!ParseNumber(text, &seconds) || seconds < 0.0 || seconds > 86400.0) {
+        return false;
+    }
+    *ms = static_cast<uint32_t>(std::lround(seconds * 1000.0));
+    return true;
+}
+
+bool ParseHopper(const std::string& text, std::string* hopper_id) {
+    uint64_t size = 0;
+    if (ParseUnsigned(text, 1000, &size)) {
+        const char* id = HopperIdForSize(static_cast<int32_t>(size));
+        if (id == nullptr) {
+            return false;
+        }
+        *hopper_id = id;
+        return true;
+    }
+    if (KRHalyardEmulator::HopperMatchSize(text) <= 0) {
+        return false;
+    }
+    *hopper_id = text;
+    return true;
+}
+
+std::string HopperHelp() {
+    std::string text;
+    for (const HopperChoice& hopper : KnownHoppers()) {
+        text += "\n      " + std::to_string(hopper.match_size) + "  " + hopper.id;
+    }
+    return text;
+}
+
+using Apply = std::function<std::string(const std::string& value, CommandLine* command_line)>;
+
+// A whole number from 1 to max.
+Apply Count(uint32_t SimulationOptions::*field, uint32_t max, const char* what) {
+    return [field, max, what](const std::string& value, CommandLine* cl) -> std::string {
+        uint64_t number = 0;
+        if (!ParseUnsigned(value, max, &number) || number == 0) {
+            return std::string("expects ") + what;
+        }
+        cl->options.*field = static_cast<uint32_t>(number);
+        return "";
+    };
+}
+
+Apply Fraction(double SimulationOptions::*field) {
+    return [field](const std::string& value, CommandLine* cl) -> std::string {
+        double fraction = 0.0;
+        if (!ParseNumber(value, &fraction) || fraction < 0.0 || fraction > 1.0) {
+            return "expects a fraction of the players from 0 to 1";
+        }
+        cl->options.*field = fraction;
+        return "";
+    };
+}
+
+Apply Seconds(uint32_t SimulationOptions::*field) {
+    return [field](const std::string& value, CommandLine* cl) -> std::string {
+        return ParseSeconds(value, &(cl->options.*field)) ? "" : "expects seconds";
+    };
+}
+
+Apply Flag(bool SimulationOptions::*field) {
+    return [field](const std::string&, CommandLine* cl) -> std::string {
+        cl->options.*field = true;
+        return "";
+    };
+}
+
+Apply Flag(bool CommandLine::*field) {
+    return [field](const std::string&, CommandLine* cl) -> std::string {
+        cl->*field = true;
+        return "";
+    };
+}
+
+struct OptionSpec {
+    const char* name;
+    const char* value_name;  // null for a switch
+    // Applies the value; returns the complaint, or "" when it is fine.
+    Apply apply;
+};
+
+const std::vector<OptionSpec>& Options() {
+    static const std::vector<OptionSpec> options = {
+        {"--players", "N",
+         Count(&SimulationOptions::players, 100000, "a number of players from 1 to 100000")},
+        {"--hopper", "H",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             if (!ParseHopper(value, &cl->options.hopper_id)) {
+                 return "expects 1, 2, 10 or one of the emulator's hopper ids:" + HopperHelp();
+             }
+             return "";
+         }},
+        {"--decline", "P", Fraction(&SimulationOptions::decline_fraction)},
+        {"--no-answer", "P", Fraction(&SimulationOptions::no_answer_fraction)},
+        {"--seed", "S",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             uint64_t seed = 0;
+             if (!ParseUnsigned(value, UINT64_MAX, &seed)) {
+                 return "expects a whole number";
+             }
+             cl->options.seed = seed;
+             return "";
+         }},
+        {"--log", "FLAGS",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             if (!ParseLogFlags(value, &cl->options.log_flags)) {
+                 return "expects MMF_LOG_ bits (0x01 to 0xFF) or a list of info, debug, "
+                        "warning, error, hy-info, hy-errors, ts-info, ts-errors, all";
+             }
+             return "";
+         }},
+        {"--frame-ms", "MS",
+         Count(&SimulationOptions::frame_ms, 1000, "a frame step from 1 to 1000 milliseconds")},
+        {"--join-spread", "SECONDS", Seconds(&SimulationOptions::join_spread_ms)},
+        {"--start-delay", "SECONDS", Seconds(&SimulationOptions::start_delay_ms)},
+        {"--matchmaking-timeout", "SECONDS", Seconds(&SimulationOptions::matchmaking_timeout_ms)},
+        {"--heartbeat", "SECONDS", Seconds(&SimulationOptions::heartbeat_ms)},
+        {"--max-time", "SECONDS",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             if (!ParseSeconds(value, &cl->options.max_time_ms) || cl->options.max_time_ms == 0) {
+                 return "expects a safety limit of more than 0 seconds";
+             }
+             return "";
+         }},
+        {"--progress", "SECONDS", Seconds(&SimulationOptions::progress_every_ms)},
+        {"--auto-start", nullptr, Flag(&SimulationOptions::auto_start)},
+        {"--real-time", nullptr, Flag(&SimulationOptions::real_time)},
+        {"--emulator-log", nullptr, Flag(&CommandLine::emulator_log)},
+        {"--json", nullptr, Flag(&CommandLine::json)},
+        {"--quiet", nullptr, Flag(&CommandLine::quiet)},
+    };
+    return options;
+}
+
+const OptionSpec* FindOption(const std::string& name) {
+    for (const OptionSpec& spec : Options()) {
+        if (name == spec.name) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool ParseLogFlags(const std::string& text, uint32_t* flags) {
+    if (text.empty()) {
+        return false;
+    }
+    if (text[0] >= '0' && text[0] <= '9') {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+        if (errno != 0 || *end != '\0' || value > 0xFF) {
+            return false;
+        }
+        *flags = static_cast<uint32_t>(value);
+        return true;
+    }
+    static const struct {
+        const char* name;
+        uint32_t bits;
+    } kNames[] = {
+        {"info", MMF_LOG_INFO},
+        {"debug", MMF_LOG_DEBUG},
+        {"warning", MMF_LOG_WARNING},
+        {"error", MMF_LOG_ERROR},
+        {"hy-info", MMF_LOG_HY_INFO},
+        {"hy-errors", MMF_LOG_HY_ERRORS},
+        {"ts-info", MMF_LOG_TS_INFO},
+        {"ts-errors", MMF_LOG_TS_ERRORS},
+        {"all", 0xFFu},
+    };
+    uint32_t result = 0;
+    std::istringstream words(text);
+    std::string word;
+    while (std::getline(words, word, ',')) {
+        bool known = false;
+        for (const auto& entry : kNames) {
+            if (word == entry.name) {
+                result |= entry.bits;
+                known = true;
+            }
+        }
+        if (!known) {
+            return false;
+        }
+    }
+    *flags = result;
+    return true;
+}
+
+ParseOutcome ParseCommandLine(int argc, const char* const* argv, CommandLine* command_line,
+                              std::string* error) {
+    CommandLine parsed;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            return ParseOutcome::kHelp;
+        }
+        std::string value;
+        bool has_inline_value = false;
+        const std::size_t equals = argument.find('=');
+        if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+            argument.resize(equals);
+            has_inline_value = true;
+        }
+        const OptionSpec* spec = FindOption(argument);
+        if (spec == nullptr) {
+            *error = "unknown option '" + argument + "'";
+            return ParseOutcome::kError;
+        }
+        if (spec->value_name == nullptr) {
+            if (has_inline_value) {
+                *error = argument + " takes no value";
+                return ParseOutcome::kError;
+            }
+        } else if (!has_inline_value) {
+            if (i + 1 >= argc) {
+                *error = argument + " needs a value (" + spec->value_name + ")";
+                return ParseOutcome::kError;
+            }
+            value = argv[++i];
+        }
+        const std::string complaint = spec->apply(value, &parsed);
+        if (!complaint.empty()) {
+            *error = argument + " '" + value + "': " + complaint;
+            return ParseOutcome::kError;
+        }
+    }
+    const std::string problem = ValidateOptions(parsed.options);
+    if (!problem.empty()) {
+        *error = problem;
+        return ParseOutcome::kError;
+    }
+    *command_line = std::move(parsed);
+    return ParseOutcome::kRun;
+}
+
+std::string UsageText(const char* program) {
+    const SimulationOptions defaults;
+    std::ostringstream text;
+    text << "Usage: " << program << " [options]\n"
+         << "\n"
+         << "Runs a whole matchmaking session on the in-process backend emulator: every\n"
+         << "player gets its own matchmaker, joins a hopper, answers the match it is\n"
+         << "offered, and the leader of each match starts it. Time is simulated (a frame\n"
+         << "step per frame), so minutes of heartbeats pass in about a second.\n"
+         << "\n"
+         << "Options:\n"
+         << "  --players N              players in the session (default " << defaults.players
+         << ")\n"
+         << "  --hopper H               hopper by match size or id (default 10):" << HopperHelp()
+         << "\n"
+         << "  --decline P              fraction of players that decline their match\n"
+         << "  --no-answer P            fraction that never answer, so their accept\n"
+         << "                           timeout fires (the rest accept automatically)\n"
+         << "  --seed S                 seed for behaviours, join times and ids (default "
+         << defaults.seed << ")\n"
+         << "  --auto-start             leaders start with MMF_AUTO_START instead of\n"
+         << "                           krmm_start_match with join info\n"
+         << "  --start-delay SECONDS    time a leader takes to find a server (default "
+         << defaults.start_delay_ms / 1000.0 << ")\n"
+         << "  --join-spread SECONDS    players join within this time (default "
+         << defaults.join_spread_ms / 1000.0 << ")\n"
+         << "  --matchmaking-timeout SECONDS\n"
+         << "                           give up looking for a match (default "
+         << defaults.matchmaking_timeout_ms / 1000.0 << ", 0: never)\n"
+         << "  --heartbeat SECONDS      keep-alive interval (default: the library's, 17)\n"
+         << "  --frame-ms MS            simulated time per frame (default " << defaults.frame_ms
+         << ")\n"
+         << "  --max-time SECONDS       safety limit; a run still going then fails (default "
+         << defaults.max_time_ms / 1000.0 << ")\n"
+         << "  --real-time              run on the real clock, sleeping one frame per frame\n"
+         << "  --log FLAGS              matchmaker log lines to stderr: MMF_LOG_ bits\n"
+         << "                           (e.g. 0xF0) or a list of info, debug, warning,\n"
+         << "                           error, hy-info, hy-errors, ts-info, ts-errors, all\n"
+         << "  --emulator-log           print the emulator's lines to stderr (by default\n"
+         << "                           they are only counted)\n"
+         << "  --progress SECONDS       progress line to stderr this often (default "
+         << defaults.progress_every_ms / 1000.0 << ", 0: none)\n"
+         << "  --quiet                  no progress lines\n"
+         << "  --json                   summary as JSON on stdout\n"
+         << "  --help                   this text\n"
+         << "\n"
+         << "Exit status: 0 when every player is back in MMS_IDLE, 1 when the safety\n"
+         << "limit stopped the run or the players could not be created, 2 for bad options.\n";
+    return text.str();
+}
+
+}  // namespace KRSimulator
