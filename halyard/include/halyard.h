@@ -9,13 +9,15 @@
  * requests the library made and check that no task, response or JSON value was
  * left alive.
  *
- * Part 1, the client interface, has the semantics callers rely on:
+ * The client interface has the semantics callers rely on:
  *   - JSON values are nodes. A value attached to an object (hy_json_set_key) or
  *     appended to an array (hy_json_append_value) keeps its handle and is from
  *     then on owned by its parent. hy_json_get_item and hy_json_get_value return
  *     borrowed handles. Absent members give null; integer and number reads of
  *     absent or mistyped members give 0; wrong types never crash (the size of a
- *     non-array is 0, the string of a non-string is null).
+ *     non-array is 0, the string of a non-string is null). A value that has a
+ *     parent must not be attached to a second one or freed by itself: clone
+ *     it first.
  *   - Texts returned by hy_json_serialize and hy_uuid_to_string are freed with
  *     hy_free.
  *   - Requests return a task, polled with hy_task_is_pending until it is no
@@ -27,8 +29,15 @@
  *     synchronously, on the thread that delivers (here: the caller of
  *     hyl_push_message / hyl_push_log), newest registration first.
  *
- * Part 2, the loopback control interface (hyl_ functions), is documented at
- * its declarations below.
+ * The loopback control interface (hy_client_create, hy_client_free and the
+ * hyl_ functions) is documented at its declarations below. A typical test:
+ *
+ *     hy_client* client = hy_client_create(NULL);
+ *     hyl_script(client, HYL_KEEPALIVE, 200, "{\"state\":1}", 2);
+ *     ... drive the code under test, which calls hy_r_matchmaking_keepalive ...
+ *     assert(hyl_journal_count_kind(client, HYL_KEEPALIVE) == 1);
+ *     hy_client_free(client);
+ *     assert(hyl_live_tasks() == 0 && hyl_live_responses() == 0);
  *
  * Nothing here is thread-safe: use one thread, as the matchmaker does.
  */
@@ -80,10 +89,12 @@ typedef void(HY_CALL* hy_log_func)(int32_t level, const char* first, const char*
 typedef void(HY_CALL* hy_msg_func)(hy_client* client, const char* first, const char* type,
                                    hy_json* json, void* user_data);
 
-/* ==== Part 1: client interface ========================================= */
+/* ==== Client interface ================================================ */
 
 /* ---- JSON reading ---- */
-/* Parses length bytes of text; null if the text is not JSON. Free with hy_json_free. */
+/* Parses length bytes of text (no terminating NUL needed); any JSON value is
+ * accepted, scalars included. Null if the bytes are not exactly one JSON
+ * value. Free with hy_json_free. */
 HY_API hy_json* HY_CALL hy_json_parse(const char* text, size_t length);
 /* Frees a value that has no parent; null is ignored. */
 HY_API void HY_CALL hy_json_free(hy_json* value);
@@ -111,9 +122,11 @@ HY_API int HY_CALL hy_json_is_true(const hy_json* value);
 /* ---- JSON building ---- */
 HY_API hy_json* HY_CALL hy_json_new_object(void);
 HY_API hy_json* HY_CALL hy_json_new_array(void);
-/* Attaches value under key; the object owns it from then on (also on failure).
- * Returns 0 on success, -1 on failure. */
+/* Attaches value under key, replacing (and freeing) any earlier member; the
+ * object owns it from then on (also on failure). Returns 0 on success, -1 on
+ * failure. Attaching a value to itself fails and leaves it with the caller. */
 HY_API int HY_CALL hy_json_set_key(hy_json* object, const char* key, hy_json* value);
+/* -1 when text is null or not UTF-8. */
 HY_API int HY_CALL hy_json_set_string_key(hy_json* object, const char* key, const char* text);
 HY_API int HY_CALL hy_json_set_integer_key(hy_json* object, const char* key, int64_t number);
 /* Appends value; the array owns it from then on (also on failure). */
@@ -132,13 +145,16 @@ HY_API int HY_CALL hy_uuid_set_from_string(hy_uuid* out, const char* text);
 HY_API char* HY_CALL hy_uuid_to_string(const hy_uuid* uuid);
 
 /* ---- Tasks ---- */
+/* Each call is one poll: non-zero while the task has not finished. */
 HY_API int HY_CALL hy_task_is_pending(hy_task* task);
+/* The loopback backend never times out: always 0. */
 HY_API int HY_CALL hy_task_is_timed_out(hy_task* task);
+/* Non-zero once the task has finished and holds a response. */
 HY_API int HY_CALL hy_task_is_okay(hy_task* task);
 /* A new response for a finished task (null while pending); free with
  * hy_response_free. */
 HY_API hy_response* HY_CALL hy_task_fetch_response(hy_task* task);
-/* Borrowed error text, or null. */
+/* Borrowed error text, or null (the loopback backend reports none). */
 HY_API const char* HY_CALL hy_task_get_error(hy_task* task);
 HY_API void HY_CALL hy_task_free(hy_task* task);
 
@@ -187,11 +203,12 @@ HY_API int HY_CALL hy_client_add_msg_func(hy_client* client, hy_msg_func func, v
 HY_API void HY_CALL hy_client_remove_log_func(hy_client* client, hy_log_func func);
 HY_API void HY_CALL hy_client_remove_msg_func(hy_client* client, hy_msg_func func);
 
-/* ==== Part 2: loopback control ========================================== */
+/* ==== Loopback control ================================================== */
 
-/* Creates a client whose identity id is the given 36-character text, or a
- * freshly drawn one when identity_id is null. Null for an identity id of
- * another length. */
+/* Creates a client whose identity id is the given 36-character text (taken
+ * as it is), or a freshly drawn random UUID text (lower case) when
+ * identity_id is null. Null for an identity id of another length. Each client
+ * has its own scripts, default answers, journal and registered functions. */
 HY_API hy_client* HY_CALL hy_client_create(const char* identity_id);
 /* Frees the client, its scripts and journal. Tasks issued on it stay valid
  * until they are freed. */
@@ -214,15 +231,20 @@ typedef enum hyl_kind {
 
 /* Queues one answer for the next request of that kind on the client: its
  * status code, its JSON body text (null: no body) and the number of
- * hy_task_is_pending polls that answer "pending" before the task finishes.
- * Answers are used in the order queued. Returns 0, or -1 when the body is not
- * JSON or the kind is out of range. */
+ * hy_task_is_pending polls that answer "pending" before the task finishes
+ * (0: the first poll already finds it finished). Answers are used in the
+ * order queued; a request takes its answer when it is made, so scripting
+ * later does not change a task already issued. Every hy_task_fetch_response
+ * parses the body anew into a response of its own. Returns 0, or -1 (and
+ * queues nothing) for a null client, a body that is not JSON or a kind out of
+ * range. */
 HY_API int HY_CALL hyl_script(hy_client* client, hyl_kind kind, int32_t status,
                               const char* body_json, uint32_t pending_polls);
-/* Sets the answer given when the kind's queue is empty. Until it is set, the
- * default answer is: for HYL_TICKET, status 200 with {"ticket":"<fresh UUID>"};
- * for every other kind, status 404 without a body; never pending. Returns 0
- * or -1 as hyl_script. */
+/* Sets the answer given, as often as needed, when the kind's queue is empty;
+ * a later call replaces it. Until it is set, the default answer is: for
+ * HYL_TICKET, status 200 with {"ticket":"<fresh UUID>"} (a new UUID each
+ * time); for every other kind, status 404 without a body; never pending.
+ * Returns 0 or -1 as hyl_script. */
 HY_API int HY_CALL hyl_set_default(hy_client* client, hyl_kind kind, int32_t status,
                                    const char* body_json, uint32_t pending_polls);
 /* Number of answers still queued for the kind. */
@@ -230,8 +252,10 @@ HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind);
 
 /* One journal entry per request made on the client, oldest first. Texts are
  * owned by the journal ("" when the argument was absent), valid until
- * hyl_journal_clear or hy_client_free. JSON arguments are recorded as their
- * compact serialized text. */
+ * hyl_journal_clear or hy_client_free. Every text field is non-null: fields a
+ * kind does not use read "" and numbers 0. JSON arguments are recorded as
+ * their compact serialized text, members in the order they were set. A
+ * request on a null client is not journalled (it still frees its JSON). */
 typedef struct hyl_request {
     hyl_kind kind;
     const char* ticket;          /* keep-alive, accept, cancel, start, create proof */
@@ -260,16 +284,28 @@ HY_API void HY_CALL hyl_journal_clear(hy_client* client);
 
 /* Delivers a pushed message to every message function registered on the
  * client, newest first: (client, first, type, JSON value of json_text or null,
- * user data). Returns -1 (and delivers nothing) when json_text is not JSON. */
+ * user data). A function removed by an earlier one during the same delivery is
+ * not called; a function must not free the client it is called for. Returns
+ * 0, or -1 (and delivers nothing) for a null client or when json_text is not
+ * JSON. */
 HY_API int HY_CALL hyl_push_message(hy_client* client, const char* first, const char* type,
                                     const char* json_text);
-/* Delivers a log entry to every log function registered on the client. */
+/* Delivers a log entry to every log function registered on the client,
+ * newest first, as (level, first, second, null, user data). */
 HY_API void HY_CALL hyl_push_log(hy_client* client, int32_t level, const char* first,
                                  const char* second);
 
 /* Live object counts of the whole process, to prove that nothing leaks:
- * tasks not yet freed, responses not yet freed, JSON memory blocks (values and
- * serialized texts) not yet freed, and options not yet consumed. */
+ * tasks not yet freed, responses not yet freed, JSON memory blocks not yet
+ * freed, and options not yet consumed by a request.
+ *
+ * The JSON count is of memory blocks, not values: every allocation the JSON
+ * runtime makes (a value may take several, such as an object and its member
+ * table) and every text handed out for hy_free (hy_json_serialize,
+ * hy_uuid_to_string). Response bodies count while their response lives.
+ * Scripts and journal entries hold plain copies and do not count. Compare the
+ * count against a baseline taken before the code under test, not against a
+ * fixed number. */
 HY_API uint32_t HY_CALL hyl_live_tasks(void);
 HY_API uint32_t HY_CALL hyl_live_responses(void);
 HY_API uint32_t HY_CALL hyl_live_json(void);
