@@ -1,0 +1,376 @@
+// Requests that fail, error recovery, and the phase timeouts.
+#include <string>
+#include <vector>
+
+#include "RunFixture.h"
+
+namespace krmm_test {
+namespace {
+
+using KRMatchmakingSystem::MatchmakingSystem;
+
+class FailureTest : public MatchmakerRunTest {
+protected:
+    void SetUp() override {
+        MatchmakerRunTest::SetUp();
+        CreateMatchmaker();
+    }
+    // In MMS_MATCHING on Matchable() at sequence 2; the continuous heartbeat
+    // sends its next keep-alive only after interval_ms.
+    void ReachMatching(uint32_t interval_ms = 17000) {
+        krmm_set_heartbeat_interval(mm_, interval_ms);
+        // Later keep-alives repeat sequence 2 and so change nothing.
+        Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 2, "matching").Text());
+        ASSERT_TRUE(Start());
+        ExpectReaches(MMS_MATCHING, 20);
+    }
+    // In MMS_MATCHED (Matchable(), sequence 3) with the accept window open.
+    void ReachMatched() {
+        ReachMatching(1000000);
+        Push(StatusJson(Matchable(), 3, "matched").MatchId(TestId(77)).Team({TestId(5)}));
+        ASSERT_EQ(State(), MMS_MATCHED);
+    }
+    // All have accepted (sequence 4); leader or follower by the team order.
+    void ReachAccepted(bool leader) {
+        ReachMatched();
+        Script(HYL_ACCEPT, 200,
+               StatusJson(Matchable(), 4, "accepted")
+                   .MatchId(TestId(77))
+                   .Team({leader ? OwnId() : TestId(5)})
+                   .Text());
+        krmm_accept_match(mm_);
+        ExpectReaches(leader ? MMS_ACCEPTED_LEADER : MMS_ACCEPTED_FOLLOWER, 10);
+    }
+};
+
+TEST(TicketErrorTest, CodesMapToTheirErrors) {
+    const struct {
+        int32_t code;
+        int32_t error;
+    } cases[] = {{404, MME_HOPPER_DOES_NOT_EXIST},
+                 {400, MME_REQUEST_TICKET_USER_PARAMS_INCORRECT},
+                 {422, MME_REQUEST_TICKET_USER_PARAMS_INCORRECT},
+                 {499, MME_REQUEST_TICKET_USER_PARAMS_INCORRECT},
+                 {500, MME_REQUEST_TICKET_SERVER_ERROR},
+                 {503, MME_REQUEST_TICKET_SERVER_ERROR},
+                 {599, MME_REQUEST_TICKET_SERVER_ERROR},
+                 {0, MME_REQUEST_TICKET_FAILED},
+                 {-1, MME_REQUEST_TICKET_FAILED},
+                 {302, MME_REQUEST_TICKET_FAILED},
+                 {399, MME_REQUEST_TICKET_FAILED},
+                 {600, MME_REQUEST_TICKET_FAILED}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(MatchmakingSystem::TicketErrorForCode(c.code), c.error) << "code " << c.code;
+    }
+}
+
+TEST_F(FailureTest, FailedTicketRaisesItsErrorAndReturnsToIdle) {
+    const struct {
+        int32_t code;
+        int32_t error;
+    } cases[] = {{404, MME_HOPPER_DOES_NOT_EXIST},
+                 {422, MME_REQUEST_TICKET_USER_PARAMS_INCORRECT},
+                 {503, MME_REQUEST_TICKET_SERVER_ERROR},
+                 {0, MME_REQUEST_TICKET_FAILED},
+                 {600, MME_REQUEST_TICKET_FAILED}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        rec_.Clear();
+        Script(HYL_TICKET, c.code, "{\"error\":\"no\"}");
+        ASSERT_TRUE(Start());
+        ExpectReaches(MMS_IDLE, 10);
+        EXPECT_EQ(Errors(), std::vector<int32_t>{c.error});
+        EXPECT_EQ(rec_.States(),
+                  (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_RESTART, MMS_INIT, MMS_IDLE}));
+        EXPECT_TRUE(rec_.HasLine("Retrying matchmaking ticket request..."));
+        // The response body reaches the game with the error.
+        EXPECT_STREQ(sys()->last_error_message().c_str(), "{\"error\":\"no\"}");
+    }
+    // The ticket request is made once per attempt, never retried.
+    EXPECT_EQ(Sent(HYL_TICKET), 5u);
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), 0u);
+}
+
+TEST_F(FailureTest, RedirectCountsAsSuccessAndStartsTheHeartbeat) {
+    Script(HYL_TICKET, 302, "{\"ticket\":\"t-302\"}");
+    Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 1, "initial_waiting").Text());
+    ASSERT_TRUE(Start());
+    ExpectReaches(MMS_INITIAL_WAITING, 10);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_STREQ(LastSent(HYL_KEEPALIVE)->ticket, "t-302");
+}
+
+TEST_F(FailureTest, HeartbeatTimeoutRecoveryRetriesAtOneThreeSixSecondsThenGivesUp) {
+    ReachMatching();
+    // The next keep-alive fails transiently; the recovery heartbeats that
+    // follow are never answered in time.
+    Script(HYL_KEEPALIVE, 504, "{\"busy\":1}");
+    Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 3, "matching").Text(), 1500);
+    const uint32_t before = Sent(HYL_KEEPALIVE);
+    while (!rec_.HasLine("Trying to recover from error 'MME_KEEPALIVE_REQUEST_FAILED'")) {
+        ASSERT_LT(Now(), 40000u);
+        Pump(1, 10);
+    }
+    const uint32_t failed_at = Now();
+    EXPECT_EQ(State(), MMS_MATCHING);
+    EXPECT_TRUE(Errors().empty());
+
+    std::vector<uint32_t> retry_times;
+    uint32_t sent = Sent(HYL_KEEPALIVE);
+    while (State() == MMS_MATCHING) {
+        ASSERT_LT(Now() - failed_at, 11000u);
+        Pump(1, 10);
+        if (Sent(HYL_KEEPALIVE) != sent) {
+            sent = Sent(HYL_KEEPALIVE);
+            retry_times.push_back(Now() - failed_at);
+        }
+    }
+    ASSERT_EQ(retry_times.size(), 3u);
+    // A single heartbeat is queued by one pass and sent by the next.
+    const uint32_t expected[] = {1000, 3000, 6000};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_GE(retry_times[i], expected[i]) << i;
+        EXPECT_LE(retry_times[i], expected[i] + 30) << i;
+    }
+    const uint32_t gave_up_after = Now() - failed_at;
+    EXPECT_GE(gave_up_after, 10000u);
+    EXPECT_LE(gave_up_after, 10010u);
+    EXPECT_EQ(State(), MMS_RESTART);
+    EXPECT_EQ(rec_.CountLines("Panicking with error 'MME_KEEPALIVE_REQUEST_FAILED'! Could not "
+                              "recover in 10.0 seconds. Restarting matchmaking..."),
+              1u);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
+    EXPECT_STREQ(sys()->last_error_message().c_str(), "{\"busy\":1}");
+    EXPECT_EQ(before + 4, sent);
+
+    // The restart waits for the unanswered heartbeats, then completes
+    // without further errors and without claiming a recovery.
+    ExpectReaches(MMS_IDLE, 3000);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
+    EXPECT_FALSE(rec_.HasLine("Recovered from error"));
+}
+
+TEST_F(FailureTest, HeartbeatSuccessEndsRecoveryOnce) {
+    ReachMatching();
+    Script(HYL_KEEPALIVE, 400, "");
+    Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 3, "matching").Text());
+    while (sys()->recovery_error_code == 0) {
+        ASSERT_LT(Now(), 40000u);
+        Pump(1, 10);
+    }
+    Pump(200, 10);
+    EXPECT_EQ(rec_.CountLines("Recovered from error 'MME_KEEPALIVE_REQUEST_FAILED'!"), 1u);
+    EXPECT_EQ(sys()->recovery_error_code, 0);
+    EXPECT_EQ(State(), MMS_MATCHING);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(sys()->current_status().seq, 3u);
+}
+
+TEST_F(FailureTest, BackendThatKeepsTimingOutKeepsTheMatchmakerRecovering) {
+    ReachMatching(2000);
+    Default(HYL_KEEPALIVE, 504, "");
+    Pump(4000, 10);  // 40 s of transient failures
+    EXPECT_EQ(State(), MMS_MATCHING);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_GT(rec_.CountLines("Trying to recover from error"), 10u);
+    EXPECT_FALSE(rec_.HasLine("Panicking"));
+}
+
+TEST_F(FailureTest, HardHeartbeatFailureEndsTheAttempt) {
+    ReachMatching(1000);
+    Script(HYL_KEEPALIVE, 500, "{\"oops\":1}");
+    ExpectReaches(MMS_RESTART, 200);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
+    EXPECT_STREQ(sys()->last_error_message().c_str(), "{\"oops\":1}");
+    EXPECT_FALSE(rec_.HasLine("Trying to recover"));
+    ExpectReaches(MMS_IDLE, 100);
+    EXPECT_EQ(Errors().size(), 1u);
+}
+
+TEST_F(FailureTest, LocalAcceptTimeoutRestartsWithoutDeclining) {
+    ReachMatched();
+    const uint32_t matched_at = Now();
+    PumpTo(matched_at, 19990);
+    EXPECT_EQ(State(), MMS_MATCHED);
+    // Too late for the player: the command is refused before the timeout
+    // check of the next pass.
+    AdvanceClock(10);
+    krmm_accept_match(mm_);
+    EXPECT_TRUE(rec_.HasLine("=== Cannot accept match - we timed out! (MMS_MATCHED) ==="));
+    EXPECT_EQ(State(), MMS_MATCHED);
+    Pump(1, 0);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_TIMEOUT_WAITING_FOR_LOCAL_ACCEPT});
+    EXPECT_EQ(State(), MMS_RESTART);
+    EXPECT_TRUE(rec_.HasLine("=== Decline match (Continue Matchmaking: 'false')... ==="));
+    ExpectReaches(MMS_IDLE, 100);
+    EXPECT_EQ(Sent(HYL_ACCEPT), 0u);
+    EXPECT_EQ(Sent(HYL_CANCEL), 0u);
+}
+
+TEST_F(FailureTest, OthersAcceptTimeoutSendsOneFinalHeartbeatThenDeclinesAndContinues) {
+    ReachMatched();
+    const uint32_t matched_at = Now();
+    // The accept goes through but the others never do; every answer repeats
+    // the current sequence.
+    Script(HYL_ACCEPT, 200, StatusJson(Matchable(), 3, "matched").Text());
+    Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 3, "matched").Text());
+    Script(HYL_CANCEL, 200, StatusJson(Matchable(), 5, "matching").Text());
+    krmm_accept_match(mm_);
+    const uint32_t keep_alives = Sent(HYL_KEEPALIVE);
+    PumpTo(matched_at, 24990);
+    EXPECT_EQ(State(), MMS_ACCEPT_MATCH);
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), keep_alives);
+    PumpTo(matched_at, 29990);
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), keep_alives + 1);
+    EXPECT_EQ(rec_.CountLines("Sending final heartbeat before deciding to do accept match time "
+                              "out (current state 'MMS_ACCEPT_MATCH' Accept timeout: 25.0)..."),
+              1u);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Sent(HYL_CANCEL), 0u);
+    Pump(1, 10);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_TIMEOUT_WAITING_FOR_OTHER_ACCEPT});
+    EXPECT_TRUE(
+        rec_.HasLine("Timed out while waiting for other players to accept - continue "
+                     "matchmaking (current state 'MMS_ACCEPT_MATCH' Accept timeout: "
+                     "30.0)..."));
+    // Matchmaking goes on: the backend's answer to the decline moves us.
+    EXPECT_EQ(State(), MMS_ACCEPT_MATCH);
+    ExpectReaches(MMS_MATCHING, 100);
+    ASSERT_EQ(Sent(HYL_CANCEL), 1u);
+    EXPECT_EQ(LastSent(HYL_CANCEL)->soft, 0);
+    EXPECT_EQ(Errors().size(), 1u);
+}
+
+TEST_F(FailureTest, LeaderStartTimeoutFiresAtTheDeadlineWithoutFinalHeartbeat) {
+    ReachAccepted(true);
+    const uint32_t accepted_at = Now();
+    const uint32_t keep_alives = Sent(HYL_KEEPALIVE);
+    PumpTo(accepted_at, 19990);
+    EXPECT_TRUE(Errors().empty());
+    Pump(1, 10);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_TIMEOUT_LEADER_FINDING_SERVER});
+    EXPECT_TRUE(
+        rec_.HasLine("Timed out while connecting to server - continue matchmaking... "
+                     "(current state 'MMS_ACCEPTED_LEADER' Start timeout: 20.0)..."));
+    EXPECT_EQ(State(), MMS_ACCEPTED_LEADER);
+    EXPECT_EQ(sys()->start_deadline, 0u);
+    Pump(5, 10);
+    EXPECT_EQ(Sent(HYL_CANCEL), 1u);
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), keep_alives);
+    // The deadline is spent: no second timeout.
+    Pump(3000, 10);
+    EXPECT_EQ(Errors().size(), 1u);
+}
+
+TEST_F(FailureTest, FollowerStartTimeoutWaitsForTheFinalHeartbeat) {
+    ReachAccepted(false);
+    Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 4, "accepted").Text());
+    const uint32_t accepted_at = Now();
+    const uint32_t keep_alives = Sent(HYL_KEEPALIVE);
+    PumpTo(accepted_at, 24990);
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), keep_alives);
+    PumpTo(accepted_at, 29990);
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), keep_alives + 1);
+    EXPECT_TRUE(Errors().empty());
+    Pump(1, 10);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_TIMEOUT_FOLLOWER_WAIT_FOR_JOIN_INFO});
+    EXPECT_TRUE(rec_.HasLine("(current state 'MMS_ACCEPTED_FOLLOWER' Start timeout: 30.0)..."));
+    Pump(5, 10);
+    EXPECT_EQ(Sent(HYL_CANCEL), 1u);
+}
+
+TEST_F(FailureTest, AcceptDeadlineHasNoEffectOnceEveryoneAccepted) {
+    ReachAccepted(true);
+    EXPECT_EQ(sys()->accept_deadline, 0u);
+    // Even a passed accept deadline is not looked at in this state.
+    sys()->accept_deadline = Now() + 100;
+    Pump(50, 10);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(State(), MMS_ACCEPTED_LEADER);
+}
+
+TEST_F(FailureTest, MatchmakingTimeoutStopsTheAttemptWithADecline) {
+    krmm_set_matchmaking_timeout(mm_, 60000);
+    ReachMatching();
+    PumpTo(0, 59000);
+    EXPECT_EQ(State(), MMS_MATCHING);
+    ExpectReaches(MMS_RESTART, 200);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_TIMEOUT_FINDING_MATCH});
+    EXPECT_TRUE(
+        rec_.HasLine("Timed out while in matchmaking state 'MMS_MATCHING' (60 second "
+                     "timeout) - restarting"));
+    ExpectReaches(MMS_IDLE, 100);
+    EXPECT_EQ(Sent(HYL_CANCEL), 1u);
+}
+
+TEST_F(FailureTest, ZeroMatchmakingTimeoutNeverExpires) {
+    krmm_set_matchmaking_timeout(mm_, 0);
+    ReachMatching(1000000);
+    EXPECT_EQ(sys()->matchmaking_deadline, 0u);
+    Pump(100, 60000);
+    EXPECT_EQ(State(), MMS_MATCHING);
+    EXPECT_TRUE(Errors().empty());
+}
+
+// Stop and decline from every state that allows them: the attempt ends, and
+// the backend hears of it whenever there is a ticket to give up.
+TEST_F(FailureTest, StopAndDeclineEndTheAttemptInEveryActiveState) {
+    struct Case {
+        int32_t state;
+        bool decline;  // krmm_decline_match instead of krmm_stop_matchmaking
+    };
+    std::vector<Case> cases;
+    for (int32_t state :
+         {MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE, MMS_MATCHING, MMS_MATCHED, MMS_ACCEPT_MATCH,
+          MMS_ACCEPTED_LEADER, MMS_ACCEPTED_FOLLOWER, MMS_MATCH_STARTED_WAIT}) {
+        cases.push_back({state, false});
+        cases.push_back({state, true});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(krmm_matchmaking_state_to_str(c.state)) +
+                     (c.decline ? " decline" : " stop"));
+        hyl_journal_clear(client_);
+        rec_.Clear();
+        ASSERT_TRUE(Start());
+        if (c.state != MMS_REQUEST_TICKET) {
+            Script(HYL_KEEPALIVE, 200, "", 50);
+            ExpectReaches(MMS_INITIAL_KEEPALIVE, 10);
+            sys()->SetState(c.state);
+        }
+        const bool has_ticket = !sys()->ticket().empty();
+        if (c.decline) {
+            krmm_decline_match(mm_);
+            EXPECT_TRUE(rec_.HasLine("=== Decline match (Continue Matchmaking: 'false')... ==="));
+        } else {
+            EXPECT_EQ(krmm_stop_matchmaking(mm_), 1);
+        }
+        EXPECT_EQ(State(), MMS_RESTART);
+        ExpectReaches(MMS_IDLE, 200);
+        EXPECT_TRUE(Errors().empty());
+        // Without a ticket there is nothing to give up.
+        EXPECT_EQ(Sent(HYL_CANCEL), has_ticket ? 1u : 0u);
+        if (Sent(HYL_CANCEL) == 1u) {
+            EXPECT_EQ(LastSent(HYL_CANCEL)->soft, 0);
+        }
+    }
+}
+
+TEST_F(FailureTest, StopAndDeclineAreRefusedWithoutAnAttempt) {
+    EXPECT_EQ(krmm_stop_matchmaking(mm_), 0);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_NOT_MATCHMAKING});
+    EXPECT_TRUE(rec_.HasLine("=== No matchmaking active - stop matchmaking ignored ==="));
+    krmm_decline_match(mm_);
+    EXPECT_TRUE(rec_.HasLine("=== No match active - decline match ignored (MMS_IDLE) ==="));
+    sys()->SetState(MMS_RESTART);
+    EXPECT_EQ(krmm_stop_matchmaking(mm_), 0);
+    EXPECT_TRUE(
+        rec_.HasLine("=== Initializing system - stop matchmaking ignored (MMS_RESTART) ==="));
+    krmm_decline_match(mm_);
+    EXPECT_TRUE(rec_.HasLine("=== Initializing system - decline match ignored (MMS_RESTART) ==="));
+    EXPECT_EQ(Errors(), (std::vector<int32_t>{MME_NOT_MATCHMAKING, MME_NOT_MATCHMAKING}));
+    ExpectReaches(MMS_IDLE, 10);
+    EXPECT_EQ(hyl_journal_count(client_), 0u);
+}
+
+}  // namespace
+}  // namespace krmm_test
