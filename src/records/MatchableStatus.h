@@ -26,8 +26,15 @@ enum MatchableState : int32_t {
 
 // "HY_INITIAL_WAITING" ... "HY_CANCELLED"; "<unknown>" for anything else.
 const char* MatchableStateName(int32_t state);
+// The backend's JSON "state" text ("initial_waiting" ... "cancelled"); null
+// for HY_STATE_UNKNOWN and anything else.
+const char* MatchableStateJsonText(int32_t state);
+// The state named by a backend "state" text (exact, case-sensitive);
+// HY_STATE_UNKNOWN for null or any other text.
+MatchableState ParseMatchableState(const char* text);
 
-// Parsed and validated matchable status.
+// Parsed and validated matchable status. Copies are deep and keep the order
+// of every list.
 struct MatchableStatus {
     uint32_t seq = 0;
     String matchable_id;
