@@ -1,0 +1,164 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <forward_list>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "halyard.h"
+#include "util/String.h"
+
+namespace records_test {
+
+// A 36-character backend id made of one repeated hex digit, e.g. Id('a').
+inline std::string Id(char digit) {
+    std::string id(36, digit);
+    id[8] = id[13] = id[18] = id[23] = '-';
+    return id;
+}
+
+inline std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// An object's members as raw JSON value texts, in order.
+using Members = std::vector<std::pair<std::string, std::string>>;
+
+// Sets key to the raw JSON value (replacing it if present); a null value
+// removes the member.
+inline Members With(Members members, const std::string& key, const char* value) {
+    for (auto it = members.begin(); it != members.end(); ++it) {
+        if (it->first == key) {
+            if (value == nullptr) {
+                members.erase(it);
+            } else {
+                it->second = value;
+            }
+            return members;
+        }
+    }
+    if (value != nullptr) {
+        members.emplace_back(key, value);
+    }
+    return members;
+}
+
+inline std::string ObjectText(const Members& members) {
+    std::string text = "{";
+    for (const auto& member : members) {
+        if (text.size() > 1) {
+            text += ",";
+        }
+        text += Quoted(member.first) + ":" + member.second;
+    }
+    return text + "}";
+}
+
+// "[e0,e1,...]" of raw JSON texts.
+inline std::string ArrayText(const std::vector<std::string>& elements) {
+    std::string text = "[";
+    for (const std::string& element : elements) {
+        if (text.size() > 1) {
+            text += ",";
+        }
+        text += element;
+    }
+    return text + "]";
+}
+
+// Owns one parsed JSON value.
+class Json {
+public:
+    explicit Json(const std::string& text) : value_(hy_json_parse(text.data(), text.size())) {}
+    ~Json() { hy_json_free(value_); }
+    Json(const Json&) = delete;
+    Json& operator=(const Json&) = delete;
+    const hy_json* get() const { return value_; }
+
+private:
+    hy_json* value_;
+};
+
+// The client library's serialized text of a JSON text.
+inline std::string Serialized(const std::string& text) {
+    Json json(text);
+    char* serialized = hy_json_serialize(json.get(), 0);
+    std::string result = serialized ? serialized : "";
+    hy_free(serialized);
+    return result;
+}
+
+inline std::vector<std::string> Texts(const std::forward_list<KRMatchmakingSystem::String>& list) {
+    std::vector<std::string> texts;
+    for (const auto& text : list) {
+        texts.emplace_back(text.c_str());
+    }
+    return texts;
+}
+
+// Ids of the status bodies: matchable, hopper, match, two group members or
+// acceptors (A, B) and three match users.
+inline const std::string kMatchable = Id('1');
+inline const std::string kHopper = Id('2');
+inline const std::string kMatchId = Id('3');
+inline const std::string kA = Id('a');
+inline const std::string kB = Id('b');
+inline const std::string kU1 = Id('c');
+inline const std::string kU2 = Id('d');
+inline const std::string kU3 = Id('e');
+
+// Proves that a test leaves no JSON value or serialized text alive.
+class JsonLeakTest : public ::testing::Test {
+protected:
+    void SetUp() override { base_json_ = hyl_live_json(); }
+    void TearDown() override { EXPECT_EQ(hyl_live_json(), base_json_) << "JSON blocks leaked"; }
+
+private:
+    uint32_t base_json_ = 0;
+};
+
+// Parses JSON texts into one reused record.
+template <typename Record, bool (*ParseRecord)(const hy_json*, Record*)>
+class RecordParseTest : public JsonLeakTest {
+protected:
+    bool Parse(const std::string& text) {
+        Json json(text);
+        EXPECT_NE(json.get(), nullptr) << "test body is not JSON: " << text;
+        return ParseRecord(json.get(), &record_);
+    }
+
+    Record record_;
+};
+
+// One row of a validation table: a body and whether it must pass.
+struct ValidityCase {
+    const char* label;
+    std::string body;
+    bool valid;
+};
+
+inline void PrintTo(const ValidityCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+inline std::string CaseName(const ::testing::TestParamInfo<ValidityCase>& info) {
+    return info.param.label;
+}
+
+template <typename Record, bool (*ParseRecord)(const hy_json*, Record*)>
+class RecordValidityTest : public RecordParseTest<Record, ParseRecord>,
+                           public ::testing::WithParamInterface<ValidityCase> {
+protected:
+    // The parse result is the row's verdict, and exactly the record's own.
+    void CheckRow() {
+        const ValidityCase& c = this->GetParam();
+        EXPECT_EQ(this->Parse(c.body), c.valid);
+        EXPECT_EQ(this->record_.IsValid(), c.valid);
+    }
+};
+
+}  // namespace records_test
