@@ -98,7 +98,7 @@ std::string FormatSummaryText(const SimulationSummary& summary) {
     }
     if (summary.safety_limit_hit) {
         text << "ERROR: safety limit of " << Seconds(summary.run_time_ms) << " reached with "
-             << summary.players_still_active << " players still matchmaking\n";
+             << summary.players_still_active << " players not finished\n";
     }
     return text.str();
 }

@@ -105,6 +105,9 @@ public:
 
     bool Setup(std::string* error);
     void Run();
+    // Frees every matchmaker and client and empties the emulator; the
+    // emulator lines this causes are still counted.
+    void Finish();
     void Summarise(SimulationSummary* summary) const;
 
 private:
@@ -127,6 +130,7 @@ private:
     uint64_t emulator_lines_ = 0;
     uint64_t log_lines_ = 0;
     bool safety_limit_hit_ = false;
+    bool finished_ = false;
     double wall_ms_ = 0.0;
     std::set<std::string> found_matches_;
     std::set<std::string> started_matches_;
@@ -136,23 +140,34 @@ private:
 };
 
 Session::~Session() {
-    // Matchmakers first: freeing one drains its queue, which still talks to
-    // the emulator and may name its client.
-    for (auto& player : players_) {
-        krmm_free_matchmaking(player->matchmaker);
-    }
-    for (auto& player : players_) {
-        if (player->client != nullptr) {
-            hy_client_free(player->client);
-        }
-    }
+    Finish();
     HalyardEmulator& emulator = HalyardEmulator::Instance();
-    emulator.Reset();
     emulator.SetOutput(nullptr, nullptr);
     emulator.SetRandomSource(nullptr);
     if (engaged_clock_) {
         TestClock::Release();
     }
+}
+
+void Session::Finish() {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    // Matchmakers first: freeing one drains its queue, which still talks to
+    // the emulator and may name its client.
+    for (auto& player : players_) {
+        krmm_free_matchmaking(player->matchmaker);
+        player->matchmaker = nullptr;
+    }
+    for (auto& player : players_) {
+        if (player->client != nullptr) {
+            hy_client_free(player->client);
+            player->client = nullptr;
+        }
+    }
+    // Leave no clients or hoppers behind for whatever runs next.
+    HalyardEmulator::Instance().Reset();
 }
 
 uint32_t Session::FlagsFor(const Player& player) const {
@@ -169,9 +184,11 @@ uint32_t Session::FlagsFor(const Player& player) const {
 bool Session::Setup(std::string* error) {
     HalyardEmulator& emulator = HalyardEmulator::Instance();
     // A fresh emulator per run: hoppers and clients of an earlier run would
-    // otherwise join this one's matches.
-    emulator.Reset();
+    // otherwise join this one's matches. What clearing them writes is not
+    // part of this run.
     emulator.SetOutput(&Session::OnEmulatorLine, this);
+    emulator.Reset();
+    emulator_lines_ = 0;
     g_uuid_bytes.seed(options_.seed ^ 0x5eed0f0e1a7a11ceULL);
     emulator.SetRandomSource(&SeededRandomBytes);
 
@@ -437,7 +454,7 @@ void Session::Summarise(SimulationSummary* summary) const {
             ++out.errors[krmm_error_code_to_str(code)];
         }
         ++out.final_states[krmm_matchmaking_state_to_str(player->state)];
-        if (player->state != MMS_IDLE) {
+        if (!player->done) {
             ++out.players_still_active;
         }
 
@@ -540,6 +557,7 @@ bool RunSimulation(const SimulationOptions& options, SimulationSummary* summary,
         return false;
     }
     session.Run();
+    session.Finish();
     session.Summarise(summary);
     return true;
 }

@@ -120,8 +120,8 @@ struct SimulationSummary {
     double wall_ms = 0.0;
     uint64_t emulator_lines = 0;
     uint64_t log_lines = 0;
-    // Players not back in MMS_IDLE when the run ended; non-zero only when the
-    // safety limit stopped the run.
+    // Players that had not joined or were not back in MMS_IDLE when the run
+    // ended; non-zero only when the safety limit stopped the run.
     uint32_t players_still_active = 0;
     bool safety_limit_hit = false;
 

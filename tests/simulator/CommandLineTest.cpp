@@ -1,0 +1,148 @@
+// The simulator's command line: what it accepts, and a clear refusal for
+// everything else.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "KRMatchmakingSystem.h"
+#include "emulator/Hopper.h"
+
+namespace KRSimulator {
+namespace {
+
+struct Parsed {
+    ParseOutcome outcome;
+    CommandLine command_line;
+    std::string error;
+};
+
+Parsed Parse(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "krmm_simulator");
+    Parsed parsed;
+    parsed.outcome = ParseCommandLine(static_cast<int>(arguments.size()), arguments.data(),
+                                      &parsed.command_line, &parsed.error);
+    return parsed;
+}
+
+TEST(CommandLineTest, DefaultsRunTwentyPlayersInTheHopperOfTen) {
+    const Parsed parsed = Parse({});
+    ASSERT_EQ(parsed.outcome, ParseOutcome::kRun) << parsed.error;
+    const SimulationOptions& options = parsed.command_line.options;
+    EXPECT_EQ(options.players, 20u);
+    EXPECT_EQ(KRHalyardEmulator::HopperMatchSize(options.hopper_id), 10);
+    EXPECT_EQ(options.log_flags, 0u);
+    EXPECT_FALSE(parsed.command_line.json);
+    EXPECT_FALSE(parsed.command_line.emulator_log);
+}
+
+// The simulator's hopper table must name the emulator's hoppers.
+TEST(CommandLineTest, HopperSizesMapToTheEmulatorsHoppers) {
+    for (const HopperChoice& hopper : KnownHoppers()) {
+        EXPECT_EQ(KRHalyardEmulator::HopperMatchSize(hopper.id), hopper.match_size);
+        const std::string size = std::to_string(hopper.match_size);
+        const Parsed by_size = Parse({"--hopper", size.c_str()});
+        ASSERT_EQ(by_size.outcome, ParseOutcome::kRun) << by_size.error;
+        EXPECT_EQ(by_size.command_line.options.hopper_id, hopper.id);
+        const Parsed by_id = Parse({"--hopper", hopper.id});
+        ASSERT_EQ(by_id.outcome, ParseOutcome::kRun) << by_id.error;
+        EXPECT_EQ(by_id.command_line.options.hopper_id, hopper.id);
+    }
+}
+
+TEST(CommandLineTest, ValuesAreTakenInBothSpellings) {
+    const Parsed parsed = Parse(
+        {"--players", "300", "--decline=0.25", "--no-answer", "0.5", "--seed",
+         "18446744073709551615", "--join-spread", "1.5", "--matchmaking-timeout=0", "--frame-ms",
+         "50", "--log", "info,error", "--json", "--emulator-log", "--auto-start", "--quiet"});
+    ASSERT_EQ(parsed.outcome, ParseOutcome::kRun) << parsed.error;
+    const CommandLine& cl = parsed.command_line;
+    EXPECT_EQ(cl.options.players, 300u);
+    EXPECT_DOUBLE_EQ(cl.options.decline_fraction, 0.25);
+    EXPECT_DOUBLE_EQ(cl.options.no_answer_fraction, 0.5);
+    EXPECT_EQ(cl.options.seed, 18446744073709551615ull);
+    EXPECT_EQ(cl.options.join_spread_ms, 1500u);
+    EXPECT_EQ(cl.options.matchmaking_timeout_ms, 0u);
+    EXPECT_EQ(cl.options.frame_ms, 50u);
+    EXPECT_EQ(cl.options.log_flags, MMF_LOG_INFO | MMF_LOG_ERROR);
+    EXPECT_TRUE(cl.options.auto_start);
+    EXPECT_TRUE(cl.json);
+    EXPECT_TRUE(cl.emulator_log);
+    EXPECT_TRUE(cl.quiet);
+}
+
+TEST(CommandLineTest, LogFlagsByNumberOrName) {
+    const struct {
+        const char* text;
+        bool ok;
+        uint32_t flags;
+    } cases[] = {
+        {"0xF0", true, 0xF0},
+        {"255", true, 0xFF},
+        {"0", true, 0},
+        {"all", true, 0xFF},
+        {"hy-errors,ts-info", true, MMF_LOG_HY_ERRORS | MMF_LOG_TS_INFO},
+        {"0x100", false, 0},
+        {"info,loud", false, 0},
+        {"", false, 0},
+        {"info,", true, MMF_LOG_INFO},  // a trailing comma adds nothing
+        {"12abc", false, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t flags = 0xDEAD;
+        EXPECT_EQ(ParseLogFlags(c.text, &flags), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(flags, c.flags) << c.text;
+        }
+    }
+}
+
+TEST(CommandLineTest, HelpWinsOverEverythingElse) {
+    EXPECT_EQ(Parse({"--players", "5", "--help"}).outcome, ParseOutcome::kHelp);
+    EXPECT_EQ(Parse({"-h"}).outcome, ParseOutcome::kHelp);
+    const std::string usage = UsageText("krmm_simulator");
+    for (const char* option : {"--players", "--hopper", "--decline", "--no-answer", "--seed",
+                               "--log", "--emulator-log", "--json", "--real-time"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+}
+
+struct BadCase {
+    std::vector<const char*> arguments;
+    const char* complaint;  // part of the error text
+};
+
+TEST(CommandLineTest, BadOptionsAreRefusedWithTheReason) {
+    const BadCase cases[] = {
+        {{"--players", "0"}, "--players '0'"},
+        {{"--players", "100001"}, "--players"},
+        {{"--players", "-5"}, "--players"},
+        {{"--players", "twenty"}, "--players 'twenty'"},
+        {{"--players"}, "--players needs a value"},
+        {{"--hopper", "3"}, "--hopper '3'"},
+        {{"--hopper", "00000000-0000-4000-8000-000000000000"}, "hopper ids"},
+        {{"--decline", "1.5"}, "--decline"},
+        {{"--no-answer", "-0.1"}, "--no-answer"},
+        {{"--no-answer", "nan"}, "--no-answer"},
+        {{"--decline", "0.6", "--no-answer", "0.5"}, "more than 1"},
+        {{"--seed", "1e3"}, "--seed"},
+        {{"--log", "chatty"}, "--log 'chatty'"},
+        {{"--frame-ms", "0"}, "--frame-ms"},
+        {{"--max-time", "0"}, "--max-time"},
+        {{"--join-spread", "-1"}, "--join-spread"},
+        {{"--json=yes"}, "--json takes no value"},
+        {{"--playerz", "5"}, "unknown option '--playerz'"},
+        {{"stray"}, "unknown option 'stray'"},
+    };
+    for (const BadCase& c : cases) {
+        const Parsed parsed = Parse(c.arguments);
+        EXPECT_EQ(parsed.outcome, ParseOutcome::kError) << c.complaint;
+        EXPECT_NE(parsed.error.find(c.complaint), std::string::npos)
+            << "error was: " << parsed.error;
+    }
+}
+
+}  // namespace
+}  // namespace KRSimulator
