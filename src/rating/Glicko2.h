@@ -30,8 +30,10 @@ struct Glicko2Opponent {
 // One Glicko-2 rating period for a single player against the given games.
 // Writes *result and returns true; returns false without writing when there
 // are no games, when the input cannot be rated (tau or epsilon not positive,
-// a value not finite, volatility not positive, a negative deviation) or when
-// the volatility iteration does not settle.
+// a value not finite, volatility not positive, a negative deviation), when
+// the games carry no information (every result beyond doubt), when the
+// volatility iteration does not settle or when a new value would not be
+// finite.
 bool Glicko2RatePlayer(const Glicko2Config& config, const Glicko2Player& player,
                        const Glicko2Opponent* opponents, std::size_t opponent_count,
                        Glicko2Player* result);
