@@ -33,6 +33,18 @@ protected:
     // What a family does with a successful response body; returns parsed.
     typedef bool (*ParseStep)(TaskMatchmaking* task, const hy_json* body);
 
+    // What a finished request's response said. text is the body serialised
+    // (null without a body) and must be released with hy_free.
+    struct ResponseReading {
+        int32_t code = -1;
+        bool status_success = false;
+        bool parsed = false;
+        char* text = nullptr;
+    };
+    // Fetches, reads and releases the response and the request: the first
+    // half of FinishFromResponse, shared with requests whose verdict differs.
+    ResponseReading ReadResponse(ParseStep parse);
+
     // The shared response handling: fetch, read code and body, parse on
     // success, release response and request, then SetFinishedInfo.
     void FinishFromResponse(bool cancelled, ParseStep parse);
