@@ -43,6 +43,8 @@ public:
     uint32_t max_count() const { return max_count_; }
 
 private:
+    // Deletes the current keep-alive, if any, without running its callbacks.
+    void DropKeepAlive();
     static void KeepAliveFinished(KRTaskSystem::Task* keep_alive, bool success, int32_t code,
                                   const char* message, void* user_data);
 
