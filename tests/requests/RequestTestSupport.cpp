@@ -1,0 +1,95 @@
+#include "RequestTestSupport.h"
+
+#include "util/Clock.h"
+
+namespace requests_test {
+
+using KRMatchmakingSystem::TestClock::Advance;
+
+void RequestTest::SetUp() {
+    KRMatchmakingSystem::TestClock::Set(now_);
+    base_tasks_ = hyl_live_tasks();
+    base_responses_ = hyl_live_responses();
+    base_json_ = hyl_live_json();
+    base_options_ = hyl_live_options();
+    client_ = hy_client_create(nullptr);
+    ASSERT_NE(client_, nullptr);
+    mm_ = krmm_create_matchmaking(client_, "t", 0xFF);
+    ASSERT_NE(mm_, nullptr);
+    system_ = MatchmakingSystem::FromHandle(mm_);
+    manager_.reset(new TaskManager("requests", 0xF));
+    manager_->AddLogCallback(&RequestTest::OnTaskLog, this);
+}
+
+void RequestTest::TearDown() {
+    // Whatever a test left queued is cancelled and run to its end, as the
+    // matchmaker does when it lets go of its task manager.
+    for (int pass = 0; pass < 1000 && !manager_->Shutdown(); ++pass) {
+        Advance(100);
+        manager_->Process();
+    }
+    EXPECT_TRUE(manager_->queue_empty()) << "tasks still queued at tear down";
+    owned_.clear();
+    manager_.reset();
+    krmm_free_matchmaking(mm_);
+    hy_client_free(client_);
+    hye_emulator_init(0);
+    KRMatchmakingSystem::TestClock::Release();
+    EXPECT_EQ(hyl_live_tasks(), base_tasks_) << "backend tasks left alive";
+    EXPECT_EQ(hyl_live_responses(), base_responses_) << "backend responses left alive";
+    EXPECT_EQ(hyl_live_json(), base_json_) << "JSON values left alive";
+    EXPECT_EQ(hyl_live_options(), base_options_) << "request options left alive";
+}
+
+Finish& RequestTest::Queue(Task* task) {
+    finishes_.emplace_back();
+    Finish& finish = finishes_.back();
+    task->AddFinishedCallback(&RequestTest::OnFinished, &finish);
+    EXPECT_TRUE(manager_->AddTask(task));
+    return finish;
+}
+
+void RequestTest::Pass(int n, uint32_t step_ms) {
+    for (int i = 0; i < n; ++i) {
+        now_ += step_ms;
+        Advance(step_ms);
+        manager_->Process();
+    }
+}
+
+void RequestTest::RunToEnd(Task* task, uint32_t step_ms, int max_passes) {
+    for (int pass = 0; pass < max_passes && !task->IsFinished(); ++pass) {
+        Pass(1, step_ms);
+    }
+    ASSERT_TRUE(task->IsFinished()) << task->name() << " did not finish";
+}
+
+size_t RequestTest::CountLog(const std::string& needle) const {
+    size_t count = 0;
+    for (const std::string& line : log_) {
+        count += line.find(needle) != std::string::npos ? 1 : 0;
+    }
+    return count;
+}
+
+const hyl_request& RequestTest::Journal(uint32_t index) const {
+    static const hyl_request kNone = {};
+    const hyl_request* request = hyl_journal_get(client_, index);
+    EXPECT_NE(request, nullptr) << "no request " << index << " in the journal";
+    return request != nullptr ? *request : kNone;
+}
+
+void RequestTest::OnTaskLog(TaskManager*, uint32_t, const char* line, void* user_data) {
+    static_cast<RequestTest*>(user_data)->log_.emplace_back(line);
+}
+
+void RequestTest::OnFinished(Task*, bool success, int32_t code, const char* message,
+                             void* user_data) {
+    Finish* finish = static_cast<Finish*>(user_data);
+    ++finish->calls;
+    finish->success = success;
+    finish->code = code;
+    finish->message = message != nullptr ? message : "<null>";
+}
+
+}  // namespace requests_test

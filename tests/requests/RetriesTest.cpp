@@ -1,0 +1,312 @@
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "RequestTestSupport.h"
+#include "requests/TaskMatchmakingAcceptMatch.h"
+#include "requests/TaskMatchmakingCreateProof.h"
+#include "requests/TaskMatchmakingDeclineMatch.h"
+#include "requests/TaskMatchmakingKeepAlive.h"
+#include "requests/TaskMatchmakingRequestHopperInfo.h"
+#include "requests/TaskMatchmakingStartMatch.h"
+
+namespace requests_test {
+namespace {
+
+using namespace KRMatchmakingSystem;
+
+// Remembers when each attempt ran, which the retrying task itself forgets
+// once it moves on to the next attempt.
+class TimedAcceptRetries : public TaskMatchmakingAcceptMatchRetries {
+public:
+    struct Run {
+        uint32_t start;
+        uint32_t finish;
+        int32_t code;
+    };
+    using TaskMatchmakingAcceptMatchRetries::TaskMatchmakingAcceptMatchRetries;
+    void OnAttemptFinished(Task* attempt, bool success, int32_t code,
+                           const char* message) override {
+        runs.push_back(Run{attempt->start_time(), attempt->finish_time(), code});
+        TaskMatchmakingAcceptMatchRetries::OnAttemptFinished(attempt, success, code, message);
+    }
+    std::vector<Run> runs;
+};
+
+TEST_F(RequestTest, ServerErrorIsRetriedAfterTheDelay) {
+    hyl_script(client_, HYL_ACCEPT, 502, "{\"error\":\"busy\"}", 2);
+    hyl_script(client_, HYL_ACCEPT, 200, kStatusBody, 1);
+    auto* task = Own(new TimedAcceptRetries(manager_->heap(), system_, kTicket, kRequestMaxAttempts,
+                                            kRequestRetryDelayMs));
+    Finish& finish = Queue(task);
+    const uint32_t step = 100;
+    RunToEnd(task, step);
+
+    ASSERT_EQ(task->runs.size(), 2u);
+    EXPECT_EQ(task->runs[0].code, 502);
+    const uint32_t gap = task->runs[1].start - task->runs[0].finish;
+    EXPECT_GE(gap, kRequestRetryDelayMs);
+    EXPECT_LE(gap, kRequestRetryDelayMs + 2 * step) << "the retry came late";
+    EXPECT_EQ(task->attempts(), 2);
+    EXPECT_EQ(Sent(HYL_ACCEPT), 2u);
+    EXPECT_STREQ(Journal(1).ticket, kTicket);
+
+    EXPECT_EQ(task->state(), KRTaskSystem::DONE);
+    EXPECT_EQ(finish.calls, 1);
+    EXPECT_TRUE(finish.success);
+    EXPECT_EQ(finish.code, 200);
+    EXPECT_NE(finish.message.find("\"seq\":3"), std::string::npos) << finish.message;
+    ASSERT_NE(task->attempt(), nullptr);
+    EXPECT_EQ(task->attempt()->status().seq, 3u);
+    EXPECT_EQ(CountLog("TaskMatchmakingAcceptMatch completed with code 502 and response "
+                       "'{\"error\":\"busy\"}' in"),
+              1u);
+}
+
+struct CodeCase {
+    int32_t code;
+    bool success;
+    int32_t attempts;
+};
+
+void PrintTo(const CodeCase& c, std::ostream* os) {
+    *os << c.code;
+}
+
+class StatusCodeTest : public RequestTest, public ::testing::WithParamInterface<CodeCase> {};
+
+TEST_P(StatusCodeTest, OnlyServerErrorsAreRetried) {
+    const CodeCase c = GetParam();
+    hyl_set_default(client_, HYL_ACCEPT, c.code, kStatusBody, 0);
+    auto* task = Own(new TaskMatchmakingAcceptMatchRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
+    Finish& finish = Queue(task);
+    RunToEnd(task);
+
+    EXPECT_EQ(finish.success, c.success);
+    EXPECT_EQ(finish.code, c.code);
+    EXPECT_EQ(task->attempts(), c.attempts);
+    EXPECT_EQ(Sent(HYL_ACCEPT), static_cast<uint32_t>(c.attempts));
+    const std::string warning = "Unexpected status code " + std::to_string(c.code);
+    EXPECT_EQ(CountLog(warning), c.success ? 0u : static_cast<size_t>(c.attempts));
+    // A failed answer's body is not a status to act on.
+    EXPECT_EQ(task->attempt()->status().seq, c.success ? 3u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, StatusCodeTest,
+                         ::testing::Values(CodeCase{200, true, 1}, CodeCase{399, true, 1},
+                                           CodeCase{400, false, 1}, CodeCase{409, false, 1},
+                                           CodeCase{499, false, 1}, CodeCase{500, false, 3},
+                                           CodeCase{599, false, 3}, CodeCase{600, false, 1},
+                                           CodeCase{199, false, 1}));
+
+TEST_F(RequestTest, DeclineReportsTheLastOfThreeServerErrors) {
+    hyl_script(client_, HYL_CANCEL, 500, nullptr, 0);
+    hyl_script(client_, HYL_CANCEL, 503, "{\"attempt\":2}", 1);
+    hyl_script(client_, HYL_CANCEL, 503, "{\"attempt\":3}", 0);
+    hyl_set_default(client_, HYL_CANCEL, 200, kStatusBody, 0);
+    auto* task = Own(new TaskMatchmakingDeclineMatchRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs, false));
+    Finish& finish = Queue(task);
+    RunToEnd(task);
+
+    EXPECT_EQ(Sent(HYL_CANCEL), 3u);
+    EXPECT_FALSE(finish.success);
+    EXPECT_EQ(finish.code, 503);
+    EXPECT_EQ(finish.message, "{\"attempt\":3}");
+    EXPECT_EQ(task->attempts(), 3);
+    EXPECT_FALSE(static_cast<TaskMatchmakingDeclineMatch*>(task->attempt())->soft());
+    EXPECT_EQ(Journal(2).soft, 0);
+}
+
+TEST_F(RequestTest, SingleAttemptNeverRetries) {
+    hyl_set_default(client_, HYL_CANCEL, 503, nullptr, 0);
+    auto* task = Own(new TaskMatchmakingDeclineMatchRetries(manager_->heap(), system_, kTicket, 1,
+                                                            kRequestRetryDelayMs, true));
+    Finish& finish = Queue(task);
+    RunToEnd(task);
+    Pass(20, 500);
+
+    EXPECT_EQ(Sent(HYL_CANCEL), 1u);
+    EXPECT_EQ(Journal(0).soft, 1);
+    EXPECT_FALSE(finish.success);
+    EXPECT_EQ(finish.code, 503);
+    EXPECT_EQ(finish.message, "");
+}
+
+TEST_F(RequestTest, CancelledRequestKeepsItsStatusButNotItsVerdict) {
+    hyl_script(client_, HYL_KEEPALIVE, 200, kStatusBody, 3);
+    auto* task = Own(new TaskMatchmakingKeepAlive(manager_->heap(), system_, kTicket));
+    Finish& finish = Queue(task);
+    Pass(2);
+    ASSERT_EQ(Sent(HYL_KEEPALIVE), 1u);
+    task->Cancel();
+    RunToEnd(task);
+
+    EXPECT_EQ(task->state(), KRTaskSystem::CANCELLED);
+    EXPECT_FALSE(finish.success);
+    EXPECT_EQ(finish.code, 200);
+    EXPECT_EQ(finish.message, "");
+    EXPECT_EQ(task->status().seq, 3u);
+    EXPECT_STREQ(task->status().matchable_id.c_str(), "99999999-8888-7777-6666-555555555555");
+}
+
+TEST_F(RequestTest, RetriesCancelledBeforeTheirFirstPassSendNothing) {
+    auto* task = Own(new TaskMatchmakingAcceptMatchRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
+    Finish& finish = Queue(task);
+    manager_->CancelAll();
+    RunToEnd(task);
+
+    EXPECT_EQ(task->state(), KRTaskSystem::CANCELLED);
+    EXPECT_TRUE(finish.success);
+    EXPECT_EQ(finish.code, 0);
+    EXPECT_EQ(finish.message, "");
+    EXPECT_EQ(task->attempt(), nullptr);
+    EXPECT_EQ(task->attempts(), 0);
+    EXPECT_EQ(hyl_journal_count(client_), 0u);
+}
+
+TEST_F(RequestTest, CancelledRetriesStillUseTheirRemainingAttempts) {
+    hyl_set_default(client_, HYL_ACCEPT, 503, nullptr, 2);
+    auto* task = Own(new TaskMatchmakingAcceptMatchRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
+    Finish& finish = Queue(task);
+    Pass(2);
+    task->Cancel();
+    RunToEnd(task);
+
+    EXPECT_EQ(Sent(HYL_ACCEPT), 3u);
+    EXPECT_EQ(task->state(), KRTaskSystem::CANCELLED);
+    EXPECT_FALSE(finish.success);
+    EXPECT_EQ(finish.code, 503);
+}
+
+// Every ticket-based request, single and retrying, refuses an empty ticket
+// without calling the backend.
+struct EmptyTicketCase {
+    const char* name;
+    std::function<Task*(KRTaskSystem::TaskHeap*, MatchmakingSystem*)> make;
+};
+
+void PrintTo(const EmptyTicketCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EmptyTicketTest : public RequestTest,
+                        public ::testing::WithParamInterface<EmptyTicketCase> {};
+
+TEST_P(EmptyTicketTest, FinishesWithMinusOneAndSendsNothing) {
+    Task* task = Own(GetParam().make(manager_->heap(), system_));
+    Finish& finish = Queue(task);
+    RunToEnd(task);
+
+    EXPECT_EQ(hyl_journal_count(client_), 0u);
+    EXPECT_FALSE(finish.success);
+    EXPECT_EQ(finish.code, -1);
+    EXPECT_EQ(finish.message, "");
+    EXPECT_EQ(CountLog("No ticket specified, cannot send request"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, EmptyTicketTest,
+    ::testing::Values(EmptyTicketCase{"KeepAlive",
+                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                                          return new TaskMatchmakingKeepAlive(h, s, "");
+                                      }},
+                      EmptyTicketCase{"Accept",
+                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                                          return new TaskMatchmakingAcceptMatch(h, s, nullptr);
+                                      }},
+                      EmptyTicketCase{"Decline",
+                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                                          return new TaskMatchmakingDeclineMatch(h, s, "", false);
+                                      }},
+                      EmptyTicketCase{"Start",
+                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                                          return new TaskMatchmakingStartMatch(h, s, "", "{}");
+                                      }},
+                      EmptyTicketCase{"Proof",
+                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                                          return new TaskMatchmakingCreateProof(h, s, "");
+                                      }},
+                      EmptyTicketCase{"AcceptRetries",
+                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                                          return new TaskMatchmakingAcceptMatchRetries(h, s, "", 3,
+                                                                                       1000);
+                                      }}),
+    [](const ::testing::TestParamInfo<EmptyTicketCase>& info) { return info.param.name; });
+
+// Each retrying form sends its own request, with its own arguments, on every
+// attempt.
+struct RetryFormCase {
+    const char* name;
+    hyl_kind kind;
+    std::function<Task*(KRTaskSystem::TaskHeap*, MatchmakingSystem*)> make;
+    std::function<void(const hyl_request&)> check;
+};
+
+void PrintTo(const RetryFormCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RetryFormTest : public RequestTest, public ::testing::WithParamInterface<RetryFormCase> {};
+
+TEST_P(RetryFormTest, EveryAttemptCarriesTheArguments) {
+    const RetryFormCase& c = GetParam();
+    hyl_set_default(client_, c.kind, 503, nullptr, 0);
+    Task* task = Own(c.make(manager_->heap(), system_));
+    Finish& finish = Queue(task);
+    RunToEnd(task);
+
+    EXPECT_EQ(finish.code, 503);
+    ASSERT_EQ(hyl_journal_count(client_), 3u);
+    for (uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(Journal(i).kind, c.kind);
+        c.check(Journal(i));
+    }
+    EXPECT_EQ(CountLog(std::string(c.name) + "Retries] Finished in"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, RetryFormTest,
+    ::testing::Values(
+        RetryFormCase{"TaskMatchmakingAcceptMatch", HYL_ACCEPT,
+                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                          return new TaskMatchmakingAcceptMatchRetries(h, s, kTicket, 3, 1000);
+                      },
+                      [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
+        RetryFormCase{"TaskMatchmakingDeclineMatch", HYL_CANCEL,
+                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                          return new TaskMatchmakingDeclineMatchRetries(h, s, kTicket, 3, 1000,
+                                                                        true);
+                      },
+                      [](const hyl_request& r) {
+                          EXPECT_STREQ(r.ticket, kTicket);
+                          EXPECT_EQ(r.soft, 1);
+                      }},
+        RetryFormCase{"TaskMatchmakingStartMatch", HYL_START,
+                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                          return new TaskMatchmakingStartMatchRetries(h, s, kTicket, 3, 1000,
+                                                                      "{\"port\":7777}");
+                      },
+                      [](const hyl_request& r) {
+                          EXPECT_STREQ(r.ticket, kTicket);
+                          EXPECT_STREQ(r.join_info_json, "{\"port\":7777}");
+                      }},
+        RetryFormCase{"TaskMatchmakingCreateProof", HYL_CREATE_PROOF,
+                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                          return new TaskMatchmakingCreateProofRetries(h, s, kTicket, 3, 1000);
+                      },
+                      [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
+        RetryFormCase{"TaskMatchmakingRequestHopperInfo", HYL_GET_OBJECT,
+                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+                          return new TaskMatchmakingRequestHopperInfoRetries(h, s, kHopper, 3,
+                                                                             1000);
+                      },
+                      [](const hyl_request& r) { EXPECT_STREQ(r.object_id, kHopper); }}),
+    [](const ::testing::TestParamInfo<RetryFormCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace requests_test
