@@ -303,9 +303,10 @@ typedef struct BayesianTeam {
 /* Two teams. Returns 1 and updates both for num_teams 2; 1 without change for
  * 1; 0 without change for 0, 3 or more, or a team without players. */
 KRMM_API int KRMM_CALL krmm_rating_elo_update(EloTeam* teams, uint32_t num_teams);
-/* Two teams, every player against every player of the other team. Returns 0
- * and changes nothing for 3 or more teams, an empty team, tau <= 0 or
- * non-finite input. */
+/* Two teams, every player rated against every player of the other team.
+ * Returns 1 without change for 0 or 1 team. Returns 0 and changes nothing for
+ * 3 or more teams, an empty team, tau <= 0, or input that is not finite or
+ * would not converge. */
 KRMM_API int KRMM_CALL krmm_rating_glicko2_update(double tau, Glicko2Team* teams,
                                                   uint32_t num_teams);
 /* Two or more teams. Returns 0 and changes nothing when a team is empty. */

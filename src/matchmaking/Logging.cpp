@@ -110,9 +110,12 @@ void MatchmakingSystem::Log(int32_t type, const char* format, ...) {
     const int32_t passes = task_manager_ != nullptr ? task_manager_->pass_count() : 0;
     const double seconds = static_cast<double>(Now()) / 1000.0;
 
+    // Over-long lines are cut at 2047 characters on purpose.
     char line[kLineBufferSize];
-    std::snprintf(line, sizeof(line), "[%s][%03.3f][%02i][%s][%s][%s] %8s", stamp.c_str(), seconds,
-                  passes, name_, krmm_log_type_to_str(type), match, message);
+    if (std::snprintf(line, sizeof(line), "[%s][%03.3f][%02i][%s][%s][%s] %8s", stamp.c_str(),
+                      seconds, passes, name_, krmm_log_type_to_str(type), match, message) < 0) {
+        return;
+    }
     line[sizeof(line) - 1] = '\0';
 
     for (LogCallbackNode* node = log_callbacks_; node != nullptr; node = node->next) {
