@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdio>
 #include <limits>
-#include <memory>
 #include <random>
 #include <set>
 #include <thread>
@@ -117,13 +116,15 @@ private:
     static void OnEmulatorLine(const char* line, void* user_data);
 
     void HandleState(Player& player, int32_t state);
+    void Join(Player& player, const char* hopper_id);
     void Act(Player& player);
     void ReportProgress();
     uint32_t FlagsFor(const Player& player) const;
 
     const SimulationOptions& options_;
-    // Stable addresses: each player is the user data of its callbacks.
-    std::vector<std::unique_ptr<Player>> players_;
+    // Reserved in full before the first player is made and never grown
+    // after: each player's address is the user data of its callbacks.
+    std::vector<Player> players_;
     uint32_t now_ms_ = 0;
     uint32_t done_count_ = 0;
     uint64_t frames_ = 0;
@@ -156,14 +157,14 @@ void Session::Finish() {
     finished_ = true;
     // Matchmakers first: freeing one drains its queue, which still talks to
     // the emulator and may name its client.
-    for (auto& player : players_) {
-        krmm_free_matchmaking(player->matchmaker);
-        player->matchmaker = nullptr;
+    for (Player& player : players_) {
+        krmm_free_matchmaking(player.matchmaker);
+        player.matchmaker = nullptr;
     }
-    for (auto& player : players_) {
-        if (player->client != nullptr) {
-            hy_client_free(player->client);
-            player->client = nullptr;
+    for (Player& player : players_) {
+        if (player.client != nullptr) {
+            hy_client_free(player.client);
+            player.client = nullptr;
         }
     }
     // Leave no clients or hoppers behind for whatever runs next.
@@ -222,7 +223,8 @@ bool Session::Setup(std::string* error) {
 
     players_.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
-        auto player = std::make_unique<Player>();
+        players_.emplace_back();
+        Player* player = &players_.back();
         player->session = this;
         player->index = i;
         player->behaviour = behaviours[i];
@@ -233,7 +235,6 @@ bool Session::Setup(std::string* error) {
         player->matchmaker = krmm_create_matchmaking(player->client, name, FlagsFor(*player));
         if (player->client == nullptr || player->matchmaker == nullptr) {
             *error = "cannot create player " + std::to_string(i + 1);
-            players_.push_back(std::move(player));
             return false;
         }
         krmm_matchmaker* matchmaker = player->matchmaker;
@@ -241,16 +242,15 @@ bool Session::Setup(std::string* error) {
         if (options_.heartbeat_ms != 0) {
             krmm_set_heartbeat_interval(matchmaker, options_.heartbeat_ms);
         }
-        krmm_register_msg_callback(matchmaker, &Session::OnMessage, player.get());
+        krmm_register_msg_callback(matchmaker, &Session::OnMessage, player);
         if (options_.log_flags != 0) {
-            krmm_register_log_callback(matchmaker, &Session::OnLog, player.get());
+            krmm_register_log_callback(matchmaker, &Session::OnLog, player);
         }
-        players_.push_back(std::move(player));
     }
     // Creating a matchmaker switches the emulator off, so switch it on only
     // now that every player exists.
     if (!players_.empty()) {
-        krmm_set_emulator(players_.front()->matchmaker, 1);
+        krmm_set_emulator(players_.front().matchmaker, 1);
     }
     return true;
 }
@@ -318,6 +318,17 @@ void Session::OnEmulatorLine(const char* line, void* user_data) {
     }
 }
 
+void Session::Join(Player& player, const char* hopper_id) {
+    player.joined = true;
+    player.joined_ms = now_ms_;
+    if (!krmm_start_matchmaking(player.matchmaker, hopper_id, nullptr, nullptr, 0, nullptr,
+                                nullptr)) {
+        // Refused at once (the error is recorded): nothing to wait for.
+        player.done = true;
+        ++done_count_;
+    }
+}
+
 // The game's side of one frame for one player: what a player does by hand.
 void Session::Act(Player& player) {
     krmm_matchmaker* matchmaker = player.matchmaker;
@@ -338,14 +349,14 @@ void Session::ReportProgress() {
     uint32_t searching = 0;
     uint32_t in_match = 0;
     uint32_t restarting = 0;
-    for (const auto& player : players_) {
-        if (!player->joined) {
+    for (const Player& player : players_) {
+        if (!player.joined) {
             ++waiting;
-        } else if (player->done) {
+        } else if (player.done) {
             continue;
-        } else if (IsSearching(player->state)) {
+        } else if (IsSearching(player.state)) {
             ++searching;
-        } else if (IsInMatch(player->state)) {
+        } else if (IsInMatch(player.state)) {
             ++in_match;
         } else {
             ++restarting;
@@ -367,23 +378,14 @@ void Session::Run() {
     const uint32_t count = static_cast<uint32_t>(players_.size());
 
     for (;;) {
-        for (auto& player : players_) {
-            if (!player->joined && now_ms_ >= player->join_at_ms) {
-                player->joined = true;
-                player->joined_ms = now_ms_;
-                if (!krmm_start_matchmaking(player->matchmaker, hopper_id, nullptr, nullptr, 0,
-                                            nullptr, nullptr)) {
-                    // Refused at once (the error is recorded): nothing to wait for.
-                    player->done = true;
-                    ++done_count_;
-                }
+        // One visit per player and frame: a crowd of matchmakers does not
+        // fit in the cache, so every extra walk over them costs a miss each.
+        for (Player& player : players_) {
+            if (!player.joined && now_ms_ >= player.join_at_ms) {
+                Join(player, hopper_id);
             }
-        }
-        for (auto& player : players_) {
-            krmm_process(player->matchmaker);
-        }
-        for (auto& player : players_) {
-            Act(*player);
+            krmm_process(player.matchmaker);
+            Act(player);
         }
         ++frames_;
 
@@ -435,39 +437,39 @@ void Session::Summarise(SimulationSummary* summary) const {
 
     std::vector<uint32_t> to_match;
     std::vector<uint32_t> to_start;
-    for (const auto& player : players_) {
-        ++out.behaviours[BehaviourName(player->behaviour)];
-        if (player->matched) {
-            to_match.push_back(player->matched_ms);
+    for (const Player& player : players_) {
+        ++out.behaviours[BehaviourName(player.behaviour)];
+        if (player.matched) {
+            to_match.push_back(player.matched_ms);
         }
-        if (player->match_started) {
-            to_start.push_back(player->started_ms);
+        if (player.match_started) {
+            to_start.push_back(player.started_ms);
             ++out.players_in_started_matches;
-            if (!player->leader) {
+            if (!player.leader) {
                 ++out.followers;
             }
         }
-        if (player->leader) {
+        if (player.leader) {
             ++out.leaders;
         }
-        for (int32_t code : player->errors) {
+        for (int32_t code : player.errors) {
             ++out.errors[krmm_error_code_to_str(code)];
         }
-        ++out.final_states[krmm_matchmaking_state_to_str(player->state)];
-        if (!player->done) {
+        ++out.final_states[krmm_matchmaking_state_to_str(player.state)];
+        if (!player.done) {
             ++out.players_still_active;
         }
 
         PlayerResult result;
-        result.behaviour = player->behaviour;
-        result.joined_at_ms = player->joined_ms;
-        result.matched = player->matched;
-        result.leader = player->leader;
-        result.match_started = player->match_started;
-        result.match_id = player->match_id;
-        result.users_in_match = player->users_in_match;
-        result.errors = player->errors;
-        result.final_state = player->state;
+        result.behaviour = player.behaviour;
+        result.joined_at_ms = player.joined_ms;
+        result.matched = player.matched;
+        result.leader = player.leader;
+        result.match_started = player.match_started;
+        result.match_id = player.match_id;
+        result.users_in_match = player.users_in_match;
+        result.errors = player.errors;
+        result.final_state = player.state;
         out.player_results.push_back(std::move(result));
     }
     out.time_to_match = Stats(to_match);
