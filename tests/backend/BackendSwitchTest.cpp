@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"
@@ -118,6 +119,24 @@ TEST_F(BackendSwitchTest, EmulatorSideAnswersWithItsTaskIdText) {
     hye_task_free(task);
     // Proof requests make no emulated task.
     EXPECT_EQ(hye_r_matchmaking_create_proof(client_, "t"), nullptr);
+}
+
+TEST_F(BackendSwitchTest, IdentityComesFromTheSideTheFlagNames) {
+    const std::string library_id = hy_client_get_identity_id(client_);
+    EXPECT_EQ(hye_client_get_identity_id(client_), library_id);
+
+    hye_emulator_init(1);
+    const char* emulated = hye_client_get_identity_id(client_);
+    ASSERT_NE(emulated, nullptr);
+    EXPECT_EQ(strlen(emulated), 36u);
+    EXPECT_NE(emulated, library_id);
+    // The emulator keeps one identity per client.
+    EXPECT_STREQ(hye_client_get_identity_id(client_), emulated);
+    const std::string emulated_id = emulated;
+
+    hye_emulator_init(0);
+    EXPECT_EQ(hye_client_get_identity_id(client_), library_id);
+    EXPECT_NE(hye_client_get_identity_id(client_), emulated_id);
 }
 
 TEST_F(BackendSwitchTest, SwitchingModesDoesNotStrandARequestInFlight) {

@@ -237,15 +237,24 @@ TEST_F(MatchmakerObjectTest, ClientAndTaskSystemLinesAreForwardedWithTheirTypes)
 
 TEST_F(MatchmakerObjectTest, CleanupUnregistersFromTheClientAndRestartRevives) {
     CreateMatchmaker(MMF_LOG_HY_ERRORS);
+    hyl_push_log(client_, 100, "a", "b");
+    ASSERT_EQ(rec_.lines.size(), 1u);
     krmm_cleanup(mm_);
     EXPECT_EQ(Sys(mm_)->task_manager(), nullptr);
-    // No callback is left, and the client no longer calls the matchmaker.
-    rec_.Clear();
-    hyl_push_log(client_, 100, "a", "b");
-    EXPECT_TRUE(rec_.lines.empty());
     krmm_restart(mm_);
     EXPECT_NE(Sys(mm_)->task_manager(), nullptr);
     EXPECT_EQ(krmm_process(mm_), 0);
+
+    // Clean-up dropped the game's callbacks; a fresh one proves that the client
+    // no longer reaches the matchmaker either (a restart does not re-register).
+    rec_.Clear();
+    rec_.Attach(mm_);
+    hyl_push_log(client_, 100, "a", "b");
+    EXPECT_EQ(hyl_push_message(client_, "", "matchmaking_update", "{}"), 0);
+    EXPECT_TRUE(rec_.lines.empty());
+    EXPECT_TRUE(rec_.messages.empty());
+    Sys(mm_)->Log(KRMM_LOG_HYE, "still listening");
+    EXPECT_EQ(rec_.lines.size(), 1u);
 }
 
 }  // namespace
