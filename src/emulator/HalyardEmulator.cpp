@@ -153,14 +153,11 @@ Task& HalyardEmulator::GenerateTicket(hy_client* client, const std::string& hopp
                 "HalyardEmulator::GenerateTicket: Generated ticket %s for hyClient: 0x%0*" PRIXPTR
                 " (%s) and hopper '%s'",
                 ticket, static_cast<int>(sizeof(void*) * 2), reinterpret_cast<uintptr_t>(client),
-                TextOrNull(GetIdentity(client)), hopper_id.c_str());
+                GetIdentity(client), hopper_id.c_str());
     return RegisterTask(std::make_unique<TaskMatchmakingTicket>(*this, &made));
 }
 
 void HalyardEmulator::EnsureIdentity(hy_client* client) {
-    if (client == nullptr) {
-        return;
-    }
     std::string& identity = identities_[client];
     if (identity.empty()) {
         identity = NewUuid();
@@ -168,9 +165,6 @@ void HalyardEmulator::EnsureIdentity(hy_client* client) {
 }
 
 const char* HalyardEmulator::GetIdentity(hy_client* client) {
-    if (client == nullptr) {
-        return nullptr;
-    }
     EnsureIdentity(client);
     return identities_[client].c_str();
 }
@@ -309,11 +303,8 @@ const char* HalyardEmulator::MatchmakingTicket(hy_client* client, const hy_uuid*
     // them.
     hy_json_free(attributes);
     hy_json_free(values);
-    // Like the client library, no client means no request.
-    if (client == nullptr) {
-        EmulatorLog(EMU_LOG_WARNING, "HalyardEmulator::MatchmakingTicket: No client - no ticket");
-        return nullptr;
-    }
+    // A null client is served like any other handle: a matchmaker made
+    // without a backend client runs on the emulator alone.
     char* hopper_text = hopper_id != nullptr ? hy_uuid_to_string(hopper_id) : nullptr;
     if (hopper_text == nullptr) {
         EmulatorLog(EMU_LOG_WARNING,

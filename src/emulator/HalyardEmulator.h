@@ -99,7 +99,8 @@ public:
     const char* MatchmakingCreateManualProof(const char* argument);
 
     // The identity id the emulator shows for a backend client handle; stable
-    // per handle. Null for a null handle: there is no client to name.
+    // per handle. A null handle is a handle like any other: matchmakers made
+    // without a backend client share its identity.
     const char* GetIdentity(hy_client* client);
     void EnsureIdentity(hy_client* client);
 

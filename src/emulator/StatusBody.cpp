@@ -11,8 +11,7 @@ namespace KRHalyardEmulator {
 namespace {
 
 const char* IdentityOf(HalyardEmulator& emulator, const Client& member) {
-    const char* identity = emulator.GetIdentity(member.halyard_client());
-    return identity != nullptr ? identity : "";
+    return emulator.GetIdentity(member.halyard_client());
 }
 
 hy_json* NewUser(HalyardEmulator& emulator, const Client& member) {

@@ -244,18 +244,31 @@ TEST_F(EmulatorTest, UnknownTicketsGetClientlessTasksWithoutABody) {
     EXPECT_EQ(emu().hopper_count(), 0u);
 }
 
-TEST_F(EmulatorTest, RequestsWithoutClientOrHopperMakeNoTicket) {
-    hy_uuid hopper{};
-    ASSERT_EQ(hy_uuid_set_from_string(&hopper, kDuoHopper), 0);
+TEST_F(EmulatorTest, RequestWithoutHopperMakesNoTicket) {
     hy_json* attributes = hy_json_new_object();
-    EXPECT_EQ(emu().MatchmakingTicket(nullptr, &hopper, nullptr, nullptr, 0, attributes, nullptr),
-              nullptr);
-    EXPECT_EQ(emu().MatchmakingTicket(Handle(0), nullptr, nullptr, nullptr, 0, nullptr, nullptr),
+    EXPECT_EQ(emu().MatchmakingTicket(Handle(0), nullptr, nullptr, nullptr, 0, attributes, nullptr),
               nullptr);
     EXPECT_EQ(emu().client_count(), 0u);
     EXPECT_EQ(emu().task_count(), 0u);
     // The attributes went with the refused request.
     EXPECT_EQ(hyl_live_json(), json_baseline_);
+}
+
+// A matchmaker made without a backend client depends on the emulator for
+// everything, so a null handle must get a ticket and an identity of its own.
+TEST_F(EmulatorTest, NullClientHandleIsServedLikeAnyOther) {
+    const std::string ticket = NewTicket(nullptr, kSoloHopper);
+    EXPECT_TRUE(IsUuidText(ticket)) << ticket;
+    const char* identity = emu().GetIdentity(nullptr);
+    ASSERT_NE(identity, nullptr);
+    EXPECT_TRUE(IsUuidText(identity)) << identity;
+    EXPECT_EQ(std::string(emu().GetIdentity(nullptr)), identity);
+    EXPECT_NE(Identity(0), identity);
+
+    const Status status = KeepAlive(ticket);
+    EXPECT_EQ(status.state, "matched");
+    EXPECT_EQ(status.joined, std::vector<std::string>{identity});
+    EXPECT_EQ(status.teams, (std::vector<std::vector<std::string>>{{identity}}));
 }
 
 TEST_F(EmulatorTest, ProofRequestsOnlyLog) {
@@ -284,7 +297,6 @@ TEST_F(EmulatorTest, IdentitiesAreStablePerHandle) {
     EXPECT_TRUE(IsUuidText(identity));
     EXPECT_EQ(Identity(0), identity);
     EXPECT_NE(Identity(1), identity);
-    EXPECT_EQ(emu().GetIdentity(nullptr), nullptr);
 
     // Both clients of handle 0 show that identity; the solo one is in a match.
     const Status solo = KeepAlive(second);
