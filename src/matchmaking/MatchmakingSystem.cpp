@@ -26,8 +26,10 @@ MatchmakingSystem* MatchmakingSystem::Create(hy_client* client, const char* name
     system->creation_time_ = system->clock_.Now();
     system->state_entry_time_ = system->creation_time_;
     if (name != nullptr) {
-        std::strncpy(system->name_, name, sizeof(system->name_));
-        system->name_[sizeof(system->name_) - 1] = '\0';
+        // At most 49 characters stay; the last byte is always the terminator.
+        const std::size_t length = strnlen(name, sizeof(system->name_) - 1);
+        std::memcpy(system->name_, name, length);
+        system->name_[length] = '\0';
     }
     system->flags_ = flags;
     if (!system->CreateTaskManager()) {
