@@ -1,0 +1,323 @@
+// Many matchmakers driven through random backend answers, pushes, commands
+// and clock jumps. Whatever happened, a stop and enough passes must bring each
+// one back to idle with nothing queued, and nothing of the client library may
+// be left alive.
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "RunFixture.h"
+
+namespace krmm_test {
+namespace {
+
+// Checks what every message callback may rely on, as the messages arrive.
+struct Watcher {
+    krmm_matchmaker* mm = nullptr;
+    int32_t last_state = MMS_IDLE;
+    int32_t last_idle = 1;
+    uint32_t states_seen = 0;  // one bit per state
+    std::vector<int32_t> errors;
+    std::vector<std::string> faults;
+
+    static void OnMsg(krmm_matchmaker* mm, const char* name, int32_t value, const char*,
+                      void* user_data) {
+        auto* self = static_cast<Watcher*>(user_data);
+        const std::string n = name;
+        if (n == "state") {
+            if (value != StateOf(mm)) {
+                self->faults.push_back("state message differs from the state");
+            }
+            if (value == self->last_state) {
+                self->faults.push_back("state message without a change");
+            }
+            if (value == MMS_IDLE && self->last_state != MMS_INIT) {
+                self->faults.push_back("idle entered without a restart");
+            }
+            if (value < MMS_INIT || value > MMS_ERR_EXPIRED) {
+                self->faults.push_back("state out of range");
+            }
+            self->last_state = value;
+            self->states_seen |= 1u << (value & 31);
+        } else if (n == "idle") {
+            if (value == self->last_idle || value != (self->last_state == MMS_IDLE ? 1 : 0)) {
+                self->faults.push_back("idle message out of step");
+            }
+            self->last_idle = value;
+        } else if (n == "error") {
+            self->errors.push_back(value);
+            if (value < 1 || value > MME_REQUEST_TICKET_SERVER_ERROR) {
+                self->faults.push_back("error code out of range");
+            }
+        }
+    }
+};
+
+struct Player {
+    hy_client* client = nullptr;
+    krmm_matchmaker* mm = nullptr;
+    std::string identity;
+    std::unique_ptr<Watcher> watcher;
+    uint32_t matchable = 0;  // the id number of the matchable the backend talks about
+    uint32_t seq = 0;
+};
+
+// What a random run may do. Restarting from the game drains the task manager
+// on the spot, and a cancelled retrying request waits out its retry delay even
+// then, which a frozen test clock never ends; so a run either restarts or
+// answers retried requests with server errors, not both.
+struct Mix {
+    const char* label;
+    uint32_t seed;
+    bool game_restarts;
+};
+
+class RandomBackend {
+public:
+    RandomBackend(uint32_t seed, const Mix& mix) : rng_(seed), mix_(mix) {}
+
+    uint32_t Below(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
+    bool Chance(uint32_t percent) { return Below(100) < percent; }
+
+    // Mostly the next step of a plausible run for the player's current
+    // matchable, sometimes anything at all: another matchable, an old
+    // sequence, a jump.
+    std::string Status(Player& player, int index) {
+        static const char* const states[] = {"initial_waiting", "matching", "matched",  "accepted",
+                                             "match_started",   "expired",  "cancelled"};
+        if (Chance(5)) {
+            player.matchable = 100 * index + Below(3);
+        }
+        uint32_t seq = ++player.seq;
+        if (Chance(10)) {
+            seq = 1 + Below(seq);
+        }
+        int state = Chance(70) ? std::min<int>(StepOf(StateOf(player.mm)) + Below(2), 4)
+                               : static_cast<int>(Below(7));
+        StatusJson status(TestId(player.matchable), seq, states[state]);
+        status.HopperSize(Below(20));
+        if (Chance(80)) {
+            status.MatchId(TestId(5000 + Below(3)));
+            status.Team({TestId(7000 + Below(5))});
+            if (Chance(50)) {
+                status.Team({TestId(7100), player.identity});  // this player leads
+            }
+        }
+        return status.Text();
+    }
+
+    // The backend state that goes with a matchmaker state, as an index of
+    // the state texts above.
+    static int StepOf(int32_t state) {
+        switch (state) {
+            case MMS_INITIAL_WAITING:
+                return 1;
+            case MMS_MATCHING:
+            case MMS_MATCHED:
+                return 2;
+            case MMS_ACCEPT_MATCH:
+            case MMS_ACCEPTED_LEADER:
+            case MMS_ACCEPTED_FOLLOWER:
+            case MMS_MATCH_STARTED_WAIT:
+                return 3;
+            default:
+                return 0;
+        }
+    }
+
+    // Scripts one answer (or changes a default) for a random request kind.
+    void Script(Player& player, int index) {
+        static const int32_t codes[] = {200, 200, 200, 200, 302, 400, 404,
+                                        409, 422, 500, 503, 504, 0,   600};
+        int32_t code = codes[Below(sizeof(codes) / sizeof(codes[0]))];
+        const uint32_t polls = Below(7);
+        const hyl_kind kinds[] = {HYL_TICKET, HYL_KEEPALIVE, HYL_KEEPALIVE,    HYL_ACCEPT,
+                                  HYL_CANCEL, HYL_START,     HYL_CREATE_PROOF, HYL_GET_OBJECT};
+        const hyl_kind kind = kinds[Below(sizeof(kinds) / sizeof(kinds[0]))];
+        const bool retried = kind != HYL_TICKET && kind != HYL_KEEPALIVE;
+        if (mix_.game_restarts && retried && code >= 500 && code <= 599) {
+            code = 400;  // transient for the matchmaker, never retried
+        }
+        std::string body;
+        if (kind == HYL_TICKET) {
+            body = Chance(80) ? "{\"ticket\":\"" + TestId(9000 + Below(1000)) + "\"}" : "{}";
+        } else if (kind == HYL_CREATE_PROOF) {
+            body = Chance(70) ? "{\"proof\":\"p\",\"expires_at\":" + std::to_string(Below(99)) + "}"
+                              : "{}";
+        } else if (kind == HYL_GET_OBJECT) {
+            body = "{\"_id\":\"" + TestId(42) + "\",\"players\":2,\"teams\":[1]}";
+        } else if (Chance(85)) {
+            body = Status(player, index);
+        }
+        const char* text = body.empty() ? nullptr : body.c_str();
+        if (Chance(3)) {
+            hyl_set_default(player.client, kind, code, text, polls);
+        } else {
+            hyl_script(player.client, kind, code, text, polls);
+        }
+    }
+
+    void Command(const Player& player) {
+        krmm_matchmaker* mm = player.mm;
+        // Half of the time, what a game would do next.
+        if (Chance(50)) {
+            switch (StateOf(mm)) {
+                case MMS_IDLE:
+                    krmm_start_matchmaking(mm, TestId(1).c_str(), nullptr, nullptr, 0, nullptr,
+                                           nullptr);
+                    return;
+                case MMS_MATCHED:
+                    krmm_accept_match(mm);
+                    return;
+                case MMS_ACCEPTED_LEADER:
+                    krmm_start_match(mm, "{\"s\":1}");
+                    return;
+                default:
+                    break;
+            }
+        }
+        switch (Below(mix_.game_restarts ? 9 : 8)) {
+            case 0:
+            case 1:
+                krmm_start_matchmaking(mm, TestId(1).c_str(), nullptr, nullptr, 0, nullptr,
+                                       nullptr);
+                break;
+            case 2:
+                krmm_stop_matchmaking(mm);
+                break;
+            case 3:
+                krmm_accept_match(mm);
+                break;
+            case 4:
+                krmm_decline_match(mm);
+                break;
+            case 5:
+                krmm_start_match(mm, Chance(50) ? "{\"s\":1}" : nullptr);
+                break;
+            case 6:
+                krmm_create_proof(mm);
+                break;
+            case 7:
+                krmm_request_hopper_info(mm, TestId(42).c_str());
+                break;
+            default:
+                krmm_restart(mm);
+                break;
+        }
+    }
+
+private:
+    std::mt19937 rng_;
+    Mix mix_;
+};
+
+class ReliabilityTest : public MatchmakerTest, public ::testing::WithParamInterface<Mix> {};
+
+TEST_P(ReliabilityTest, RandomBackendNeverStrandsAMatchmaker) {
+    uint32_t seed = GetParam().seed;
+    if (const char* chosen = std::getenv("KRMM_RELIABILITY_SEED")) {
+        seed = static_cast<uint32_t>(std::strtoul(chosen, nullptr, 10));
+    }
+    std::cout << "[ seed     ] " << seed << " (set KRMM_RELIABILITY_SEED to replay)\n";
+    RecordProperty("seed", std::to_string(seed));
+    RandomBackend random(seed, GetParam());
+
+    const int kPlayers = 8;
+    std::vector<Player> players(kPlayers);
+    for (int i = 0; i < kPlayers; ++i) {
+        Player& p = players[i];
+        p.client = hy_client_create(nullptr);
+        ASSERT_NE(p.client, nullptr);
+        p.identity = hy_client_get_identity_id(p.client);
+        p.matchable = 100 * i;
+        // Until the run scripts otherwise, the backend answers with a status
+        // that changes nothing once seen.
+        const std::string quiet = StatusJson(TestId(p.matchable), 1, "matching").Text();
+        for (hyl_kind kind : {HYL_KEEPALIVE, HYL_ACCEPT, HYL_CANCEL, HYL_START}) {
+            ASSERT_EQ(hyl_set_default(p.client, kind, 200, quiet.c_str(), 0), 0);
+        }
+        // Half of them log everything, so that every log path runs as well.
+        const uint32_t flags = (i % 2 ? 0xFFu : 0u) | (random.Chance(50) ? MMF_AUTO_ACCEPT : 0u) |
+                               (random.Chance(50) ? MMF_AUTO_START : 0u);
+        p.mm = krmm_create_matchmaking(p.client, "random", flags);
+        ASSERT_NE(p.mm, nullptr);
+        krmm_set_heartbeat_interval(p.mm, 200 + random.Below(3000));
+        krmm_set_accept_timeout(p.mm, random.Below(4) * 3000);
+        krmm_set_start_timeout(p.mm, random.Below(4) * 3000);
+        krmm_set_eror_recover_timeout(p.mm, 1000 + random.Below(8000));
+        krmm_set_matchmaking_timeout(p.mm, random.Chance(30) ? 0 : 20000 + random.Below(60000));
+        p.watcher = std::make_unique<Watcher>();
+        p.watcher->mm = p.mm;
+        krmm_register_msg_callback(p.mm, &Watcher::OnMsg, p.watcher.get());
+    }
+
+    for (int step = 0; step < 6000; ++step) {
+        AdvanceClock(random.Chance(3) ? 1000 + random.Below(25000) : 10);
+        for (int i = 0; i < kPlayers; ++i) {
+            Player& p = players[i];
+            if (random.Chance(15)) {
+                random.Script(p, i);
+            }
+            if (random.Chance(8)) {
+                hyl_push_message(p.client, "c", "matchmaking_update", random.Status(p, i).c_str());
+            }
+            if (random.Chance(3)) {
+                random.Command(p);
+            }
+            krmm_process(p.mm);
+        }
+    }
+
+    // The run has to have gone everywhere for its verdict to mean anything.
+    uint32_t states_seen = 0;
+    size_t errors = 0;
+    for (const Player& p : players) {
+        states_seen |= p.watcher->states_seen;
+        errors += p.watcher->errors.size();
+    }
+    for (int32_t state = MMS_INIT; state <= MMS_ERR_EXPIRED; ++state) {
+        EXPECT_NE(states_seen & (1u << state), 0u) << krmm_matchmaking_state_to_str(state);
+    }
+    std::cout << "[ errors   ] " << errors << " raised\n";
+    for (Player& p : players) {
+        krmm_stop_matchmaking(p.mm);
+    }
+    for (int pass = 0; pass < 6000; ++pass) {
+        AdvanceClock(10);
+        for (Player& p : players) {
+            krmm_process(p.mm);
+        }
+    }
+    for (int i = 0; i < kPlayers; ++i) {
+        SCOPED_TRACE("matchmaker " + std::to_string(i) + ", seed " + std::to_string(seed));
+        Player& p = players[i];
+        auto* system = Sys(p.mm);
+        EXPECT_EQ(StateOf(p.mm), MMS_IDLE);
+        EXPECT_TRUE(system->task_manager()->queue_empty());
+        EXPECT_EQ(system->heartbeat_task(), nullptr);
+        EXPECT_EQ(p.watcher->faults, std::vector<std::string>{});
+        EXPECT_GT(hyl_journal_count(p.client), 0u);
+    }
+    // Nothing of the client library may outlive the matchmakers; the
+    // fixture's tear-down checks the live counts.
+    for (Player& p : players) {
+        krmm_free_matchmaking(p.mm);
+        hy_client_free(p.client);
+    }
+    EXPECT_EQ(hyl_live_tasks(), base_tasks_);
+    EXPECT_EQ(hyl_live_responses(), base_responses_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Mixes, ReliabilityTest,
+                         ::testing::Values(Mix{"RetriedServerErrors", 20261206, false},
+                                           Mix{"GameRestarts", 20261207, true}),
+                         [](const ::testing::TestParamInfo<Mix>& info) {
+                             return std::string(info.param.label);
+                         });
+
+}  // namespace
+}  // namespace krmm_test

@@ -1,0 +1,283 @@
+// Restarts with work still queued, the task heap rule, and the commands that
+// stand beside the main road: proof, hopper info, refused commands.
+#include <string>
+#include <vector>
+
+#include "RunFixture.h"
+#include "tasksystem/TaskHeap.h"
+
+namespace krmm_test {
+namespace {
+
+class RestartAndCommandsTest : public MatchmakerRunTest {
+protected:
+    void SetUp() override {
+        MatchmakerRunTest::SetUp();
+        CreateMatchmaker();
+    }
+    // Raises the task heap's peak usage to `bytes` and gives them back: the
+    // manager's own bookkeeping keeps the heap from resetting, so the peak
+    // stays.
+    void RaiseHeapPeak(size_t bytes) {
+        KRTaskSystem::TaskHeap* heap = sys()->task_manager()->heap();
+        void* block = heap->Alloc(bytes - heap->used());
+        ASSERT_NE(block, nullptr);
+        heap->Free(block);
+    }
+};
+
+TEST_F(RestartAndCommandsTest, RestartWaitsUntilQueuedRequestsHaveFinished) {
+    // The keep-alive in flight takes 30 polls to answer.
+    StartWithTicket(30);
+    Pump(2, 10);
+    ASSERT_EQ(Sent(HYL_KEEPALIVE), 1u);
+    ASSERT_EQ(krmm_stop_matchmaking(mm_), 1);
+    int restart_passes = 0;
+    while (State() == MMS_RESTART) {
+        ASSERT_LT(restart_passes, 100);
+        krmm_process(mm_);
+        ++restart_passes;
+    }
+    // Nothing was dropped: the restart came only after the request ended.
+    EXPECT_GE(restart_passes, 25);
+    EXPECT_EQ(State(), MMS_INIT);
+    EXPECT_EQ(hyl_live_tasks(), base_tasks_);
+    EXPECT_TRUE(sys()->task_manager()->queue_empty());
+    EXPECT_EQ(sys()->heartbeat_task(), nullptr);
+    EXPECT_EQ(krmm_process(mm_), 0);
+    EXPECT_EQ(rec_.States(), (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE,
+                                                   MMS_RESTART, MMS_INIT, MMS_IDLE}));
+    EXPECT_TRUE(Errors().empty());
+    // The stop told the backend.
+    EXPECT_EQ(Sent(HYL_CANCEL), 1u);
+}
+
+TEST_F(RestartAndCommandsTest, GameRestartClearsTheAttemptButKeepsTheState) {
+    StartWithTicket();
+    Push(StatusJson(Matchable(), 2, "matched").MatchId(TestId(7)).Team({TestId(3)}));
+    ASSERT_EQ(State(), MMS_MATCHED);
+    Pump(2, 10);
+    krmm_restart(mm_);
+    EXPECT_EQ(State(), MMS_MATCHED);
+    EXPECT_TRUE(sys()->ticket().empty());
+    EXPECT_EQ(sys()->matchmaking_deadline, 0u);
+    EXPECT_EQ(sys()->accept_deadline, 0u);
+    EXPECT_STREQ(krmm_get_match_info_matchable_id(mm_), "");
+    EXPECT_EQ(sys()->task_manager()->pass_count(), 0);  // a new manager
+    EXPECT_TRUE(sys()->task_manager()->queue_empty());
+    // Without a ticket the attempt cannot go on: it ends by itself.
+    ExpectReaches(MMS_IDLE, 200);
+    EXPECT_FALSE(Errors().empty());
+}
+
+TEST_F(RestartAndCommandsTest, GameRestartWhileWaitingForTheTicketEndsTheAttempt) {
+    Script(HYL_TICKET, 200, "{\"ticket\":\"late\"}", 5);
+    ASSERT_TRUE(Start());
+    Pump(1, 10);
+    krmm_restart(mm_);
+    // The cancelled ticket request leaves nothing to wait for.
+    ExpectReaches(MMS_IDLE, 20);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), 0u);
+}
+
+TEST_F(RestartAndCommandsTest, TicketArrivingAfterAStopDoesNotReviveTheAttempt) {
+    Script(HYL_TICKET, 200, "{\"ticket\":\"late\"}", 3);
+    ASSERT_TRUE(Start());
+    Pump(1, 10);
+    ASSERT_EQ(krmm_stop_matchmaking(mm_), 1);
+    ExpectReaches(MMS_IDLE, 50);
+    EXPECT_EQ(rec_.States(),
+              (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_RESTART, MMS_INIT, MMS_IDLE}));
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), 0u);
+    Pump(100, 10);
+    EXPECT_EQ(State(), MMS_IDLE);
+}
+
+TEST_F(RestartAndCommandsTest, HighHeapUsageReplacesTheIdleTaskManager) {
+    const struct {
+        size_t bytes;
+        bool replaced;
+    } cases[] = {{183500, false},  // just under 70 %
+                 {186122, true}};  // 71 %
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        rec_.Clear();
+        RaiseHeapPeak(c.bytes);
+        Pump(1, 10);
+        EXPECT_EQ(rec_.HasLine("High task manager heap usage - Restarting task manager..."),
+                  c.replaced);
+        // A replacement is made after the pass, so it has made none yet.
+        EXPECT_EQ(sys()->task_manager()->pass_count() == 0, c.replaced);
+        EXPECT_LT(sys()->task_manager()->peak_usage(), c.replaced ? 0.01f : 1.0f);
+    }
+}
+
+TEST_F(RestartAndCommandsTest, HighHeapUsageCyclesTheHeartbeatToReplaceTheManager) {
+    krmm_set_heartbeat_interval(mm_, 1000);
+    Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 2, "matching").Text());
+    ASSERT_TRUE(Start());
+    ExpectReaches(MMS_MATCHING, 20);
+    RaiseHeapPeak(200000);
+    // The next keep-alive answer cancels the heartbeat; once the queue has
+    // drained the manager is replaced and a new heartbeat started.
+    while (!rec_.HasLine("High task manager heap usage - Restarting task manager...")) {
+        ASSERT_LT(Now(), 10000u);
+        Pump(1, 10);
+    }
+    EXPECT_TRUE(
+        rec_.HasLine("High task manager heap usage - restarting heartbeat to allow task "
+                     "manager to restart..."));
+    EXPECT_TRUE(rec_.HasLine("CheckHasHeartbeat: Starting heartbeat again..."));
+    EXPECT_NE(sys()->heartbeat_task(), nullptr);
+    EXPECT_EQ(State(), MMS_MATCHING);
+    const uint32_t sent = Sent(HYL_KEEPALIVE);
+    Pump(150, 10);
+    EXPECT_GT(Sent(HYL_KEEPALIVE), sent);
+    EXPECT_EQ(State(), MMS_MATCHING);
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(RestartAndCommandsTest, MissingHeartbeatIsRestartedOnlyPastTheTicketRequest) {
+    Script(HYL_TICKET, 200, "{\"ticket\":\"t\"}", 50);
+    ASSERT_TRUE(Start());
+    Pump(5, 10);
+    EXPECT_FALSE(rec_.HasLine("CheckHasHeartbeat"));
+    EXPECT_EQ(sys()->heartbeat_task(), nullptr);
+    krmm_stop_matchmaking(mm_);
+    ExpectReaches(MMS_IDLE, 100);
+
+    StartWithTicket();
+    sys()->SetState(MMS_MATCHING);
+    auto* heartbeat = sys()->heartbeat_task();
+    ASSERT_NE(heartbeat, nullptr);
+    // A heartbeat cancelled under it is replaced once it has finished.
+    reinterpret_cast<KRTaskSystem::Task*>(heartbeat)->Cancel();
+    rec_.Clear();
+    Pump(3, 10);
+    EXPECT_EQ(rec_.CountLines("CheckHasHeartbeat: Starting heartbeat again..."), 1u);
+    EXPECT_NE(sys()->heartbeat_task(), nullptr);
+}
+
+TEST_F(RestartAndCommandsTest, ProofMessagesCarryProofAndExpiryInOrder) {
+    StartWithTicket();
+    Push(StatusJson(Matchable(), 2, "matched"));
+    const std::string body = "{\"proof\":\"P-1\",\"expires_at\":-42}";
+    Script(HYL_CREATE_PROOF, 200, body);
+    rec_.Clear();
+    EXPECT_EQ(krmm_create_proof(mm_), 1);
+    Pump(4, 10);
+    std::vector<Message> proofs;
+    for (const Message& m : rec_.messages) {
+        if (m.name.rfind("proof_", 0) == 0) {
+            proofs.push_back(m);
+        }
+    }
+    ASSERT_EQ(proofs.size(), 2u);
+    EXPECT_EQ(proofs[0].name, "proof_p:P-1");
+    EXPECT_EQ(proofs[1].name, "proof_e:-42");
+    for (const Message& m : proofs) {
+        EXPECT_EQ(m.value, 0);
+        EXPECT_EQ(m.text, body);
+    }
+    EXPECT_EQ(State(), MMS_MATCHED);
+    EXPECT_STREQ(LastSent(HYL_CREATE_PROOF)->ticket, sys()->ticket().c_str());
+}
+
+TEST_F(RestartAndCommandsTest, ProofOutsideAMatch) {
+    // Matching, with a ticket: refused.
+    StartWithTicket();
+    Push(StatusJson(Matchable(), 2, "matching"));
+    EXPECT_EQ(krmm_create_proof(mm_), 0);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_NOT_IN_MATCH});
+    DrainToIdle();
+    rec_.Clear();
+    // Idle, without a ticket: the request goes out empty-handed, fails, and
+    // the matchmaker passes through a restart back to idle.
+    EXPECT_EQ(krmm_create_proof(mm_), 1);
+    ExpectReaches(MMS_RESTART, 10);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_CREATE_PROOF_FAILED});
+    ExpectReaches(MMS_IDLE, 10);
+    EXPECT_EQ(rec_.States(), (std::vector<int32_t>{MMS_RESTART, MMS_INIT, MMS_IDLE}));
+    EXPECT_EQ(Sent(HYL_CREATE_PROOF), 0u);
+}
+
+TEST_F(RestartAndCommandsTest, FailedAcceptRecoversOrRestartsByItsCode) {
+    const struct {
+        int32_t code;
+        bool recovers;
+    } cases[] = {{400, true}, {409, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        rec_.Clear();
+        StartWithTicket(1000);
+        Push(StatusJson(TestId(960 + c.code % 10), 2, "matched"));
+        Script(HYL_ACCEPT, c.code, "");
+        krmm_accept_match(mm_);
+        Pump(4, 10);
+        EXPECT_EQ(Sent(HYL_ACCEPT), 1u) << "client errors are not retried";
+        if (c.recovers) {
+            EXPECT_TRUE(Errors().empty());
+            EXPECT_EQ(State(), MMS_ACCEPT_MATCH);
+            EXPECT_EQ(sys()->recovery_error_code, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED);
+        } else {
+            EXPECT_EQ(Errors(), std::vector<int32_t>{MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED});
+            EXPECT_EQ(State(), MMS_RESTART);
+        }
+        hyl_journal_clear(client_);
+        DrainToIdle();
+        ASSERT_EQ(State(), MMS_IDLE);
+    }
+}
+
+TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {
+    StartWithTicket();
+    Push(StatusJson(Matchable(), 2, "matching"));
+    rec_.Clear();
+    EXPECT_EQ(krmm_start_matchmaking(mm_, Hopper(), nullptr, nullptr, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_ALREADY_MATCHMAKING});
+    EXPECT_TRUE(
+        rec_.HasLine("=== Already matchmaking - start matchmaking ignored (MMS_MATCHING) ==="));
+    krmm_accept_match(mm_);
+    EXPECT_TRUE(rec_.HasLine("=== No match active - accept match ignored (MMS_MATCHING) ==="));
+    krmm_start_match(mm_, "{}");
+    EXPECT_TRUE(rec_.HasLine("=== Not the match leader - start match ignored (MMS_MATCHING) ==="));
+    EXPECT_EQ(State(), MMS_MATCHING);
+    EXPECT_TRUE(rec_.States().empty());
+    Pump(3, 10);
+    EXPECT_EQ(Sent(HYL_ACCEPT) + Sent(HYL_START), 0u);
+    EXPECT_EQ(Sent(HYL_TICKET), 1u);
+}
+
+TEST_F(RestartAndCommandsTest, HopperInfoIsKeptPerSuccessfulRequest) {
+    const std::string hopper = TestId(42);
+    const std::string body =
+        "{\"_id\":\"" + hopper + "\",\"name\":\"duel\",\"players\":2,\"teams\":[0.5,0.5]}";
+    Script(HYL_GET_OBJECT, 200, body);
+    Script(HYL_GET_OBJECT, 200, body);
+    krmm_request_hopper_info(mm_, hopper.c_str());
+    Pump(3, 10);
+    EXPECT_EQ(krmm_has_hopper_info(mm_, hopper.c_str()), 1);
+    EXPECT_EQ(krmm_has_hopper_info(mm_, TestId(43).c_str()), 0);
+    EXPECT_EQ(krmm_has_hopper_info(mm_, nullptr), 0);
+    // A second answer adds a second record; a failed one adds none.
+    krmm_request_hopper_info(mm_, hopper.c_str());
+    Script(HYL_GET_OBJECT, 403, "");
+    krmm_request_hopper_info(mm_, hopper.c_str());
+    Pump(5, 10);
+    EXPECT_EQ(std::distance(sys()->hopper_infos().begin(), sys()->hopper_infos().end()), 2);
+    EXPECT_EQ(rec_.CountLines("Failed to get hopper info for hopper"), 1u);
+    // Refused while restarting, without a request.
+    sys()->SetState(MMS_RESTART);
+    const uint32_t sent = Sent(HYL_GET_OBJECT);
+    krmm_request_hopper_info(mm_, hopper.c_str());
+    EXPECT_TRUE(
+        rec_.HasLine("=== Cannot request hopper info if not initialized (MMS_RESTART) ==="));
+    Pump(3, 10);
+    EXPECT_EQ(Sent(HYL_GET_OBJECT), sent);
+    EXPECT_EQ(State(), MMS_IDLE);
+}
+
+}  // namespace
+}  // namespace krmm_test
