@@ -1,6 +1,10 @@
 # Dependencies come from the system's packages (see README: the test command
 # installs them when they are missing).
-find_package(PkgConfig QUIET)
+# A cross build must not take the build machine's Jansson through pkg-config:
+# it finds the one built for the target under the toolchain's root path.
+if(NOT CMAKE_CROSSCOMPILING)
+  find_package(PkgConfig QUIET)
+endif()
 if(PkgConfig_FOUND)
   pkg_check_modules(JANSSON QUIET IMPORTED_TARGET jansson)
 endif()
