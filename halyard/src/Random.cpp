@@ -1,8 +1,9 @@
 #include "Random.h"
 
 #if defined(_WIN32)
-#include <wincrypt.h>
 #include <windows.h>
+// wincrypt.h needs the types of windows.h.
+#include <wincrypt.h>
 #else
 #include <cstdio>
 #endif

@@ -1,6 +1,8 @@
 #include "Response.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <string.h>  // _stricmp
+#else
 #include <strings.h>
 #endif
 
