@@ -3,6 +3,7 @@
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"
 #include "requests/RequestSupport.h"
+#include "tasksystem/TaskManager.h"
 
 namespace KRMatchmakingSystem {
 
@@ -127,6 +128,12 @@ bool TaskMatchmakingRetries::Update() {
     // Only a server error is worth asking again; -1 (nothing issued), client
     // errors and unknown codes would fail the same way.
     if (IsSuccessCode(code) || !IsServerErrorCode(code) || attempts_ >= max_attempts_) {
+        return true;
+    }
+    // A manager that is shutting down is drained pass after pass without
+    // waiting: a cancelled request makes no further attempt there.
+    if (state() == KRTaskSystem::CANCELLING && manager() != nullptr &&
+        manager()->run_state() == 2) {
         return true;
     }
     if (!ClockReached(Now(), next_retry_time_)) {
