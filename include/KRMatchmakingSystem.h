@@ -154,13 +154,18 @@ typedef void(KRMM_CALL* krmm_msg_callback)(krmm_matchmaker* matchmaker, const ch
 KRMM_API krmm_matchmaker* KRMM_CALL krmm_create_matchmaking(struct hy_client* hy_client,
                                                             const char* name, uint32_t flags);
 /* Cleans up as krmm_cleanup, then frees the matchmaker. Null does nothing.
- * Every text obtained from the matchmaker becomes invalid. */
+ * Every text obtained from the matchmaker becomes invalid. Must not be called
+ * from a log or message callback of the same matchmaker. */
 KRMM_API void KRMM_CALL krmm_free_matchmaking(krmm_matchmaker* matchmaker);
 /* Frees all callbacks, drains and destroys the task manager, unregisters from
  * the client. Afterwards only krmm_restart or krmm_free_matchmaking may be
- * called. */
+ * called. Called from a callback while krmm_process runs its requests, it
+ * takes effect when that pass ends, still inside the same krmm_process. */
 KRMM_API void KRMM_CALL krmm_cleanup(krmm_matchmaker* matchmaker);
-/* Rebuilds the task manager and clears the attempt's data; the state is kept. */
+/* Rebuilds the task manager and clears the attempt's data; the state is kept.
+ * Called from a callback while krmm_process runs its requests (or while a
+ * restart drains them), it takes effect when that pass ends, still inside the
+ * same krmm_process call. */
 KRMM_API void KRMM_CALL krmm_restart(krmm_matchmaker* matchmaker);
 /* One pass; call once per frame. Returns 1 while the state is not MMS_IDLE. */
 KRMM_API int KRMM_CALL krmm_process(krmm_matchmaker* matchmaker);

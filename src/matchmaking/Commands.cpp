@@ -46,15 +46,21 @@ bool MatchmakingSystem::StartMatchmaking(const char* hopper_id, const char* grou
         return false;
     }
     Log(KRMM_LOG_NFO, "=== Start matchmaking... ===");
-    matchmaking_start_time = Now();
     KRTaskSystem::TaskHeap* heap = RequestHeap();
-    if (heap != nullptr) {
-        QueueRequest(new (std::nothrow) TaskMatchmakingTicket(
-                         heap, this, hopper_id, group_id, second_group_id, group_size,
-                         attributes_json != nullptr ? attributes_json : "",
-                         values_json != nullptr ? values_json : ""),
-                     &MatchmakingSystem::OnTicketFinished);
+    // Without its ticket request the attempt could never leave
+    // MMS_REQUEST_TICKET: refuse it and stay idle.
+    if (heap == nullptr ||
+        !QueueRequest(new (std::nothrow) TaskMatchmakingTicket(
+                          heap, this, hopper_id, group_id, second_group_id, group_size,
+                          attributes_json != nullptr ? attributes_json : "",
+                          values_json != nullptr ? values_json : ""),
+                      &MatchmakingSystem::OnTicketFinished)) {
+        Log(KRMM_LOG_ERR,
+            "Could not queue the matchmaking ticket request - start matchmaking "
+            "failed");
+        return false;
     }
+    matchmaking_start_time = Now();
     matchmaking_deadline = ArmDeadline(matchmaking_timeout);
     SetState(MMS_REQUEST_TICKET);
     return true;
@@ -90,10 +96,14 @@ void MatchmakingSystem::AcceptMatch() {
         return;
     }
     Log(KRMM_LOG_NFO, "=== Accept match... ===");
-    if (KRTaskSystem::TaskHeap* heap = RequestHeap()) {
-        QueueRequest(new (std::nothrow) TaskMatchmakingAcceptMatchRetries(
-                         heap, this, ticket_.c_str(), kRequestMaxAttempts, kRequestRetryDelayMs),
-                     &MatchmakingSystem::OnAcceptFinished);
+    KRTaskSystem::TaskHeap* heap = RequestHeap();
+    if (heap == nullptr ||
+        !QueueRequest(new (std::nothrow) TaskMatchmakingAcceptMatchRetries(
+                          heap, this, ticket_.c_str(), kRequestMaxAttempts, kRequestRetryDelayMs),
+                      &MatchmakingSystem::OnAcceptFinished)) {
+        // Nobody would ever answer an accept that was not sent.
+        FailUnqueuedRequest(MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED);
+        return;
     }
     SetState(MMS_ACCEPT_MATCH);
 }
@@ -115,8 +125,10 @@ void MatchmakingSystem::DeclineMatch(bool continue_matchmaking, bool send_declin
     }
     Log(KRMM_LOG_NFO, "=== Decline match (Continue Matchmaking: '%s')... ===",
         continue_matchmaking ? "true" : "false");
-    if (send_decline) {
-        QueueDecline();
+    // A decline that cannot be sent leaves no status to continue with.
+    if (send_decline && !QueueDecline()) {
+        EnterRestart();
+        return;
     }
     // When matchmaking continues, the backend's next status moves us on.
     if (!continue_matchmaking) {
@@ -124,13 +136,24 @@ void MatchmakingSystem::DeclineMatch(bool continue_matchmaking, bool send_declin
     }
 }
 
-void MatchmakingSystem::QueueDecline() {
-    if (KRTaskSystem::TaskHeap* heap = RequestHeap()) {
-        QueueRequest(
-            new (std::nothrow) TaskMatchmakingDeclineMatchRetries(
-                heap, this, ticket_.c_str(), kRequestMaxAttempts, kRequestRetryDelayMs, false),
-            &MatchmakingSystem::OnDeclineFinished);
+bool MatchmakingSystem::QueueDecline() {
+    KRTaskSystem::TaskHeap* heap = RequestHeap();
+    if (heap != nullptr && QueueRequest(new (std::nothrow) TaskMatchmakingDeclineMatchRetries(
+                                            heap, this, ticket_.c_str(), kRequestMaxAttempts,
+                                            kRequestRetryDelayMs, false),
+                                        &MatchmakingSystem::OnDeclineFinished)) {
+        return true;
     }
+    Log(KRMM_LOG_WRN, "Could not queue the decline for ticket '%s' - the backend keeps it",
+        ticket_.c_str());
+    return false;
+}
+
+void MatchmakingSystem::FailUnqueuedRequest(int32_t error) {
+    Log(KRMM_LOG_ERR, "Could not queue the request (current state '%s') - restarting",
+        StateName(state_));
+    TriggerError(error, nullptr);
+    EnterRestart();
 }
 
 void MatchmakingSystem::StartMatch(const char* join_info) {
@@ -145,11 +168,15 @@ void MatchmakingSystem::StartMatch(const char* join_info) {
     }
     const char* info = join_info != nullptr ? join_info : "";
     Log(KRMM_LOG_NFO, "=== Start match with join info '%s'... ===", info);
-    if (KRTaskSystem::TaskHeap* heap = RequestHeap()) {
-        QueueRequest(
-            new (std::nothrow) TaskMatchmakingStartMatchRetries(
-                heap, this, ticket_.c_str(), kRequestMaxAttempts, kRequestRetryDelayMs, info),
-            &MatchmakingSystem::OnStartFinished);
+    KRTaskSystem::TaskHeap* heap = RequestHeap();
+    if (heap == nullptr || !QueueRequest(new (std::nothrow) TaskMatchmakingStartMatchRetries(
+                                             heap, this, ticket_.c_str(), kRequestMaxAttempts,
+                                             kRequestRetryDelayMs, info),
+                                         &MatchmakingSystem::OnStartFinished)) {
+        // No phase timeout covers MMS_MATCH_STARTED_WAIT: do not wait there
+        // for a request that was never sent.
+        FailUnqueuedRequest(MME_INITIAL_START_MATCH_REQUEST_FAILED);
+        return;
     }
     SetState(MMS_MATCH_STARTED_WAIT);
 }
@@ -199,18 +226,16 @@ bool MatchmakingSystem::HasHopperInfo(const char* hopper_id) const {
     return false;
 }
 
-// ---- Finished callbacks. A request cancelled by a stop or a restart belongs
-// to an attempt that is over: it is only logged and released. ----
+// ---- Finished callbacks. A request cancelled before it made an attempt
+// sent nothing and is only released; one that made an attempt reports its
+// result, cancelled or not, so that no failure goes unheard. ----
 
 namespace {
 
-// The attempt whose result a retrying request finished with; null when the
-// request was cancelled or never got to send anything.
+// The attempt whose result a retrying request finished with; null when it
+// was cancelled before its first attempt.
 template <typename Attempt>
 const Attempt* UsableAttempt(KRTaskSystem::Task* task) {
-    if (task->state() == KRTaskSystem::CANCELLED) {
-        return nullptr;
-    }
     return static_cast<const Attempt*>(static_cast<TaskMatchmakingRetries*>(task)->attempt());
 }
 

@@ -22,6 +22,8 @@ const MatchTeam* TeamAt(const MatchInfo& match, int32_t team) {
 
 }  // namespace
 
+// A negative team counts no members, as it names no member in
+// GetMatchInfoTeamMemberId: taking no step would report the first team's.
 int32_t MatchmakingSystem::GetMatchInfoNumTeamMembers(int32_t team) const {
     const MatchTeam* found = TeamAt(current_status_.match, team);
     return found != nullptr ? found->member_count : 0;

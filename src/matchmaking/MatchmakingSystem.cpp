@@ -109,15 +109,54 @@ void MatchmakingSystem::DestroyTaskManager() {
     // Every pass cancels what is still queued; requests end as soon as their
     // backend task is no longer pending, and their finished callbacks free
     // them.
+    ++pass_depth_;
     while (!task_manager_->Shutdown()) {
         task_manager_->Process();
     }
+    --pass_depth_;
     delete task_manager_;
     task_manager_ = nullptr;
     heartbeat_task_ = nullptr;
 }
 
 void MatchmakingSystem::Cleanup() {
+    if (DeferWhilePassRuns(&cleanup_pending_, "Clean-up")) {
+        // A clean-up supersedes a restart asked for before it.
+        restart_pending_ = false;
+        return;
+    }
+    CleanupNow();
+    RunDeferredLifeCycle();
+}
+
+bool MatchmakingSystem::DeferWhilePassRuns(bool* pending, const char* what) {
+    if (pass_depth_ == 0) {
+        return false;
+    }
+    *pending = true;
+    Log(KRMM_LOG_DBG, "%s requested while the task manager is busy - done when its pass ends",
+        what);
+    return true;
+}
+
+bool MatchmakingSystem::RunDeferredLifeCycle() {
+    bool cleaned_up = false;
+    // A restart drains the old manager, whose callbacks may ask again; the
+    // new manager is empty, so this ends.
+    while (pass_depth_ == 0 && (cleanup_pending_ || restart_pending_)) {
+        if (cleanup_pending_) {
+            cleanup_pending_ = false;
+            CleanupNow();
+            cleaned_up = true;
+        } else {
+            restart_pending_ = false;
+            RestartNow();
+        }
+    }
+    return cleaned_up;
+}
+
+void MatchmakingSystem::CleanupNow() {
     FreeCallbacks();
     DestroyTaskManager();
     if (hy_client_ != nullptr) {

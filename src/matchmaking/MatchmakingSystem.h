@@ -63,6 +63,8 @@ public:
     }
 
     // ---- Life cycle (MatchmakingSystem.cpp) ----
+    // Restart and Cleanup requested from a callback while the task manager
+    // runs a pass or drains are carried out when that pass or drain ends.
     void Cleanup();
     void SetEmulator(bool enable);
     // The local player's identity id: the emulator's while it is enabled.
@@ -88,7 +90,9 @@ public:
     void Restart();
     void LeaveMatchmakingAttempt(bool send_decline);
     void SendSingleDecline(const char* ticket);
-    void DoStateWork(bool task_manager_was_busy);
+    // requests_queued_in_pass: requests were queued by callbacks during the
+    // task manager pass, so they have not been started yet.
+    void DoStateWork(bool task_manager_was_busy, bool requests_queued_in_pass);
     static bool IsInactiveState(int32_t state);
 
     // ---- Process loop and heartbeat (ProcessLoop.cpp) ----
@@ -102,9 +106,9 @@ public:
     static int32_t TicketErrorForCode(int32_t code);
 
     // ---- Player commands (Commands.cpp) ----
-    bool StartMatchmaking(const char* hopper_id, const char* group_id,
-                          const char* second_group_id, uint32_t group_size,
-                          const char* attributes_json, const char* values_json);
+    bool StartMatchmaking(const char* hopper_id, const char* group_id, const char* second_group_id,
+                          uint32_t group_size, const char* attributes_json,
+                          const char* values_json);
     bool StopMatchmaking();
     void AcceptMatch();
     void DeclineMatch(bool continue_matchmaking, bool send_decline);
@@ -124,10 +128,9 @@ public:
     // ---- Status updates (StatusUpdate.cpp) and pushed messages (MessageCallback.cpp) ----
     void UpdateMatchableStatus(const MatchableStatus& update);
     bool UpdateEstimatedHopperSize(const MatchableStatus& update);
-    bool CheckMatchableIdAndSequence(const char* matchable_id, uint32_t seq,
-                                     bool* new_matchable);
-    static void HYMsgCallback(hy_client* client, const char* first, const char* type,
-                              hy_json* json, void* user_data);
+    bool CheckMatchableIdAndSequence(const char* matchable_id, uint32_t seq, bool* new_matchable);
+    static void HYMsgCallback(hy_client* client, const char* first, const char* type, hy_json* json,
+                              void* user_data);
 
     // ---- Match info (MatchInfoAccessors.cpp) ----
     int32_t GetMatchInfoNumTeamMembers(int32_t team) const;
@@ -181,6 +184,13 @@ private:
 
     void Reset(bool keep_callbacks);
     void InitHalyard();
+    void RestartNow();
+    void CleanupNow();
+    // While a task manager pass or drain runs, records the request in
+    // *pending and returns true; the manager must not be replaced under it.
+    bool DeferWhilePassRuns(bool* pending, const char* what);
+    // Carries out what was deferred; true when that included a clean-up.
+    bool RunDeferredLifeCycle();
     // False when the manager cannot be allocated.
     bool CreateTaskManager();
     void DestroyTaskManager();
@@ -195,8 +205,7 @@ private:
     static void OnHeartbeatFinished(KRTaskSystem::Task* task, bool success, int32_t code,
                                     const char* text, void* user_data);
     static void OnHeartbeatStatus(KRTaskSystem::Task* keep_alive, bool success, int32_t code,
-                                  const char* text, void* user_data,
-                                  const MatchableStatus& status);
+                                  const char* text, void* user_data, const MatchableStatus& status);
     static void OnAcceptFinished(KRTaskSystem::Task* task, bool success, int32_t code,
                                  const char* text, void* user_data);
     static void OnDeclineFinished(KRTaskSystem::Task* task, bool success, int32_t code,
@@ -221,16 +230,20 @@ private:
     TaskMatchmakingKeepAliveHeartbeat* QueueHeartbeat(const char* name, uint32_t max_count);
     // SetState(MMS_RESTART) unless already there.
     void EnterRestart();
-    void LogTaskCompleted(KRTaskSystem::Task* task, bool success, int32_t code,
-                          const char* text);
+    void LogTaskCompleted(KRTaskSystem::Task* task, bool success, int32_t code, const char* text);
     void LogRequestCompleted(KRTaskSystem::Task* task, int32_t code, const char* text);
 
     // ---- Command helpers (Commands.cpp) ----
-    void QueueDecline();
+    // Queues a hard decline for the ticket; false (logged) when it cannot.
+    bool QueueDecline();
+    // A plain single decline for ticket, whatever the state.
+    bool QueueSingleDecline(const char* ticket);
+    // A command whose request could not be queued: error and restart.
+    void FailUnqueuedRequest(int32_t error);
     // Applies the status of a finished accept, decline or start request, or
     // its failure as error; deletes the task.
-    void ApplyStatusResult(KRTaskSystem::Task* task, bool success, int32_t code,
-                           const char* text, int32_t error);
+    void ApplyStatusResult(KRTaskSystem::Task* task, bool success, int32_t code, const char* text,
+                           int32_t error);
     // Deadline armed and reached.
     bool IsPassed(MatchmakerTime deadline);
     // Now + timeout, or 0 (not armed) for a timeout of 0.
@@ -239,8 +252,8 @@ private:
     // ---- Timeout helpers (Timeouts.cpp) ----
     // Grace after a deadline in which others are awaited: sends the final
     // heartbeat once; true when the phase is to be given up.
-    bool AwaitFinalHeartbeat(MatchmakerTime deadline, bool* final_heartbeat_sent,
-                             const char* phase, const char* phase_title, uint32_t timeout);
+    bool AwaitFinalHeartbeat(MatchmakerTime deadline, bool* final_heartbeat_sent, const char* phase,
+                             const char* phase_title, uint32_t timeout);
 
     // ---- Transition actions (StatusUpdate.cpp) ----
     void ApplyTransition(int32_t hy_state, bool new_matchable);
@@ -266,6 +279,12 @@ private:
     String last_error_message_;
     std::forward_list<HopperInfo> hopper_infos_;  // newest first
     MillisecondClock clock_;
+    // Task manager passes and drains in progress (callbacks may nest them).
+    int32_t pass_depth_ = 0;
+    bool restart_pending_ = false;
+    bool cleanup_pending_ = false;
+    // Requests queued while the current task manager pass ran.
+    uint32_t queued_in_pass_ = 0;
 };
 
 }  // namespace KRMatchmakingSystem

@@ -15,10 +15,19 @@ bool IsTransientCode(int32_t code) {
 
 bool MatchmakingSystem::Process() {
     bool busy = false;
+    queued_in_pass_ = 0;
     if (task_manager_ != nullptr) {
+        ++pass_depth_;
         busy = !task_manager_->Process();
+        --pass_depth_;
     }
-    DoStateWork(busy);
+    const bool queued_in_pass = queued_in_pass_ != 0;
+    queued_in_pass_ = 0;
+    // After a clean-up asked for in a callback only a restart may revive us.
+    if (RunDeferredLifeCycle()) {
+        return state_ != MMS_IDLE;
+    }
+    DoStateWork(busy, queued_in_pass);
     CheckErrorRecovery();
     CheckMatchmakingTimeout();
     CheckAcceptTimeout();
@@ -127,7 +136,8 @@ void MatchmakingSystem::OnHeartbeatFinished(KRTaskSystem::Task* task, bool succe
     system->LogTaskCompleted(task, success, code, text);
     // Every keep-alive result already went through the status handler, which
     // put transient failures under error recovery; only the others end the
-    // attempt here.
+    // attempt here. Exempting 400 and 504 keeps a backend that keeps timing
+    // out recovering, where every recovery heartbeat ends with its 504.
     if (!success && task->state() != KRTaskSystem::CANCELLED && !IsTransientCode(code)) {
         system->TriggerError(MME_INITIAL_KEEPALIVE_REQUEST_FAILED, text);
         system->EnterRestart();
@@ -156,23 +166,24 @@ void MatchmakingSystem::OnTicketFinished(KRTaskSystem::Task* task, bool success,
     auto* system = static_cast<MatchmakingSystem*>(user_data);
     system->LogTaskCompleted(task, success, code, text);
     if (success) {
+        const String& received = static_cast<TaskMatchmakingTicket*>(task)->ticket();
         // A ticket that arrives after the attempt was stopped must not revive
         // it: the game asked to stop, and no keep-alive will hold the ticket.
+        // The backend has granted it all the same, so it is given back.
         if (system->state_ == MMS_REQUEST_TICKET) {
-            system->ticket_ = static_cast<TaskMatchmakingTicket*>(task)->ticket();
+            system->ticket_ = received;
             system->StartKeepAliveHeartbeat();
             system->SetState(MMS_INITIAL_KEEPALIVE);
         } else {
             system->Log(KRMM_LOG_WRN, "Ignoring matchmaking ticket received while in state '%s'",
                         krmm_matchmaking_state_to_str(system->state_));
-        }
-    } else if (task->state() == KRTaskSystem::CANCELLED) {
-        // Cancelled by a stop or a restart: no error, but an attempt still
-        // waiting for this ticket cannot go on.
-        if (system->state_ == MMS_REQUEST_TICKET) {
-            system->SetState(MMS_RESTART);
+            if (!received.empty()) {
+                system->QueueSingleDecline(received.c_str());
+            }
         }
     } else {
+        // A cancelled request fails like any other: the attempt that waited
+        // for it is over either way.
         system->Log(KRMM_LOG_WRN, "Retrying matchmaking ticket request...");
         system->TriggerError(TicketErrorForCode(code), text);
         system->EnterRestart();
@@ -195,7 +206,13 @@ bool MatchmakingSystem::QueueRequest(KRTaskSystem::Task* task, RequestFinishedFn
         delete task;
         return false;
     }
-    return QueueTask(task);
+    if (!QueueTask(task)) {
+        return false;
+    }
+    if (pass_depth_ > 0) {
+        ++queued_in_pass_;
+    }
+    return true;
 }
 
 void MatchmakingSystem::EnterRestart() {

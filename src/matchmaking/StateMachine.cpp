@@ -48,6 +48,14 @@ void MatchmakingSystem::SetState(int32_t state) {
 }
 
 void MatchmakingSystem::Restart() {
+    if (DeferWhilePassRuns(&restart_pending_, "Restart")) {
+        return;
+    }
+    RestartNow();
+    RunDeferredLifeCycle();
+}
+
+void MatchmakingSystem::RestartNow() {
     // Draining runs the finished callbacks of whatever was still queued; the
     // heartbeat's own callback clears the heartbeat field on the way.
     DestroyTaskManager();
@@ -88,13 +96,14 @@ void MatchmakingSystem::SendSingleDecline(const char* ticket) {
     }
     Log(KRMM_LOG_WRN, "Sending single decline (current state: %s)...",
         krmm_matchmaking_state_to_str(state_));
+    QueueSingleDecline(ticket != nullptr ? ticket : ticket_.c_str());
+}
+
+bool MatchmakingSystem::QueueSingleDecline(const char* ticket) {
     KRTaskSystem::TaskHeap* heap = RequestHeap();
-    if (heap == nullptr) {
-        return;
-    }
-    const char* target = ticket != nullptr ? ticket : ticket_.c_str();
-    QueueRequest(new (std::nothrow) TaskMatchmakingDeclineMatch(heap, this, target, false),
-                 &MatchmakingSystem::OnSingleDeclineFinished);
+    return heap != nullptr &&
+           QueueRequest(new (std::nothrow) TaskMatchmakingDeclineMatch(heap, this, ticket, false),
+                        &MatchmakingSystem::OnSingleDeclineFinished);
 }
 
 void MatchmakingSystem::OnSingleDeclineFinished(KRTaskSystem::Task* task, bool success,
@@ -104,7 +113,7 @@ void MatchmakingSystem::OnSingleDeclineFinished(KRTaskSystem::Task* task, bool s
     delete task;
 }
 
-void MatchmakingSystem::DoStateWork(bool task_manager_was_busy) {
+void MatchmakingSystem::DoStateWork(bool task_manager_was_busy, bool requests_queued_in_pass) {
     switch (state_) {
         case MMS_INIT:
             SetState(MMS_IDLE);
@@ -118,7 +127,11 @@ void MatchmakingSystem::DoStateWork(bool task_manager_was_busy) {
             if (!task_manager_was_busy) {
                 Restart();
                 SetState(MMS_INIT);
-            } else if (task_manager_ != nullptr) {
+            } else if (task_manager_ != nullptr && !requests_queued_in_pass) {
+                // Requests that callbacks queued during this pass have not
+                // been sent yet: cancelled now, a stop's decline would never
+                // reach the backend. They start next pass and are cancelled
+                // then.
                 task_manager_->CancelAll();
             }
             break;

@@ -56,14 +56,13 @@ void MatchmakingSystem::CheckErrorRecovery() {
             "matchmaking...",
             krmm_error_code_to_str(recovery_error_code), Seconds(error_recover_timeout));
         // Copies, so that a callback restarting recovery cannot pull them away.
+        // The error code stays set: the next, inactive pass reports the
+        // recovery as over.
         const int32_t error = recovery_error_code;
         const String message = recovery_error_message;
-        recovery_deadline = 0;
-        // The error has been given up on, not recovered from.
-        recovery_error_code = 0;
-        recovery_next_retry = 0;
-        TriggerError(error, message.empty() ? nullptr : message.c_str());
+        TriggerError(error, message.c_str());
         EnterRestart();
+        recovery_deadline = 0;
         return;
     }
     if (recovery_next_retry <= Now()) {
