@@ -144,10 +144,23 @@ TEST_F(FailureTest, HeartbeatTimeoutRecoveryRetriesAtOneThreeSixSecondsThenGives
     EXPECT_EQ(before + 4, sent);
 
     // The restart waits for the unanswered heartbeats, then completes
-    // without further errors and without claiming a recovery.
+    // without further errors; the first inactive pass ends the recovery.
     ExpectReaches(MMS_IDLE, 3000);
     EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
-    EXPECT_FALSE(rec_.HasLine("Recovered from error"));
+    EXPECT_EQ(rec_.CountLines("Recovered from error 'MME_KEEPALIVE_REQUEST_FAILED'!"), 1u);
+    EXPECT_EQ(sys()->recovery_error_code, 0);
+}
+
+TEST_F(FailureTest, GivingUpARecoveryWithoutResponseTextReportsAnEmptyText) {
+    ReachMatching(2000);
+    Script(HYL_KEEPALIVE, 504, "");
+    Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 3, "matching").Text(), 1500);
+    ExpectReaches(MMS_RESTART, 1500);
+    ASSERT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
+    const Message& error = rec_.messages[rec_.messages.size() - 2];  // before "state"
+    EXPECT_EQ(error.name, "error");
+    EXPECT_TRUE(error.has_text);
+    EXPECT_EQ(error.text, "");
 }
 
 TEST_F(FailureTest, HeartbeatSuccessEndsRecoveryOnce) {
@@ -185,6 +198,44 @@ TEST_F(FailureTest, HardHeartbeatFailureEndsTheAttempt) {
     EXPECT_FALSE(rec_.HasLine("Trying to recover"));
     ExpectReaches(MMS_IDLE, 100);
     EXPECT_EQ(Errors().size(), 1u);
+}
+
+// A single heartbeat (here a recovery retry) ends with its keep-alive's
+// result: a hard failure ends the attempt twice over, a transient one only
+// starts the recovery over.
+TEST_F(FailureTest, SingleHeartbeatThatFailsEndsTheAttemptUnlessTransient) {
+    const struct {
+        int32_t code;
+        std::vector<int32_t> errors;
+        int32_t state;
+    } cases[] = {
+        {500, {MME_KEEPALIVE_REQUEST_FAILED, MME_INITIAL_KEEPALIVE_REQUEST_FAILED}, MMS_RESTART},
+        {504, {}, MMS_MATCHING},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        rec_.Clear();
+        ReachMatching(5000);
+        Script(HYL_KEEPALIVE, 504, "");
+        while (sys()->recovery_deadline == 0) {
+            ASSERT_LT(Now(), 400000u);
+            Pump(1, 10);
+        }
+        // The first recovery retry, 1 s later, comes before the next
+        // regular keep-alive.
+        Script(HYL_KEEPALIVE, c.code, "{\"single\":1}");
+        const uint32_t failed_at = Now();
+        const uint32_t sent = Sent(HYL_KEEPALIVE);
+        const size_t states = rec_.States().size();
+        PumpTo(failed_at, 1100);
+        ASSERT_EQ(Sent(HYL_KEEPALIVE), sent + 1);
+        EXPECT_EQ(Errors(), c.errors);
+        // The state the failure led to (the restart may have run on since).
+        EXPECT_EQ(rec_.States().size() > states ? rec_.States()[states] : State(), c.state);
+        EXPECT_EQ(rec_.CountLines("Trying to recover from error"), c.code == 504 ? 2u : 1u);
+        DrainToIdle();
+        ASSERT_EQ(State(), MMS_IDLE);
+    }
 }
 
 TEST_F(FailureTest, LocalAcceptTimeoutRestartsWithoutDeclining) {
@@ -262,6 +313,29 @@ TEST_F(FailureTest, LeaderStartTimeoutFiresAtTheDeadlineWithoutFinalHeartbeat) {
     EXPECT_EQ(Errors().size(), 1u);
 }
 
+TEST_F(FailureTest, FinalHeartbeatThatFindsEveryoneAcceptedPreventsTheTimeout) {
+    ReachMatched();
+    const uint32_t matched_at = Now();
+    Script(HYL_ACCEPT, 200, StatusJson(Matchable(), 3, "matched").Text());
+    krmm_accept_match(mm_);
+    // Only the final heartbeat, 25 s after the match was found, learns that
+    // everyone has accepted.
+    Script(HYL_KEEPALIVE, 200,
+           StatusJson(Matchable(), 4, "accepted").MatchId(TestId(77)).Team({TestId(5)}).Text());
+    PumpTo(matched_at, 24990);
+    ASSERT_EQ(State(), MMS_ACCEPT_MATCH);
+    PumpTo(matched_at, 25100);
+    ASSERT_EQ(State(), MMS_ACCEPTED_FOLLOWER);
+    EXPECT_EQ(sys()->accept_deadline, 0u);
+    // The start window opens when the answer arrives.
+    EXPECT_GE(sys()->start_deadline, matched_at + 45000);
+    EXPECT_LE(sys()->start_deadline, Now() + 20000);
+    PumpTo(matched_at, 32000);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Sent(HYL_CANCEL), 0u);
+    EXPECT_EQ(State(), MMS_ACCEPTED_FOLLOWER);
+}
+
 TEST_F(FailureTest, FollowerStartTimeoutWaitsForTheFinalHeartbeat) {
     ReachAccepted(false);
     Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 4, "accepted").Text());
@@ -271,6 +345,10 @@ TEST_F(FailureTest, FollowerStartTimeoutWaitsForTheFinalHeartbeat) {
     EXPECT_EQ(Sent(HYL_KEEPALIVE), keep_alives);
     PumpTo(accepted_at, 29990);
     EXPECT_EQ(Sent(HYL_KEEPALIVE), keep_alives + 1);
+    EXPECT_EQ(rec_.CountLines("Sending final heartbeat before deciding to do start match time "
+                              "out (current state 'MMS_ACCEPTED_FOLLOWER' Start timeout: "
+                              "25.0)..."),
+              1u);
     EXPECT_TRUE(Errors().empty());
     Pump(1, 10);
     EXPECT_EQ(Errors(), std::vector<int32_t>{MME_TIMEOUT_FOLLOWER_WAIT_FOR_JOIN_INFO});
@@ -287,6 +365,56 @@ TEST_F(FailureTest, AcceptDeadlineHasNoEffectOnceEveryoneAccepted) {
     Pump(50, 10);
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(State(), MMS_ACCEPTED_LEADER);
+}
+
+// Start and proof requests that fail for good restart; 400 and 504 are
+// ridden out by the error recovery instead.
+TEST_F(FailureTest, FailedStartAndProofRequestsRecoverOrRestartByTheirCode) {
+    const struct {
+        hyl_kind kind;
+        int32_t code;
+        uint32_t sent;  // attempts made
+        int32_t error;
+        bool recovers;
+    } cases[] = {
+        {HYL_START, 504, 3, MME_INITIAL_START_MATCH_REQUEST_FAILED, true},
+        {HYL_START, 409, 1, MME_INITIAL_START_MATCH_REQUEST_FAILED, false},
+        {HYL_CREATE_PROOF, 500, 3, MME_CREATE_PROOF_FAILED, false},
+        {HYL_CREATE_PROOF, 504, 3, MME_CREATE_PROOF_FAILED, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.kind) + " " + std::to_string(c.code));
+        rec_.Clear();
+        ReachAccepted(true);
+        hyl_journal_clear(client_);
+        hyl_set_default(client_, c.kind, c.code, "{\"no\":1}", 0);
+        if (c.kind == HYL_START) {
+            krmm_start_match(mm_, "{}");
+            ASSERT_EQ(State(), MMS_MATCH_STARTED_WAIT);
+        } else {
+            ASSERT_EQ(krmm_create_proof(mm_), 1);
+        }
+        const int32_t state = State();
+        rec_.Clear();
+        // Retries come 1 s apart.
+        PumpTo(Now(), 2500);
+        EXPECT_EQ(Sent(c.kind), c.sent);
+        EXPECT_TRUE(rec_.HasLine("completed with code " + std::to_string(c.code)));
+        if (c.recovers) {
+            EXPECT_TRUE(Errors().empty());
+            EXPECT_EQ(State(), state);
+            EXPECT_TRUE(rec_.HasLine(std::string("Trying to recover from error '") +
+                                     krmm_error_code_to_str(c.error) + "'"));
+        } else {
+            EXPECT_EQ(Errors(), std::vector<int32_t>{c.error});
+            ASSERT_FALSE(rec_.States().empty());
+            EXPECT_EQ(rec_.States().front(), MMS_RESTART);
+            EXPECT_STREQ(sys()->last_error_message().c_str(), "{\"no\":1}");
+        }
+        hyl_set_default(client_, c.kind, 404, nullptr, 0);
+        DrainToIdle();
+        ASSERT_EQ(State(), MMS_IDLE);
+    }
 }
 
 TEST_F(FailureTest, MatchmakingTimeoutStopsTheAttemptWithADecline) {
@@ -346,7 +474,10 @@ TEST_F(FailureTest, StopAndDeclineEndTheAttemptInEveryActiveState) {
         }
         EXPECT_EQ(State(), MMS_RESTART);
         ExpectReaches(MMS_IDLE, 200);
-        EXPECT_TRUE(Errors().empty());
+        // The ticket request cancelled under the attempt fails it.
+        EXPECT_EQ(Errors(), c.state == MMS_REQUEST_TICKET
+                                ? std::vector<int32_t>{MME_REQUEST_TICKET_FAILED}
+                                : std::vector<int32_t>{});
         // Without a ticket there is nothing to give up.
         EXPECT_EQ(Sent(HYL_CANCEL), has_ticket ? 1u : 0u);
         if (Sent(HYL_CANCEL) == 1u) {

@@ -65,9 +65,12 @@ TEST_F(RestartAndCommandsTest, GameRestartClearsTheAttemptButKeepsTheState) {
     EXPECT_STREQ(krmm_get_match_info_matchable_id(mm_), "");
     EXPECT_EQ(sys()->task_manager()->pass_count(), 0);  // a new manager
     EXPECT_TRUE(sys()->task_manager()->queue_empty());
-    // Without a ticket the attempt cannot go on: it ends by itself.
+    // Without a ticket the attempt cannot go on: the next keep-alive fails
+    // and ends it.
     ExpectReaches(MMS_IDLE, 200);
-    EXPECT_FALSE(Errors().empty());
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
+    EXPECT_EQ(rec_.States(), (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE,
+                                                   MMS_MATCHED, MMS_RESTART, MMS_INIT, MMS_IDLE}));
 }
 
 TEST_F(RestartAndCommandsTest, GameRestartWhileWaitingForTheTicketEndsTheAttempt) {
@@ -75,9 +78,12 @@ TEST_F(RestartAndCommandsTest, GameRestartWhileWaitingForTheTicketEndsTheAttempt
     ASSERT_TRUE(Start());
     Pump(1, 10);
     krmm_restart(mm_);
-    // The cancelled ticket request leaves nothing to wait for.
+    // The cancelled ticket request fails the attempt that waited for it.
+    EXPECT_EQ(State(), MMS_RESTART);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_REQUEST_TICKET_FAILED});
+    EXPECT_TRUE(rec_.HasLine("Retrying matchmaking ticket request..."));
     ExpectReaches(MMS_IDLE, 20);
-    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Errors().size(), 1u);
     EXPECT_EQ(Sent(HYL_KEEPALIVE), 0u);
 }
 
@@ -91,7 +97,12 @@ TEST_F(RestartAndCommandsTest, TicketArrivingAfterAStopDoesNotReviveTheAttempt) 
     ASSERT_EQ(krmm_stop_matchmaking(mm_), 1);
     Pump(1, 10);
     EXPECT_TRUE(rec_.HasLine("Ignoring matchmaking ticket received while in state 'MMS_RESTART'"));
+    EXPECT_TRUE(sys()->ticket().empty());
     ExpectReaches(MMS_IDLE, 50);
+    // The backend granted the ticket all the same: it is given back.
+    ASSERT_EQ(Sent(HYL_CANCEL), 1u);
+    EXPECT_STREQ(LastSent(HYL_CANCEL)->ticket, "late");
+    EXPECT_EQ(LastSent(HYL_CANCEL)->soft, 0);
     EXPECT_EQ(rec_.States(),
               (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_RESTART, MMS_INIT, MMS_IDLE}));
     EXPECT_TRUE(Errors().empty());
@@ -253,6 +264,106 @@ TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {
     Pump(3, 10);
     EXPECT_EQ(Sent(HYL_ACCEPT) + Sent(HYL_START), 0u);
     EXPECT_EQ(Sent(HYL_TICKET), 1u);
+}
+
+// A command whose request cannot be queued (here: the task heap is full)
+// must not leave the matchmaker waiting for an answer that never comes.
+TEST_F(RestartAndCommandsTest, CommandsWhoseRequestCannotBeQueued) {
+    enum Command { kStartMatchmaking, kAccept, kStartMatch, kStop };
+    const struct {
+        Command command;
+        int32_t from;
+        int32_t to;
+        std::vector<int32_t> errors;
+        const char* line;
+    } cases[] = {
+        {kStartMatchmaking,
+         MMS_IDLE,
+         MMS_IDLE,
+         {},
+         "Could not queue the matchmaking ticket request - start matchmaking failed"},
+        {kAccept,
+         MMS_MATCHED,
+         MMS_RESTART,
+         {MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED},
+         "Could not queue the request (current state 'MMS_MATCHED') - restarting"},
+        {kStartMatch,
+         MMS_ACCEPTED_LEADER,
+         MMS_RESTART,
+         {MME_INITIAL_START_MATCH_REQUEST_FAILED},
+         "Could not queue the request (current state 'MMS_ACCEPTED_LEADER') - restarting"},
+        {kStop, MMS_MATCHING, MMS_RESTART, {}, "Could not queue the decline for ticket '"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        if (c.from != MMS_IDLE) {
+            // The first keep-alive is answered only after the command.
+            StartWithTicket(5);
+            const char* hy_state = c.from == MMS_MATCHED           ? "matched"
+                                   : c.from == MMS_ACCEPTED_LEADER ? "accepted"
+                                                                   : "matching";
+            Push(StatusJson(TestId(1100 + c.from), 2, hy_state).MatchId(TestId(7)).Team({OwnId()}));
+            ASSERT_EQ(State(), c.from);
+        }
+        hyl_journal_clear(client_);
+        rec_.Clear();
+        KRTaskSystem::TaskHeap* heap = sys()->task_manager()->heap();
+        void* rest = heap->Alloc(heap->capacity() - heap->used());
+        ASSERT_NE(rest, nullptr);
+        switch (c.command) {
+            case kStartMatchmaking:
+                EXPECT_FALSE(Start());
+                break;
+            case kAccept:
+                krmm_accept_match(mm_);
+                break;
+            case kStartMatch:
+                krmm_start_match(mm_, "{}");
+                break;
+            case kStop:
+                EXPECT_EQ(krmm_stop_matchmaking(mm_), 1);
+                break;
+        }
+        heap->Free(rest);
+        EXPECT_EQ(State(), c.to);
+        EXPECT_EQ(Errors(), c.errors);
+        EXPECT_TRUE(rec_.HasLine(c.line));
+        ExpectReaches(MMS_IDLE, 200);
+        // Nothing but keep-alives reached the backend.
+        EXPECT_EQ(hyl_journal_count(client_), Sent(HYL_KEEPALIVE));
+    }
+}
+
+// The two guards of every state change: neither changes anything nor tells
+// the game anything.
+TEST_F(RestartAndCommandsTest, SetStateRefusesRepeatsAndIdleWithoutARestart) {
+    StartWithTicket();
+    Push(StatusJson(Matchable(), 2, "matching"));
+    ASSERT_EQ(State(), MMS_MATCHING);
+    const struct {
+        int32_t from;
+        int32_t to;
+        const char* line;
+    } cases[] = {
+        {MMS_MATCHING, MMS_MATCHING, "SetState: Already in state 'MMS_MATCHING', call ignored..."},
+        {MMS_MATCHING, MMS_IDLE,
+         "SetState: Entering MMS_IDLE without going through a restart (MMS_MATCHING)"},
+        {MMS_RESTART, MMS_IDLE,
+         "SetState: Entering MMS_IDLE without going through a restart (MMS_RESTART)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        if (State() != c.from) {
+            sys()->SetState(c.from);
+        }
+        rec_.Clear();
+        sys()->SetState(c.to);
+        EXPECT_EQ(State(), c.from);
+        EXPECT_TRUE(rec_.messages.empty());
+        ASSERT_EQ(rec_.lines.size(), 1u);
+        EXPECT_EQ(rec_.line_types[0], KRMM_LOG_WRN);
+        EXPECT_TRUE(rec_.HasLine(c.line));
+    }
 }
 
 TEST_F(RestartAndCommandsTest, HopperInfoIsKeptPerSuccessfulRequest) {

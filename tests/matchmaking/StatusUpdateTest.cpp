@@ -177,6 +177,71 @@ TEST_F(StatusUpdateTest, TransitionTable) {
     }
 }
 
+// The deadline work of the rows that open a window, and the level of their
+// jump lines.
+TEST_F(StatusUpdateTest, TransitionsArmTheAcceptAndStartWindows) {
+    const struct {
+        const char* hy_state;
+        int32_t from;
+        int32_t to;
+        const char* jump_line;  // null: none
+        int32_t jump_type;
+    } cases[] = {
+        {"matched", MMS_MATCHING, MMS_MATCHED, nullptr, 0},
+        {"matched", MMS_ACCEPTED_LEADER, MMS_MATCHED, "Jumping to matched (HY_MATCHED)",
+         KRMM_LOG_DBG},
+        {"matched", MMS_ACCEPTED_FOLLOWER, MMS_MATCHED, "Jumping to matched", KRMM_LOG_DBG},
+        {"matched", MMS_MATCH_STARTED_WAIT, MMS_MATCHED, "Jumping to matched", KRMM_LOG_DBG},
+        {"accepted", MMS_ACCEPT_MATCH, MMS_ACCEPTED_FOLLOWER, nullptr, 0},
+        {"accepted", MMS_INITIAL_WAITING, MMS_ACCEPTED_FOLLOWER,
+         "Jumping to accepted (HY_ACCEPTED)", KRMM_LOG_DBG},
+        {"accepted", MMS_MATCHED, MMS_ACCEPTED_FOLLOWER, "Jumping to accepted", KRMM_LOG_DBG},
+        {"match_started", MMS_MATCHED, MMS_MATCH_STARTED, "Jumping to match started", KRMM_LOG_WRN},
+    };
+    uint32_t n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.hy_state) + " in " + krmm_matchmaking_state_to_str(c.from));
+        StartWithTicket(1000);
+        sys()->SetState(c.from);
+        // Left-overs of an earlier window that the transition must replace.
+        const uint32_t stale = Now() + 5;
+        sys()->accept_deadline = stale;
+        sys()->start_deadline = stale;
+        sys()->accept_final_heartbeat_sent = true;
+        sys()->start_final_heartbeat_sent = true;
+        AdvanceClock(1000);
+        rec_.Clear();
+        Push(StatusJson(TestId(1200 + n++), 2, c.hy_state).MatchId(TestId(7)).Team({TestId(8)}));
+        ASSERT_EQ(State(), c.to);
+        const std::string hy = c.hy_state;
+        if (hy == "matched") {
+            EXPECT_EQ(sys()->accept_deadline, Now() + 20000);
+            EXPECT_FALSE(sys()->accept_final_heartbeat_sent);
+            EXPECT_EQ(sys()->start_deadline, stale);
+        } else if (hy == "accepted") {
+            EXPECT_EQ(sys()->accept_deadline, 0u);
+            EXPECT_EQ(sys()->start_deadline, Now() + 20000);
+            EXPECT_FALSE(sys()->start_final_heartbeat_sent);
+        } else {
+            // A match start touches neither window.
+            EXPECT_EQ(sys()->accept_deadline, stale);
+            EXPECT_EQ(sys()->start_deadline, stale);
+        }
+        size_t jumps = 0;
+        for (size_t i = 0; i < rec_.lines.size(); ++i) {
+            if (rec_.lines[i].find("UpdateMatchableStatus: Jumping") != std::string::npos) {
+                ++jumps;
+                ASSERT_NE(c.jump_line, nullptr) << rec_.lines[i];
+                EXPECT_NE(rec_.lines[i].find(c.jump_line), std::string::npos) << rec_.lines[i];
+                EXPECT_EQ(rec_.line_types[i], c.jump_type);
+            }
+        }
+        EXPECT_EQ(jumps, c.jump_line != nullptr ? 1u : 0u);
+        DrainToIdle();
+        ASSERT_EQ(State(), MMS_IDLE);
+    }
+}
+
 TEST_F(StatusUpdateTest, AnotherMatchWhileAcceptingReturnsToMatchedKeepingTheDeadline) {
     StartWithTicket();
     Push(StatusJson(Matchable(), 2, "matched").MatchId(TestId(7)).Team({TestId(8)}));
