@@ -187,6 +187,11 @@ void MatchmakingSystem::OnTicketFinished(KRTaskSystem::Task* task, bool success,
         system->Log(KRMM_LOG_WRN, "Retrying matchmaking ticket request...");
         system->TriggerError(TicketErrorForCode(code), text);
         system->EnterRestart();
+        // A cancelled request may still have been granted its ticket.
+        const String& granted = static_cast<TaskMatchmakingTicket*>(task)->ticket();
+        if (!granted.empty()) {
+            system->QueueSingleDecline(granted.c_str());
+        }
     }
     delete task;
 }

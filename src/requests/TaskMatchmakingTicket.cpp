@@ -56,24 +56,28 @@ void TaskMatchmakingTicket::Start(KRTaskSystem::TaskManager* manager) {
 }
 
 void TaskMatchmakingTicket::OnFinished(bool cancelled) {
-    if (cancelled) {
-        // Nobody waits for this ticket any more, so its response is not read.
-        // The request is no longer pending here (Update said so), and it is
-        // released so that an abandoned ticket request does not leak.
-        if (request_ != nullptr) {
-            hye_task_free(request_);
-        }
-        SetFinishedInfo(false, -1, nullptr);
-        return;
-    }
-    // Success is the status code alone: a success without a "ticket" member
-    // leaves the ticket empty for the matchmaker to judge.
-    ResponseReading reading = ReadResponse([](TaskMatchmaking* task, const hy_json* body) {
+    // Reads the ticket of a successful body; success is the status code alone,
+    // so a success without a "ticket" member leaves the ticket empty for the
+    // matchmaker to judge.
+    const ParseStep read_ticket = [](TaskMatchmaking* task, const hy_json* body) {
         auto* self = static_cast<TaskMatchmakingTicket*>(task);
         self->ticket_ = hy_json_get_string_item(body, "ticket");
         self->Log(TASK_LOG_INFO, "Received matchmaking ticket '%s'", self->ticket_.c_str());
         return true;
-    });
+    };
+    if (cancelled) {
+        // Nobody waits for this ticket any more: the request fails with -1.
+        // A ticket the backend granted all the same is still read, so that
+        // the matchmaker can give it back instead of leaving it queued.
+        ResponseReading reading = ReadResponse(read_ticket);
+        hy_free(reading.text);
+        if (!reading.status_success) {
+            ticket_.Clear();
+        }
+        SetFinishedInfo(false, -1, nullptr);
+        return;
+    }
+    ResponseReading reading = ReadResponse(read_ticket);
     SetFinishedInfo(reading.status_success, reading.code, reading.text);
     hy_free(reading.text);
 }

@@ -111,6 +111,20 @@ TEST_F(RestartAndCommandsTest, TicketArrivingAfterAStopDoesNotReviveTheAttempt) 
     EXPECT_EQ(State(), MMS_IDLE);
 }
 
+TEST_F(RestartAndCommandsTest, CancelledTicketRequestGivesBackAGrantedTicket) {
+    // The answer comes after the restart has cancelled the request: the
+    // attempt fails, but the ticket the backend granted is not left queued.
+    Script(HYL_TICKET, 200, "{\"ticket\":\"granted\"}", 3);
+    ASSERT_TRUE(Start());
+    Pump(1, 10);
+    ASSERT_EQ(krmm_stop_matchmaking(mm_), 1);
+    ExpectReaches(MMS_IDLE, 50);
+    EXPECT_EQ(Errors(), (std::vector<int32_t>{MME_REQUEST_TICKET_FAILED}));
+    ASSERT_EQ(Sent(HYL_CANCEL), 1u);
+    EXPECT_STREQ(LastSent(HYL_CANCEL)->ticket, "granted");
+    EXPECT_EQ(Sent(HYL_KEEPALIVE), 0u);
+}
+
 TEST_F(RestartAndCommandsTest, HighHeapUsageReplacesTheIdleTaskManager) {
     const struct {
         size_t bytes;
