@@ -78,17 +78,67 @@ krmm_registration* MatchmakingSystem::RegisterMsgCallback(krmm_msg_callback func
     return reinterpret_cast<krmm_registration*>(node);
 }
 
+namespace {
+
+template <typename Node>
+void DeleteNodes(Node* node) {
+    while (node != nullptr) {
+        Node* next = node->next;
+        delete node;
+        node = next;
+    }
+}
+
+// Puts list in front of retired; the list becomes empty.
+template <typename Node>
+void RetireNodes(Node** list, Node** retired) {
+    if (*list == nullptr) {
+        return;
+    }
+    Node* last = *list;
+    while (last->next != nullptr) {
+        last = last->next;
+    }
+    last->next = *retired;
+    *retired = *list;
+    *list = nullptr;
+}
+
+}  // namespace
+
 void MatchmakingSystem::FreeCallbacks() {
-    while (log_callbacks_ != nullptr) {
-        LogCallbackNode* next = log_callbacks_->next;
-        delete log_callbacks_;
-        log_callbacks_ = next;
+    if (callback_walks_ > 0) {
+        // A callback is cleaning up: the running walk still holds a node.
+        RetireNodes(&log_callbacks_, &retired_log_callbacks_);
+        RetireNodes(&msg_callbacks_, &retired_msg_callbacks_);
+        ++callback_generation_;
+        return;
     }
-    while (msg_callbacks_ != nullptr) {
-        MsgCallbackNode* next = msg_callbacks_->next;
-        delete msg_callbacks_;
-        msg_callbacks_ = next;
+    DeleteNodes(log_callbacks_);
+    DeleteNodes(msg_callbacks_);
+    log_callbacks_ = nullptr;
+    msg_callbacks_ = nullptr;
+}
+
+void MatchmakingSystem::EndCallbackWalk() {
+    if (--callback_walks_ == 0) {
+        DeleteNodes(retired_log_callbacks_);
+        DeleteNodes(retired_msg_callbacks_);
+        retired_log_callbacks_ = nullptr;
+        retired_msg_callbacks_ = nullptr;
     }
+}
+
+void MatchmakingSystem::DispatchMsg(const char* name, int32_t value, const char* text) {
+    ++callback_walks_;
+    const uint32_t generation = callback_generation_;
+    for (MsgCallbackNode* node = msg_callbacks_; node != nullptr; node = node->next) {
+        node->function(Handle(), name, value, text, node->user_data);
+        if (generation != callback_generation_) {
+            break;
+        }
+    }
+    EndCallbackWalk();
 }
 
 void MatchmakingSystem::Log(int32_t type, const char* format, ...) {
@@ -118,25 +168,27 @@ void MatchmakingSystem::Log(int32_t type, const char* format, ...) {
     }
     line[sizeof(line) - 1] = '\0';
 
+    ++callback_walks_;
+    const uint32_t generation = callback_generation_;
     for (LogCallbackNode* node = log_callbacks_; node != nullptr; node = node->next) {
         node->function(Handle(), type, line, node->user_data);
+        if (generation != callback_generation_) {
+            break;
+        }
     }
+    EndCallbackWalk();
 }
 
 void MatchmakingSystem::TriggerMsg(const char* name, int32_t value, const char* text) {
     Log(KRMM_LOG_DBG, "TriggerMsg '%s':%i", name, value);
-    for (MsgCallbackNode* node = msg_callbacks_; node != nullptr; node = node->next) {
-        node->function(Handle(), name, value, text, node->user_data);
-    }
+    DispatchMsg(name, value, text);
 }
 
 void MatchmakingSystem::TriggerError(int32_t code, const char* text) {
     last_error_code_ = code;
     last_error_message_.Assign(text);
     Log(KRMM_LOG_DBG, "TriggerMsg '%s':%i", "error", code);
-    for (MsgCallbackNode* node = msg_callbacks_; node != nullptr; node = node->next) {
-        node->function(Handle(), "error", code, text, node->user_data);
-    }
+    DispatchMsg("error", code, text);
     Log(KRMM_LOG_ERR, "%s", krmm_error_code_to_str(code));
 }
 

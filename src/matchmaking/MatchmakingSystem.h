@@ -195,6 +195,10 @@ private:
     bool CreateTaskManager();
     void DestroyTaskManager();
     void FreeCallbacks();
+    // Calls every message callback, newest first (see CallbackWalk).
+    void DispatchMsg(const char* name, int32_t value, const char* text);
+    // Frees callback nodes retired while a walk was running.
+    void EndCallbackWalk();
     // Queues a task the matchmaker owns; a refused task is deleted at once
     // and false returned.
     bool QueueTask(KRTaskSystem::Task* task);
@@ -268,6 +272,13 @@ private:
     uint32_t flags_ = 0;
     LogCallbackNode* log_callbacks_ = nullptr;
     MsgCallbackNode* msg_callbacks_ = nullptr;
+    // A callback may clean the matchmaker up while a walk over the callback
+    // lists runs: the nodes are then retired, freed once no walk runs, and
+    // the walk stops at the next node.
+    int32_t callback_walks_ = 0;
+    uint32_t callback_generation_ = 0;
+    LogCallbackNode* retired_log_callbacks_ = nullptr;
+    MsgCallbackNode* retired_msg_callbacks_ = nullptr;
     int32_t state_ = MMS_INIT;
     String ticket_;
     MatchableStatus current_status_;

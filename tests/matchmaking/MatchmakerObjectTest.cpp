@@ -257,4 +257,25 @@ TEST_F(MatchmakerObjectTest, CleanupUnregistersFromTheClientAndRestartRevives) {
     EXPECT_EQ(rec_.lines.size(), 1u);
 }
 
+TEST_F(MatchmakerObjectTest, CleanupFromACallbackStopsTheWalkSafely) {
+    CreateMatchmaker(MMF_LOG_ERROR);
+    int older_calls = 0;
+    auto count = [](krmm_matchmaker*, const char*, int32_t, const char*, void* user) {
+        ++*static_cast<int*>(user);
+    };
+    auto clean_up = [](krmm_matchmaker* mm, const char*, int32_t, const char*, void*) {
+        krmm_cleanup(mm);
+    };
+    krmm_register_msg_callback(mm_, count, &older_calls);
+    krmm_register_msg_callback(mm_, clean_up, nullptr);
+    // Outside a pass: the "error" of a refused stop runs the clean-up while
+    // the walk over the callbacks is still on its first node.
+    EXPECT_EQ(krmm_stop_matchmaking(mm_), 0);
+    EXPECT_EQ(older_calls, 0);
+    EXPECT_EQ(Sys(mm_)->task_manager(), nullptr);
+    krmm_restart(mm_);
+    EXPECT_EQ(krmm_stop_matchmaking(mm_), 0);
+    EXPECT_EQ(older_calls, 0);  // every callback went with the clean-up
+}
+
 }  // namespace
