@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
-#include <utility>
 #include <vector>
 
 // A match laid out the way a game hands it to a rating update: team records
@@ -12,13 +10,12 @@ template <class Team, class Player>
 class RatingMatch {
 public:
     RatingMatch& Add(uint32_t rank, std::vector<Player> players) {
-        ranks_.push_back(rank);
         rosters_.push_back(std::move(players));
-        teams_.clear();
+        teams_.push_back(Team{rank, nullptr, 0});
+        // Re-pointed every time: adding a roster may move the others.
         for (std::size_t i = 0; i < rosters_.size(); ++i) {
-            std::vector<Player>& roster = rosters_[i];
-            teams_.push_back(Team{ranks_[i], roster.empty() ? nullptr : roster.data(),
-                                  static_cast<uint32_t>(roster.size())});
+            teams_[i].players = rosters_[i].empty() ? nullptr : rosters_[i].data();
+            teams_[i].player_count = static_cast<uint32_t>(rosters_[i].size());
         }
         return *this;
     }
@@ -30,24 +27,21 @@ public:
     // Every byte of every team and player record, for checking that a refused
     // update wrote nothing at all (NaN inputs included).
     std::vector<unsigned char> Snapshot() const {
-        std::vector<unsigned char> bytes;
-        Append(&bytes, teams_.data(), teams_.size() * sizeof(Team));
+        std::vector<unsigned char> bytes = Bytes(teams_);
         for (const std::vector<Player>& roster : rosters_) {
-            Append(&bytes, roster.data(), roster.size() * sizeof(Player));
+            const std::vector<unsigned char> more = Bytes(roster);
+            bytes.insert(bytes.end(), more.begin(), more.end());
         }
         return bytes;
     }
 
 private:
-    static void Append(std::vector<unsigned char>* bytes, const void* data, std::size_t size) {
-        const std::size_t old_size = bytes->size();
-        bytes->resize(old_size + size);
-        if (size > 0) {
-            std::memcpy(bytes->data() + old_size, data, size);
-        }
+    template <class T>
+    static std::vector<unsigned char> Bytes(const std::vector<T>& records) {
+        const auto* begin = reinterpret_cast<const unsigned char*>(records.data());
+        return std::vector<unsigned char>(begin, begin + records.size() * sizeof(T));
     }
 
-    std::vector<uint32_t> ranks_;
     std::vector<std::vector<Player>> rosters_;
     std::vector<Team> teams_;
 };
