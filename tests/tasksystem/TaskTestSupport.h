@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,20 +19,17 @@ namespace TestClock = KRMatchmakingSystem::TestClock;
 using KRTaskSystem::CANCELLED;
 using KRTaskSystem::CANCELLING;
 using KRTaskSystem::DONE;
-using KRTaskSystem::INITIAL;
 using KRTaskSystem::RUNNING;
 using KRTaskSystem::Task;
 using KRTaskSystem::TaskManager;
 
-constexpr uint32_t kAllLevels = 0xFFFFFFFFu;
 constexpr int kNever = -1;
 
 // A task whose Update reports the end on a chosen call, or as soon as it is
 // cancelled; it finishes with a scripted result.
 class ScriptedTask : public Task {
 public:
-    ScriptedTask(KRTaskSystem::TaskHeap* heap, const char* name = "ScriptedTask",
-                 int finish_on_update = 1)
+    ScriptedTask(KRTaskSystem::TaskHeap* heap, const char* name, int finish_on_update = 1)
         : Task(heap, name), finish_on_update_(finish_on_update) {}
 
     void Start(TaskManager* manager) override {
@@ -40,7 +38,7 @@ public:
     }
     bool Update() override {
         ++updates;
-        if (state() == KRTaskSystem::CANCELLING && finish_when_cancelled) {
+        if (state() == CANCELLING && finish_when_cancelled) {
             return true;
         }
         return finish_on_update_ != kNever && updates >= finish_on_update_;
@@ -50,7 +48,6 @@ public:
         SetFinishedInfo(script_success, script_code, script_message);
     }
     void FinishOnUpdate(int n) { finish_on_update_ = n; }
-    uint32_t Clock() { return Now(); }
 
     int starts = 0;
     int updates = 0;
@@ -67,24 +64,17 @@ private:
 
 // One finished-callback call as seen by the callback.
 struct FinishedCall {
-    std::string label;
     std::string task;
     bool success;
     int32_t code;
     std::string message;
 };
 
-// User data of RecordFinished: where to record and under which label.
-struct FinishedProbe {
-    std::vector<FinishedCall>* out;
-    std::string label;
-};
-
+// A finished callback that appends to the std::vector<FinishedCall> it is given.
 inline void RecordFinished(Task* task, bool success, int32_t code, const char* message,
-                           void* user_data) {
-    FinishedProbe* probe = static_cast<FinishedProbe*>(user_data);
-    probe->out->push_back(
-        {probe->label, task->name(), success, code, message ? message : "<null>"});
+                           void* calls) {
+    static_cast<std::vector<FinishedCall>*>(calls)->push_back(
+        {task->name(), success, code, message ? message : "<null>"});
 }
 
 // A manager with every line recorded, on a test clock that starts at 1000 ms.
@@ -98,14 +88,14 @@ protected:
     // Built in the constructor so that fixtures may create tasks on the
     // manager's heap in their member initialisers.
     TaskSystemTest() {
-        KRMatchmakingSystem::TestClock::Set(1000);
-        manager_ = MakeManager(kAllLevels);
+        TestClock::Set(1000);
+        manager_ = MakeManager(0xFFFFFFFFu);
     }
-    ~TaskSystemTest() override { KRMatchmakingSystem::TestClock::Release(); }
+    ~TaskSystemTest() override { TestClock::Release(); }
 
     std::unique_ptr<TaskManager> MakeManager(uint32_t mask) {
         auto manager = std::make_unique<TaskManager>("tests", mask);
-        manager->AddLogCallback(&TaskSystemTest::Record, this);
+        manager->AddLogCallback(&TaskSystemTest::Record, &lines_);
         return manager;
     }
 
@@ -119,9 +109,9 @@ protected:
         }
         return count;
     }
-    // Index of the first line at or after from containing needle; -1 if none.
-    int IndexOf(const std::string& needle, int from = 0) const {
-        for (size_t i = static_cast<size_t>(from); i < lines_.size(); ++i) {
+    // Index of the first line containing needle; -1 if none.
+    int IndexOf(const std::string& needle) const {
+        for (size_t i = 0; i < lines_.size(); ++i) {
             if (lines_[i].text.find(needle) != std::string::npos) {
                 return static_cast<int>(i);
             }
@@ -133,14 +123,12 @@ protected:
         std::snprintf(text, sizeof(text), "(0x%p)", static_cast<const void*>(task));
         return text;
     }
+    static void Record(TaskManager*, uint32_t level, const char* line, void* lines) {
+        static_cast<std::vector<Line>*>(lines)->push_back({level, line});
+    }
 
     std::unique_ptr<TaskManager> manager_;
     std::vector<Line> lines_;
-
-private:
-    static void Record(TaskManager*, uint32_t level, const char* line, void* user_data) {
-        static_cast<TaskSystemTest*>(user_data)->lines_.push_back({level, line});
-    }
 };
 
 }  // namespace tasksystem_test
