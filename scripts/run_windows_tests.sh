@@ -152,6 +152,9 @@ done
 build_project i686 "${i686_targets[@]}"
 build_project x86_64
 
+# Wine programs read the console they inherit: a terminal or pipe on standard
+# input can keep one from exiting, so from here on there is none.
+exec </dev/null
 start_wine
 status=0
 log "Tests for x86_64 under Wine"
