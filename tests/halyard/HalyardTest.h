@@ -35,16 +35,14 @@ protected:
         return copy;
     }
 
-    // What a task came to: how many polls said "pending", then the status and
-    // body text ("<null>" for none) of its response.
+    // Polls said "pending", then status and body text of the response.
     struct Outcome {
         int pendingPolls = 0;
         int32_t status = 0;
         std::string body;
     };
 
-    // Polls the task until it finishes (at most 100 polls, so a task that
-    // never finishes shows up as 100), fetches its response, frees both.
+    // Polls the task to its end (at most 100 polls), fetches its response, frees both.
     static Outcome Finish(hy_task* task) {
         Outcome outcome;
         while (hy_task_is_pending(task) != 0 && outcome.pendingPolls < 100) {
@@ -68,11 +66,9 @@ private:
 // A test with one client of a known identity.
 class HalyardClientTest : public HalyardTest {
 protected:
-    static constexpr const char* kIdentity = "5b0e8c1a-7d2f-4e63-9a41-c3f0d2b7e815";
-
     void SetUp() override {
         HalyardTest::SetUp();
-        client_ = hy_client_create(kIdentity);
+        client_ = hy_client_create("5b0e8c1a-7d2f-4e63-9a41-c3f0d2b7e815");
         ASSERT_NE(client_, nullptr);
     }
 
