@@ -5,8 +5,6 @@
 namespace emulator_test {
 namespace {
 
-uint32_t g_counter = 0;
-
 std::string Text(const char* text) {
     return text != nullptr ? text : "";
 }
@@ -19,25 +17,11 @@ std::vector<std::string> Strings(const hy_json* array) {
     return out;
 }
 
+void Capture(const char* line, void* user) {
+    static_cast<std::vector<std::string>*>(user)->push_back(line);
+}
+
 }  // namespace
-
-bool CountingRandom(uint8_t* out, std::size_t count) {
-    ++g_counter;
-    for (std::size_t i = 0; i < count; ++i) {
-        out[i] = 0;
-    }
-    out[count - 1] = static_cast<uint8_t>(g_counter);
-    out[count - 2] = static_cast<uint8_t>(g_counter >> 8);
-    return true;
-}
-
-void ResetCountingRandom() {
-    g_counter = 0;
-}
-
-bool FailingRandom(uint8_t*, std::size_t) {
-    return false;
-}
 
 Status ReadStatus(const hy_json* body) {
     Status status;
@@ -49,29 +33,19 @@ Status ReadStatus(const hy_json* body) {
     status.text = Text(text);
     hy_free(text);
     status.seq = hy_json_get_integer_item(body, "seq");
-    status.matchable_id = Text(hy_json_get_string_item(body, "matchable_id"));
-    status.hopper_id = Text(hy_json_get_string_item(body, "hopper_id"));
     status.estimated_hopper_size = hy_json_get_integer_item(body, "estimated_hopper_size");
     status.state = Text(hy_json_get_string_item(body, "state"));
     const hy_json* match = hy_json_get_item(body, "match");
-    status.has_group = hy_json_get_item(body, "group_size") != nullptr &&
-                       hy_json_get_item(body, "group_members_joined") != nullptr &&
-                       match != nullptr;
-    status.group_size = hy_json_get_integer_item(body, "group_size");
     status.joined = Strings(hy_json_get_item(body, "group_members_joined"));
-    if (match != nullptr) {
-        status.match_id = Text(hy_json_get_string_item(match, "id"));
-        status.match_hopper_id = Text(hy_json_get_string_item(match, "hopper_id"));
-        status.accepted = Strings(hy_json_get_item(match, "accepted"));
-        const hy_json* teams = hy_json_get_item(match, "teams");
-        for (int32_t t = 0; t < hy_json_get_size(teams); ++t) {
-            const hy_json* team = hy_json_get_value(teams, t);
-            std::vector<std::string> members;
-            for (int32_t m = 0; m < hy_json_get_size(team); ++m) {
-                members.push_back(
-                    Text(hy_json_get_string_item(hy_json_get_value(team, m), "identity_id")));
-            }
-            status.teams.push_back(members);
+    status.match_id = Text(hy_json_get_string_item(match, "id"));
+    status.accepted = Strings(hy_json_get_item(match, "accepted"));
+    const hy_json* teams = hy_json_get_item(match, "teams");
+    for (int32_t t = 0; t < hy_json_get_size(teams); ++t) {
+        const hy_json* team = hy_json_get_value(teams, t);
+        status.teams.emplace_back();
+        for (int32_t m = 0; m < hy_json_get_size(team); ++m) {
+            status.teams.back().push_back(
+                Text(hy_json_get_string_item(hy_json_get_value(team, m), "identity_id")));
         }
     }
     return status;
@@ -80,7 +54,7 @@ Status ReadStatus(const hy_json* body) {
 void EmulatorTest::SetUp() {
     emu().Reset();
     emu().SetRandomSource(nullptr);
-    emu().SetOutput(&EmulatorTest::Capture, &lines_);
+    emu().SetOutput(&Capture, &lines_);
     json_baseline_ = hyl_live_json();
 }
 
@@ -91,38 +65,24 @@ void EmulatorTest::TearDown() {
     EXPECT_EQ(hyl_live_json(), json_baseline_) << "JSON values left alive";
 }
 
-void EmulatorTest::Capture(const char* line, void* user) {
-    static_cast<std::vector<std::string>*>(user)->push_back(line);
-}
-
-hy_client* EmulatorTest::Handle(int index) {
-    return reinterpret_cast<hy_client*>(handles_[index]);
-}
-
 std::string EmulatorTest::NewTicket(hy_client* client, const char* hopper_id) {
     hy_uuid hopper{};
     EXPECT_EQ(hy_uuid_set_from_string(&hopper, hopper_id), 0);
     const char* task =
         emu().MatchmakingTicket(client, &hopper, nullptr, nullptr, 0, nullptr, nullptr);
-    EXPECT_NE(task, nullptr);
-    if (task == nullptr) {
-        return "";
-    }
     const std::string ticket = Text(hy_json_get_string_item(emu().ResponseGetJson(task), "ticket"));
     emu().TaskFree(task);
+    EXPECT_FALSE(ticket.empty());
     return ticket;
 }
 
 Status EmulatorTest::Answer(const char* task_id, uint32_t expected_type) {
-    EXPECT_NE(task_id, nullptr);
-    if (task_id == nullptr) {
-        return Status{};
-    }
     const KRHalyardEmulator::Task* task = emu().FindTask(task_id);
     EXPECT_NE(task, nullptr);
-    if (task != nullptr) {
-        EXPECT_EQ(task->type(), expected_type);
+    if (task == nullptr) {
+        return Status{};
     }
+    EXPECT_EQ(task->type(), expected_type);
     EXPECT_TRUE(emu().IsEmulatorHandle(task_id));
     EXPECT_FALSE(emu().TaskIsPending(task_id));
     EXPECT_TRUE(emu().TaskIsOkay(task_id));
@@ -135,31 +95,10 @@ Status EmulatorTest::Answer(const char* task_id, uint32_t expected_type) {
     return status;
 }
 
-Status EmulatorTest::KeepAlive(const std::string& ticket) {
-    return Answer(emu().MatchmakingKeepAlive(ticket.c_str()),
-                  KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT);
-}
-
-Status EmulatorTest::Accept(const std::string& ticket) {
-    return Answer(emu().MatchmakingAccept(ticket.c_str()), KRHalyardEmulator::TASK_TYPE_ACCEPT);
-}
-
-Status EmulatorTest::Start(const std::string& ticket) {
-    return Answer(emu().MatchmakingStart(ticket.c_str(), nullptr),
-                  KRHalyardEmulator::TASK_TYPE_START);
-}
-
-Status EmulatorTest::Cancel(const std::string& ticket, bool soft) {
-    return Answer(emu().MatchmakingCancel(ticket.c_str(), soft),
-                  KRHalyardEmulator::TASK_TYPE_CANCEL);
-}
-
 std::size_t EmulatorTest::CountLines(const std::string& needle) const {
     std::size_t count = 0;
     for (const std::string& line : lines_) {
-        if (line.find(needle) != std::string::npos) {
-            ++count;
-        }
+        count += line.find(needle) != std::string::npos ? 1 : 0;
     }
     return count;
 }

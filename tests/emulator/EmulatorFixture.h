@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/EmulatedTask.h"
 #include "emulator/HalyardEmulator.h"
 #include "halyard.h"
 
@@ -22,25 +23,15 @@ struct Status {
     bool present = false;  // false: the response had no body
     std::string text;      // the body as serialized
     int64_t seq = 0;
-    std::string matchable_id;
-    std::string hopper_id;
     int64_t estimated_hopper_size = -1;
     std::string state;
-    bool has_group = false;  // "group_size", "group_members_joined" and "match" present
-    int64_t group_size = 0;
-    std::vector<std::string> joined;
+    std::vector<std::string> joined;  // "group_members_joined"
     std::string match_id;
-    std::string match_hopper_id;
     std::vector<std::string> accepted;
     std::vector<std::vector<std::string>> teams;  // identity ids per team
 };
 
 Status ReadStatus(const hy_json* body);
-
-// Deterministic ids: byte 15 counts up from 1, the rest stays 0.
-bool CountingRandom(uint8_t* out, std::size_t count);
-void ResetCountingRandom();
-bool FailingRandom(uint8_t* out, std::size_t count);
 
 // The process-wide emulator, reset around each test, with its lines captured.
 // Tear down proves every JSON value the emulator built has been released.
@@ -54,20 +45,31 @@ protected:
     }
 
     // A distinct backend client handle; the emulator never dereferences it.
-    hy_client* Handle(int index);
+    hy_client* Handle(int index) { return reinterpret_cast<hy_client*>(handles_[index]); }
     // Issues a ticket request and returns the ticket of its body.
     std::string NewTicket(hy_client* client, const char* hopper_id);
     std::string NewTicket(int handle_index, const char* hopper_id) {
         return NewTicket(Handle(handle_index), hopper_id);
     }
 
-    // One request answered: checks that the task is complete and successful
-    // and of the expected type, reads its body and frees the task.
+    // One request answered: checks that the task is complete, successful and
+    // of the expected type, reads its body and frees the task.
     Status Answer(const char* task_id, uint32_t expected_type);
-    Status KeepAlive(const std::string& ticket);
-    Status Accept(const std::string& ticket);
-    Status Start(const std::string& ticket);
-    Status Cancel(const std::string& ticket, bool soft);
+    Status KeepAlive(const std::string& ticket) {
+        return Answer(emu().MatchmakingKeepAlive(ticket.c_str()),
+                      KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT);
+    }
+    Status Accept(const std::string& ticket) {
+        return Answer(emu().MatchmakingAccept(ticket.c_str()), KRHalyardEmulator::TASK_TYPE_ACCEPT);
+    }
+    Status Start(const std::string& ticket) {
+        return Answer(emu().MatchmakingStart(ticket.c_str(), nullptr),
+                      KRHalyardEmulator::TASK_TYPE_START);
+    }
+    Status Cancel(const std::string& ticket, bool soft) {
+        return Answer(emu().MatchmakingCancel(ticket.c_str(), soft),
+                      KRHalyardEmulator::TASK_TYPE_CANCEL);
+    }
 
     std::string Identity(int handle_index) { return emu().GetIdentity(Handle(handle_index)); }
 
@@ -79,7 +81,6 @@ protected:
     uint32_t json_baseline_ = 0;
 
 private:
-    static void Capture(const char* line, void* user);
     alignas(8) char handles_[64][8] = {};
 };
 
