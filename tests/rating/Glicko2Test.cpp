@@ -89,6 +89,9 @@ TEST(Glicko2, RefusalsAndSingleTeamsLeaveEveryRecordUntouched) {
         {"tau infinite", inf, ok, ok, 2},
         {"rating NaN in the second team", kTau, ok, {{1500, 100, 0.06}, {nan, 100, 0.06}}, 2},
         {"deviation negative", kTau, ok, {{1500, -10, 0.06}}, 2},
+        // The first team rates fine against it (an opponent's volatility is
+        // not used); only the second team's own period fails.
+        {"volatility zero in the second team", kTau, ok, {{1500, 100, 0.0}}, 2},
         {"result beyond doubt", kTau, {{1500, 0, 0.06}}, {{900000, 0, 0.06}}, 2},
         // tau so small that a - k tau never moves: the bracketing would spin.
         {"tau too small to step", 1e-160, {{1500, 200, 0.06}}, {{1500, 30, 0.06}}, 2},

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <forward_list>
-#include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -47,27 +47,22 @@ inline Members With(Members members, const std::string& key, const char* value) 
     return members;
 }
 
-inline std::string ObjectText(const Members& members) {
-    std::string text = "{";
-    for (const auto& member : members) {
-        if (text.size() > 1) {
-            text += ",";
-        }
-        text += Quoted(member.first) + ":" + member.second;
-    }
-    return text + "}";
-}
-
 // "[e0,e1,...]" of raw JSON texts.
 inline std::string ArrayText(const std::vector<std::string>& elements) {
-    std::string text = "[";
+    std::string text;
     for (const std::string& element : elements) {
-        if (text.size() > 1) {
-            text += ",";
-        }
-        text += element;
+        text += (text.empty() ? "" : ",") + element;
     }
-    return text + "]";
+    return "[" + text + "]";
+}
+
+inline std::string ObjectText(const Members& members) {
+    std::vector<std::string> texts;
+    for (const auto& member : members) {
+        texts.push_back(Quoted(member.first) + ":" + member.second);
+    }
+    const std::string array = ArrayText(texts);
+    return "{" + array.substr(1, array.size() - 2) + "}";
 }
 
 // Owns one parsed JSON value.
@@ -131,34 +126,17 @@ protected:
         return ParseRecord(json.get(), &record_);
     }
 
-    Record record_;
-};
-
-// One row of a validation table: a body and whether it must pass.
-struct ValidityCase {
-    const char* label;
-    std::string body;
-    bool valid;
-};
-
-inline void PrintTo(const ValidityCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
-inline std::string CaseName(const ::testing::TestParamInfo<ValidityCase>& info) {
-    return info.param.label;
-}
-
-template <typename Record, bool (*ParseRecord)(const hy_json*, Record*)>
-class RecordValidityTest : public RecordParseTest<Record, ParseRecord>,
-                           public ::testing::WithParamInterface<ValidityCase> {
-protected:
-    // The parse result is the row's verdict, and exactly the record's own.
-    void CheckRow() {
-        const ValidityCase& c = this->GetParam();
-        EXPECT_EQ(this->Parse(c.body), c.valid);
-        EXPECT_EQ(this->record_.IsValid(), c.valid);
+    // Rows of (label, body, whether it must pass): the parse result is the
+    // row's verdict, and exactly the record's own.
+    void CheckRules(const std::vector<std::tuple<const char*, std::string, bool>>& rows) {
+        for (const auto& [label, body, valid] : rows) {
+            SCOPED_TRACE(label);
+            EXPECT_EQ(Parse(body), valid);
+            EXPECT_EQ(record_.IsValid(), valid);
+        }
     }
+
+    Record record_;
 };
 
 }  // namespace records_test
