@@ -121,15 +121,15 @@ Apply Flag(bool CommandLine::*field) {
     };
 }
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* value_name;  // null for a switch
     // Applies the value; returns the complaint, or "" when it is fine.
     Apply apply;
 };
 
-const std::vector<OptionSpec>& Options() {
-    static const std::vector<OptionSpec> options = {
+const std::vector<OptionEntry>& Options() {
+    static const std::vector<OptionEntry> options = {
         {"--players", "N",
          Count(&SimulationOptions::players, 100000, "a number of players from 1 to 100000")},
         {"--hopper", "H",
@@ -181,10 +181,10 @@ const std::vector<OptionSpec>& Options() {
     return options;
 }
 
-const OptionSpec* FindOption(const std::string& name) {
-    for (const OptionSpec& spec : Options()) {
-        if (name == spec.name) {
-            return &spec;
+const OptionEntry* FindOption(const std::string& name) {
+    for (const OptionEntry& entry : Options()) {
+        if (name == entry.name) {
+            return &entry;
         }
     }
     return nullptr;
@@ -255,24 +255,24 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, CommandLine* co
             argument.resize(equals);
             has_inline_value = true;
         }
-        const OptionSpec* spec = FindOption(argument);
-        if (spec == nullptr) {
+        const OptionEntry* entry = FindOption(argument);
+        if (entry == nullptr) {
             *error = "unknown option '" + argument + "'";
             return ParseOutcome::kError;
         }
-        if (spec->value_name == nullptr) {
+        if (entry->value_name == nullptr) {
             if (has_inline_value) {
                 *error = argument + " takes no value";
                 return ParseOutcome::kError;
             }
         } else if (!has_inline_value) {
             if (i + 1 >= argc) {
-                *error = argument + " needs a value (" + spec->value_name + ")";
+                *error = argument + " needs a value (" + entry->value_name + ")";
                 return ParseOutcome::kError;
             }
             value = argv[++i];
         }
-        const std::string complaint = spec->apply(value, &parsed);
+        const std::string complaint = entry->apply(value, &parsed);
         if (!complaint.empty()) {
             *error = argument + " '" + value + "': " + complaint;
             return ParseOutcome::kError;
