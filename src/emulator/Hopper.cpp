@@ -9,15 +9,20 @@
 
 namespace KRHalyardEmulator {
 
+const std::vector<KnownHopper>& KnownHoppers() {
+    static const std::vector<KnownHopper> hoppers = {
+        {1, "dcb02466-a5de-5d58-8ce3-552e6c7747ae"},
+        {2, "0e6976d1-1655-5da5-8354-3d3a38537aed"},
+        {10, "30ac7aba-e072-52cf-b30d-d88c2ff89f76"},
+    };
+    return hoppers;
+}
+
 int32_t HopperMatchSize(const std::string& hopper_id) {
-    if (hopper_id == "dcb02466-a5de-5d58-8ce3-552e6c7747ae") {
-        return 1;
-    }
-    if (hopper_id == "0e6976d1-1655-5da5-8354-3d3a38537aed") {
-        return 2;
-    }
-    if (hopper_id == "30ac7aba-e072-52cf-b30d-d88c2ff89f76") {
-        return 10;
+    for (const KnownHopper& hopper : KnownHoppers()) {
+        if (hopper_id == hopper.id) {
+            return hopper.match_size;
+        }
     }
     return 0;
 }

@@ -14,8 +14,16 @@ class Client;
 class HalyardEmulator;
 class Task;
 
-// The fixed match size of a hopper id: 1, 2 or 10 for the three known
-// hoppers, 0 for any other id.
+// A hopper the emulator knows, and the fixed size of its matches.
+struct KnownHopper {
+    int32_t match_size;
+    const char* id;
+};
+// The three known hoppers, of match sizes 1, 2 and 10.
+const std::vector<KnownHopper>& KnownHoppers();
+
+// The fixed match size of a hopper id: that of a known hopper, 0 for any
+// other id.
 int32_t HopperMatchSize(const std::string& hopper_id);
 
 // An open match of a hopper.

@@ -491,15 +491,6 @@ const char* BehaviourName(Behaviour behaviour) {
     return "<unknown>";
 }
 
-const std::vector<HopperChoice>& KnownHoppers() {
-    static const std::vector<HopperChoice> hoppers = {
-        {1, "dcb02466-a5de-5d58-8ce3-552e6c7747ae"},
-        {2, "0e6976d1-1655-5da5-8354-3d3a38537aed"},
-        {10, "30ac7aba-e072-52cf-b30d-d88c2ff89f76"},
-    };
-    return hoppers;
-}
-
 const char* HopperIdForSize(int32_t match_size) {
     for (const HopperChoice& hopper : KnownHoppers()) {
         if (hopper.match_size == match_size) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "emulator/Hopper.h"
+
 namespace KRSimulator {
 
 // How a player answers a match that was found for it.
@@ -22,11 +24,8 @@ enum class Behaviour {
 const char* BehaviourName(Behaviour behaviour);
 
 // The emulator's three hoppers and their fixed match sizes.
-struct HopperChoice {
-    int32_t match_size;
-    const char* id;
-};
-const std::vector<HopperChoice>& KnownHoppers();
+using HopperChoice = KRHalyardEmulator::KnownHopper;
+using KRHalyardEmulator::KnownHoppers;
 // The hopper id for a match size of 1, 2 or 10; null for any other size.
 const char* HopperIdForSize(int32_t match_size);
 
