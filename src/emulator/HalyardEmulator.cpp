@@ -1,5 +1,6 @@
 #include "emulator/HalyardEmulator.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdarg>
@@ -69,21 +70,28 @@ HalyardEmulator::~HalyardEmulator() = default;
 // ---- Output, ids, tables --------------------------------------------------
 
 void HalyardEmulator::EmulatorLog(int32_t level, const char* format, ...) {
-    char message[kLogBufferSize];
+    // Every request writes lines, so each is formatted once, in place on the
+    // stack: the prefix, the message after it, the newline if it still fits.
+    char line[kLogBufferSize];
+    std::size_t length = static_cast<std::size_t>(
+        std::snprintf(line, sizeof(line), "[HYE][%s] ", EmulatorLogTag(level)));
     va_list args;
     va_start(args, format);
-    std::vsnprintf(message, sizeof(message), format, args);
+    const int written = std::vsnprintf(line + length, sizeof(line) - length, format, args);
     va_end(args);
-    std::string line = std::string("[HYE][") + EmulatorLogTag(level) + "] " + message + "\n";
-    if (line.size() > kLogBufferSize - 1) {
-        line.resize(kLogBufferSize - 1);
+    if (written > 0) {
+        length += std::min(static_cast<std::size_t>(written), sizeof(line) - length - 1);
+    }
+    if (length + 1 < sizeof(line)) {
+        line[length] = '\n';
+        line[length + 1] = '\0';
     }
     if (sink_ != nullptr) {
-        sink_(line.c_str(), sink_user_);
+        sink_(line, sink_user_);
         return;
     }
-    std::fputs(line.c_str(), stdout);
-    KRPlatform::DebugOutput(line.c_str());
+    std::fputs(line, stdout);
+    KRPlatform::DebugOutput(line);
 }
 
 void HalyardEmulator::SetOutput(OutputSink sink, void* user) {
