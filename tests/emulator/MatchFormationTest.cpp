@@ -84,34 +84,30 @@ TEST_F(MatchFormationTest, DuoHopperBodiesAndLinesInTheBackendFormat) {
                                << want[std::min(at, want.size() - 1)];
 }
 
-TEST_F(MatchFormationTest, TenthClientFormsTwoTeamsOfFiveAndTheEleventhWaits) {
+// A client leaving the middle of the queue keeps the order of the rest; the
+// tenth waiting client forms two teams of five and the next one waits.
+TEST_F(MatchFormationTest, TenthWaitingClientFormsTwoTeamsOfFiveAndTheNextWaits) {
     const std::vector<std::string> tickets = Queue(0, 9, kTenHopper);
     EXPECT_EQ(last_status_.state, "matching");
     EXPECT_EQ(last_status_.estimated_hopper_size, 9);
-
-    Queue(9, 1, kTenHopper);
-    EXPECT_EQ(last_status_.joined, Identities({9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
-    ASSERT_EQ(last_status_.teams.size(), 2u);
-    EXPECT_EQ(last_status_.teams[0], Identities({9, 7, 5, 3, 1}));
-    EXPECT_EQ(last_status_.teams[1], Identities({8, 6, 4, 2, 0}));
-    EXPECT_EQ(KeepAlive(tickets[0]).match_id, last_status_.match_id);
-
-    Queue(10, 1, kTenHopper);
-    EXPECT_EQ(last_status_.state, "matching");
-    EXPECT_EQ(last_status_.estimated_hopper_size, 1);
-    EXPECT_EQ(CountLines("Creating a new match"), 1u);
-}
-
-TEST_F(MatchFormationTest, LeavingTheMiddleOfTheQueueKeepsTheOrder) {
-    const std::vector<std::string> tickets = Queue(0, 9, kTenHopper);
     const Status gone = Cancel(tickets[4], false);
     EXPECT_EQ(gone.state, "cancelled");
     EXPECT_EQ(gone.estimated_hopper_size, 8);
     Queue(9, 1, kTenHopper);
     EXPECT_EQ(last_status_.state, "matching");
+
     Queue(10, 1, kTenHopper);
     EXPECT_EQ(last_status_.joined, Identities({10, 9, 8, 7, 6, 5, 3, 2, 1, 0}));
+    ASSERT_EQ(last_status_.teams.size(), 2u);
+    EXPECT_EQ(last_status_.teams[0], Identities({10, 8, 6, 3, 1}));
+    EXPECT_EQ(last_status_.teams[1], Identities({9, 7, 5, 2, 0}));
+    EXPECT_EQ(KeepAlive(tickets[0]).match_id, last_status_.match_id);
     EXPECT_EQ(emu().FindHopper(kTenHopper)->waiting_count(), 0u);
+
+    Queue(11, 1, kTenHopper);
+    EXPECT_EQ(last_status_.state, "matching");
+    EXPECT_EQ(last_status_.estimated_hopper_size, 1);
+    EXPECT_EQ(CountLines("Creating a new match"), 1u);
 }
 
 TEST_F(MatchFormationTest, UnconfiguredHopperNeverFormsAMatch) {
