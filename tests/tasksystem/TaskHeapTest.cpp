@@ -33,6 +33,14 @@ TEST_F(TaskHeapTest, BlocksAreExactAndComeBackOnlyWhenEveryOneIsFreed) {
     heap_.Free(after_odd);
     EXPECT_TRUE(heap_.IsAtStart());
     EXPECT_EQ(heap_.peak_usage(), 0.0f);
+
+    // A copied text takes its terminator; null becomes an empty text.
+    char source[] = "abc";
+    char* copy = heap_.StrDup(source);
+    source[0] = 'X';
+    EXPECT_STREQ(copy, "abc");
+    EXPECT_STREQ(heap_.StrDup(nullptr), "");
+    EXPECT_EQ(heap_.used(), 5u);
 }
 
 // A free that is not of a live block of this heap must not reset it.
@@ -60,15 +68,6 @@ TEST_F(TaskHeapTest, RequestsThatDoNotFitFailWithoutMovingTheCursor) {
     EXPECT_EQ(heap_.Alloc(10), static_cast<void*>(region_ + 90));
     EXPECT_EQ(heap_.StrDup(""), nullptr);
     EXPECT_EQ(heap_.live_count(), 2u);
-}
-
-TEST_F(TaskHeapTest, StrDupCopiesWithTerminatorAndTurnsNullIntoEmpty) {
-    char source[] = "abc";
-    char* copy = heap_.StrDup(source);
-    source[0] = 'X';
-    EXPECT_STREQ(copy, "abc");
-    EXPECT_STREQ(heap_.StrDup(nullptr), "");
-    EXPECT_EQ(heap_.used(), 5u);
 }
 
 }  // namespace
