@@ -73,6 +73,14 @@ void Unlink(TaskList* list, void* previous, void* block) {
     }
 }
 
+void CancelTasks(const TaskList& list) {
+    for (void* block = list.head; block != nullptr;) {
+        const ListEntry entry = LoadEntry<ListEntry>(block);
+        entry.task->Cancel();
+        block = entry.next;
+    }
+}
+
 }  // namespace
 
 bool TaskList::Append(TaskHeap* heap, Task* task) {
@@ -147,11 +155,7 @@ bool TaskManager::Process() {
 }
 
 void TaskManager::CancelAll() {
-    for (void* block = queue_.head; block != nullptr;) {
-        const ListEntry entry = LoadEntry<ListEntry>(block);
-        entry.task->Cancel();
-        block = entry.next;
-    }
+    CancelTasks(queue_);
 }
 
 bool TaskManager::Shutdown() {
@@ -177,29 +181,27 @@ bool TaskManager::Shutdown() {
 }
 
 // Only the entries present when the walk begins are stepped: a task that a
-// finished callback adds goes to the tail and starts on the next pass. The
-// successor is read again after the callbacks, which may have appended.
+// finished callback adds goes to the tail and starts on the next pass, so the
+// walk ends with the entry that was the tail when it began. The successor is
+// read again after the callbacks, which may have appended.
 bool TaskManager::ProcessTaskList(TaskManager* manager, TaskList* list) {
     if (manager != nullptr && manager->run_state_ == 2) {
-        for (void* block = list->head; block != nullptr;) {
-            const ListEntry entry = LoadEntry<ListEntry>(block);
-            entry.task->Cancel();
-            block = entry.next;
-        }
+        CancelTasks(*list);
     }
 
-    std::size_t remaining = 0;
-    for (void* block = list->head; block != nullptr; block = LoadEntry<ListEntry>(block).next) {
-        ++remaining;
-    }
-    const bool was_empty = remaining == 0;
-
+    const bool was_empty = list->empty();
+    void* const last = list->tail;
     void* previous = nullptr;
     void* block = list->head;
-    for (; block != nullptr && remaining > 0; --remaining) {
+    while (block != nullptr) {
         const ListEntry entry = LoadEntry<ListEntry>(block);
+        // Compared before the step: the block may be given back below.
+        const bool at_last = block == last;
         Task* task = entry.task;
         if (!StepTask(manager, task)) {
+            if (at_last) {
+                break;
+            }
             previous = block;
             block = LoadEntry<ListEntry>(block).next;
             continue;
@@ -211,6 +213,9 @@ bool TaskManager::ProcessTaskList(TaskManager* manager, TaskList* list) {
         Unlink(list, previous, block);
         task->RunFinishedCallbacks();  // the task may be gone from here on
         entry.heap->Free(block);
+        if (at_last) {
+            break;
+        }
         block = previous == nullptr ? list->head : LoadEntry<ListEntry>(previous).next;
     }
     return was_empty;
