@@ -118,6 +118,8 @@ public:
     bool HasHopperInfo(const char* hopper_id) const;
 
     // ---- Timeouts and error recovery (Timeouts.cpp) ----
+    // 400 and 504: failures that error recovery rides out.
+    static bool IsTransientCode(int32_t code);
     void FailOrRecover(int32_t error, int32_t code, const char* text);
     void StartErrorRecovery(int32_t error, const char* text);
     void CheckErrorRecovery();

@@ -7,12 +7,6 @@
 
 namespace KRMatchmakingSystem {
 
-namespace {
-bool IsTransientCode(int32_t code) {
-    return code == 400 || code == 504;
-}
-}  // namespace
-
 bool MatchmakingSystem::Process() {
     bool busy = false;
     queued_in_pass_ = 0;
@@ -122,12 +116,7 @@ void MatchmakingSystem::OnHeartbeatStatus(KRTaskSystem::Task* keep_alive, bool s
     if (keep_alive->state() == KRTaskSystem::CANCELLED) {
         return;
     }
-    if (IsTransientCode(code)) {
-        system->StartErrorRecovery(MME_KEEPALIVE_REQUEST_FAILED, text);
-        return;
-    }
-    system->TriggerError(MME_KEEPALIVE_REQUEST_FAILED, text);
-    system->EnterRestart();
+    system->FailOrRecover(MME_KEEPALIVE_REQUEST_FAILED, code, text);
 }
 
 void MatchmakingSystem::OnHeartbeatFinished(KRTaskSystem::Task* task, bool success, int32_t code,

@@ -20,9 +20,14 @@ double Seconds(uint32_t ms) {
 
 }  // namespace
 
+bool MatchmakingSystem::IsTransientCode(int32_t code) {
+    // The backend's answers to a request it could not serve just now.
+    return code == 400 || code == 504;
+}
+
 void MatchmakingSystem::FailOrRecover(int32_t error, int32_t code, const char* text) {
-    // 400 and 504 are the backend's transient answers: ride them out.
-    if (code == 400 || code == 504) {
+    // Transient answers are ridden out; anything else ends the attempt.
+    if (IsTransientCode(code)) {
         StartErrorRecovery(error, text);
         return;
     }
