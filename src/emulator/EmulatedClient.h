@@ -39,8 +39,6 @@ public:
     void set_hopper(Hopper* hopper) { hopper_ = hopper; }
     bool accepted() const { return accepted_; }
     ClientState state() const { return state_; }
-    // The "seq" the next status build will carry.
-    uint64_t seq() const { return seq_; }
     // Hands out the current "seq" and moves the counter on.
     uint64_t TakeSeq() { return seq_++; }
     // The snapshot taken when the match started; null before.

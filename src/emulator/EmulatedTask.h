@@ -42,7 +42,6 @@ public:
     const std::string& id() const { return id_; }
     TaskType type() const { return type_; }
     Client* client() const { return client_; }
-    std::size_t owned_json_count() const { return owned_json_.size(); }
 
 protected:
     // Keeps value until the task is destroyed and returns it.

@@ -154,7 +154,6 @@ Task& HalyardEmulator::GenerateTicket(hy_client* client, const std::string& hopp
     made.set_hopper(&EnsureHopperExists(hopper_id));
     const char* ticket = made.ticket().c_str();
     EmulatorLog(EMU_LOG_INFO, "%s: Client created", ticket);
-    EnsureIdentity(client);
     // The handle prints as the target platform prints pointers: zero-padded
     // upper-case hex.
     EmulatorLog(EMU_LOG_INFO,
@@ -165,16 +164,12 @@ Task& HalyardEmulator::GenerateTicket(hy_client* client, const std::string& hopp
     return RegisterTask(std::make_unique<TaskMatchmakingTicket>(*this, &made));
 }
 
-void HalyardEmulator::EnsureIdentity(hy_client* client) {
+const char* HalyardEmulator::GetIdentity(hy_client* client) {
     std::string& identity = identities_[client];
     if (identity.empty()) {
         identity = NewUuid();
     }
-}
-
-const char* HalyardEmulator::GetIdentity(hy_client* client) {
-    EnsureIdentity(client);
-    return identities_[client].c_str();
+    return identity.c_str();
 }
 
 Client* HalyardEmulator::FindClient(const char* ticket) const {

@@ -102,7 +102,6 @@ public:
     // per handle. A null handle is a handle like any other: matchmakers made
     // without a backend client share its identity.
     const char* GetIdentity(hy_client* client);
-    void EnsureIdentity(hy_client* client);
 
     // ---- Internal operations used by clients, hoppers and tasks ----
 
@@ -123,7 +122,6 @@ public:
     Task* FindTask(const char* task_id) const;
     std::size_t task_count() const { return tasks_.size(); }
     std::size_t client_count() const { return clients_by_ticket_.size(); }
-    std::size_t hopper_count() const { return hoppers_.size(); }
 
     // Redirects the emulator's lines (a tool printing its own summary, tests).
     // A null sink restores the default: standard output and debugger output.

@@ -36,15 +36,14 @@ Task& Hopper::StatusTask(Client& client) {
     return emulator_.RegisterTask(std::make_unique<TaskMatchmakeClient>(emulator_, &client));
 }
 
-Hopper::Place* Hopper::FindPlace(const Client& client) {
+const Hopper::Place* Hopper::FindPlace(const Client& client) const {
     const auto found = clients_.find(client.ticket());
     return found != clients_.end() && found->second.client == &client ? &found->second : nullptr;
 }
 
 const Match* Hopper::FindMatch(const Client& client) const {
-    const auto found = clients_.find(client.ticket());
-    return found != clients_.end() && found->second.client == &client ? found->second.match
-                                                                      : nullptr;
+    const Place* place = FindPlace(client);
+    return place != nullptr ? place->match : nullptr;
 }
 
 Task& Hopper::MatchmakeClient(Client& client) {
@@ -75,7 +74,7 @@ Task& Hopper::Accept(Client& client) {
     Match* formed = TryCreateMatches();
     // Only the accepting client's match and a newly formed one can have
     // become fully accepted; every other open match is as it was.
-    Place* place = FindPlace(client);
+    const Place* place = FindPlace(client);
     if (place != nullptr && place->match != formed) {
         PromoteAccepted(place->match);
     }
@@ -127,7 +126,7 @@ void Hopper::AddClient(Client& client) {
 }
 
 void Hopper::RemoveClient(Client& client) {
-    Place* place = FindPlace(client);
+    const Place* place = FindPlace(client);
     if (place == nullptr) {
         return;
     }
@@ -189,7 +188,7 @@ void Hopper::PromoteAccepted(Match* match) {
 
 void Hopper::StartMatchForClient(Client& client) {
     const char* ticket = client.ticket().c_str();
-    Place* place = FindPlace(client);
+    const Place* place = FindPlace(client);
     if (place == nullptr || place->match == nullptr) {
         emulator_.EmulatorLog(
             EMU_LOG_WARNING, "StartMatchForClient: Failed to find the match for client %s", ticket);
@@ -221,7 +220,7 @@ void Hopper::StartMatchForClient(Client& client) {
 }
 
 void Hopper::CancelMatchForClient(Client& client, bool soft) {
-    Place* place = FindPlace(client);
+    const Place* place = FindPlace(client);
     if (place == nullptr || place->match == nullptr) {
         return;
     }

@@ -67,7 +67,6 @@ public:
     // The open match that has client among its members, or null.
     const Match* FindMatch(const Client& client) const;
     std::size_t waiting_count() const { return waiting_.size(); }
-    const std::list<Client*>& waiting() const { return waiting_; }
     std::size_t open_match_count() const { return matches_.size(); }
     // True for a client waiting or in an open match.
     bool HoldsClient(const std::string& ticket) const { return clients_.count(ticket) != 0; }
@@ -94,7 +93,8 @@ private:
     void PromoteAccepted(Match* match);
     void StartMatchForClient(Client& client);
     void CancelMatchForClient(Client& client, bool soft);
-    Place* FindPlace(const Client& client);
+    // Where client is, or null when this hopper does not hold it.
+    const Place* FindPlace(const Client& client) const;
 
     HalyardEmulator& emulator_;
     std::string id_;
