@@ -1,21 +1,23 @@
 #include "emulator/Uuid.h"
 
+#include <cstring>
+
+#include "halyard.h"
+
 namespace KRHalyardEmulator {
 
 std::string FormatUuid(const uint8_t (&bytes)[kUuidByteCount]) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(kUuidTextLength);
-    for (std::size_t i = 0; i < kUuidByteCount; ++i) {
-        // Dashes go before bytes 4, 6, 8 and 10: groups of 8-4-4-4-12 digits.
-        if (i == 4 || i == 6 || i == 8 || i == 10) {
-            text.push_back('-');
-        }
-        text.push_back(kHex[bytes[i] >> 4]);
-        text.push_back(kHex[bytes[i] & 0x0F]);
+    hy_uuid uuid;
+    std::memcpy(uuid.bytes, bytes, kUuidByteCount);
+    // The version digit is the high half of byte 6.
+    uuid.bytes[6] = static_cast<uint8_t>((uuid.bytes[6] & 0x0F) | 0x40);
+    char* text = hy_uuid_to_string(&uuid);
+    if (text == nullptr) {
+        return std::string();
     }
-    text[14] = '4';
-    return text;
+    std::string copy(text);
+    hy_free(text);
+    return copy;
 }
 
 void FillPseudoRandom(uint64_t* state, uint8_t (&bytes)[kUuidByteCount]) {

@@ -7,11 +7,11 @@
 namespace KRHalyardEmulator {
 
 constexpr std::size_t kUuidByteCount = 16;
-constexpr std::size_t kUuidTextLength = 36;
 
-// The backend's id text of 16 bytes: lower-case hex, two digits per byte in
-// order, groups 8-4-4-4-12 joined by "-", with the version digit (character
-// 14) forced to "4". The variant digit is left as drawn.
+// The backend's id text of 16 bytes, as the client library writes it
+// (lower-case hex, groups 8-4-4-4-12), with the version digit (character 14)
+// forced to "4". The variant digit is left as drawn. "" when the library
+// cannot allocate the text.
 std::string FormatUuid(const uint8_t (&bytes)[kUuidByteCount]);
 
 // Fills the 16 bytes from a 64-bit generator state (splitmix64). Used only
