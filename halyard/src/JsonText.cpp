@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "Json.h"
 #include "LiveCounts.h"
 

@@ -1,7 +1,5 @@
 #include "Task.h"
 
-#include <new>
-
 #include "Response.h"
 
 extern "C" {
