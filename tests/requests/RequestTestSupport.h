@@ -55,6 +55,12 @@ protected:
     }
     // Queues task on the manager and records its finished callback.
     Finish& Queue(Task* task);
+    // Owns, queues and runs task to its end (100 ms a pass).
+    Finish& Run(Task* task) {
+        Finish& finish = Queue(Own(task));
+        RunToEnd(task);
+        return finish;
+    }
     // One manager pass after advancing the clock by step_ms, n times.
     void Pass(int n = 1, uint32_t step_ms = 0);
     // Passes (clock advanced by step_ms before each) until task has finished;

@@ -1,6 +1,6 @@
 #include <functional>
-#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "RequestTestSupport.h"
@@ -64,53 +64,40 @@ TEST_F(RequestTest, ServerErrorIsRetriedAfterTheDelay) {
               1u);
 }
 
-struct CodeCase {
-    int32_t code;
-    bool success;
-    int32_t attempts;
-};
-
-void PrintTo(const CodeCase& c, std::ostream* os) {
-    *os << c.code;
+// Boundary pairs around the codes that succeed and the ones worth a retry.
+TEST_F(RequestTest, OnlyServerErrorsAreRetried) {
+    const struct {
+        int32_t code;
+        bool success;
+        int32_t attempts;
+    } cases[] = {{199, false, 1}, {200, true, 1},  {399, true, 1},  {400, false, 1},
+                 {499, false, 1}, {500, false, 3}, {599, false, 3}, {600, false, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        hyl_journal_clear(client_);
+        hyl_set_default(client_, HYL_ACCEPT, c.code, kStatusBody, 0);
+        auto* task = new TaskMatchmakingAcceptMatchRetries(
+            manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs);
+        const Finish& finish = Run(task);
+        EXPECT_EQ(finish.success, c.success);
+        EXPECT_EQ(finish.code, c.code);
+        EXPECT_EQ(task->attempts(), c.attempts);
+        EXPECT_EQ(Sent(HYL_ACCEPT), static_cast<uint32_t>(c.attempts));
+        const std::string warning = "Unexpected status code " + std::to_string(c.code);
+        EXPECT_EQ(CountLog(warning), c.success ? 0u : static_cast<size_t>(c.attempts));
+        // A failed answer's body is not a status to act on.
+        EXPECT_EQ(task->attempt()->status().seq, c.success ? 3u : 0u);
+    }
 }
 
-class StatusCodeTest : public RequestTest, public ::testing::WithParamInterface<CodeCase> {};
-
-TEST_P(StatusCodeTest, OnlyServerErrorsAreRetried) {
-    const CodeCase c = GetParam();
-    hyl_set_default(client_, HYL_ACCEPT, c.code, kStatusBody, 0);
-    auto* task = Own(new TaskMatchmakingAcceptMatchRetries(
-        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
-    Finish& finish = Queue(task);
-    RunToEnd(task);
-
-    EXPECT_EQ(finish.success, c.success);
-    EXPECT_EQ(finish.code, c.code);
-    EXPECT_EQ(task->attempts(), c.attempts);
-    EXPECT_EQ(Sent(HYL_ACCEPT), static_cast<uint32_t>(c.attempts));
-    const std::string warning = "Unexpected status code " + std::to_string(c.code);
-    EXPECT_EQ(CountLog(warning), c.success ? 0u : static_cast<size_t>(c.attempts));
-    // A failed answer's body is not a status to act on.
-    EXPECT_EQ(task->attempt()->status().seq, c.success ? 3u : 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Codes, StatusCodeTest,
-                         ::testing::Values(CodeCase{200, true, 1}, CodeCase{399, true, 1},
-                                           CodeCase{400, false, 1}, CodeCase{409, false, 1},
-                                           CodeCase{499, false, 1}, CodeCase{500, false, 3},
-                                           CodeCase{599, false, 3}, CodeCase{600, false, 1},
-                                           CodeCase{199, false, 1}));
-
-TEST_F(RequestTest, DeclineReportsTheLastOfThreeServerErrors) {
+// The last of three server errors is reported; one attempt means no retry.
+TEST_F(RequestTest, DeclineRetriesReportTheLastAnswer) {
     hyl_script(client_, HYL_CANCEL, 500, nullptr, 0);
     hyl_script(client_, HYL_CANCEL, 503, "{\"attempt\":2}", 1);
     hyl_script(client_, HYL_CANCEL, 503, "{\"attempt\":3}", 0);
-    hyl_set_default(client_, HYL_CANCEL, 200, kStatusBody, 0);
-    auto* task = Own(new TaskMatchmakingDeclineMatchRetries(
-        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs, false));
-    Finish& finish = Queue(task);
-    RunToEnd(task);
-
+    auto* task = new TaskMatchmakingDeclineMatchRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs, false);
+    const Finish& finish = Run(task);
     EXPECT_EQ(Sent(HYL_CANCEL), 3u);
     EXPECT_FALSE(finish.success);
     EXPECT_EQ(finish.code, 503);
@@ -118,21 +105,16 @@ TEST_F(RequestTest, DeclineReportsTheLastOfThreeServerErrors) {
     EXPECT_EQ(task->attempts(), 3);
     EXPECT_FALSE(static_cast<TaskMatchmakingDeclineMatch*>(task->attempt())->soft());
     EXPECT_EQ(Journal(2).soft, 0);
-}
 
-TEST_F(RequestTest, SingleAttemptNeverRetries) {
     hyl_set_default(client_, HYL_CANCEL, 503, nullptr, 0);
-    auto* task = Own(new TaskMatchmakingDeclineMatchRetries(manager_->heap(), system_, kTicket, 1,
-                                                            kRequestRetryDelayMs, true));
-    Finish& finish = Queue(task);
-    RunToEnd(task);
+    const Finish& single = Run(new TaskMatchmakingDeclineMatchRetries(
+        manager_->heap(), system_, kTicket, 1, kRequestRetryDelayMs, true));
     Pass(20, 500);
-
-    EXPECT_EQ(Sent(HYL_CANCEL), 1u);
-    EXPECT_EQ(Journal(0).soft, 1);
-    EXPECT_FALSE(finish.success);
-    EXPECT_EQ(finish.code, 503);
-    EXPECT_EQ(finish.message, "");
+    EXPECT_EQ(Sent(HYL_CANCEL), 4u);
+    EXPECT_EQ(Journal(3).soft, 1);
+    EXPECT_FALSE(single.success);
+    EXPECT_EQ(single.code, 503);
+    EXPECT_EQ(single.message, "");
 }
 
 TEST_F(RequestTest, CancelledRequestKeepsItsStatusButNotItsVerdict) {
@@ -183,130 +165,127 @@ TEST_F(RequestTest, CancelledRetriesStillUseTheirRemainingAttempts) {
     EXPECT_EQ(finish.code, 503);
 }
 
+// The shutdown drain advances requests pass after pass without the clock
+// moving, so nothing may wait for it.
+TEST_F(RequestTest, CancelledRetriesMakeNoFurtherAttemptWhileTheManagerShutsDown) {
+    // Two requests: one between attempts, one with its first attempt still
+    // waiting for the backend when the shutdown begins.
+    hyl_script(client_, HYL_ACCEPT, 503, nullptr, 0);
+    hyl_script(client_, HYL_CREATE_PROOF, 502, nullptr, 3);
+    auto* accept = Own(new TaskMatchmakingAcceptMatchRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
+    auto* proof = Own(new TaskMatchmakingCreateProofRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
+    Finish& accept_finish = Queue(accept);
+    Finish& proof_finish = Queue(proof);
+    Pass(3);
+    ASSERT_EQ(accept->attempts(), 1);
+    ASSERT_FALSE(accept->IsFinished());
+
+    int passes = 0;
+    while (!manager_->Shutdown() && passes < 50) {
+        manager_->Process();  // the clock stands still
+        ++passes;
+    }
+    EXPECT_TRUE(manager_->queue_empty()) << "the drain did not end";
+    EXPECT_EQ(Sent(HYL_ACCEPT), 1u);
+    EXPECT_EQ(Sent(HYL_CREATE_PROOF), 1u);
+    for (const auto& [task, finish, code] :
+         {std::make_tuple(static_cast<Task*>(accept), &accept_finish, 503),
+          std::make_tuple(static_cast<Task*>(proof), &proof_finish, 502)}) {
+        SCOPED_TRACE(task->name());
+        EXPECT_EQ(task->state(), KRTaskSystem::CANCELLED);
+        EXPECT_EQ(finish->calls, 1);
+        EXPECT_FALSE(finish->success);
+        EXPECT_EQ(finish->code, code);
+    }
+}
+
+using Make = std::function<Task*(KRTaskSystem::TaskHeap*, MatchmakingSystem*)>;
+
 // Every ticket-based request, single and retrying, refuses an empty ticket
 // without calling the backend.
-struct EmptyTicketCase {
-    const char* name;
-    std::function<Task*(KRTaskSystem::TaskHeap*, MatchmakingSystem*)> make;
-};
-
-void PrintTo(const EmptyTicketCase& c, std::ostream* os) {
-    *os << c.name;
+TEST_F(RequestTest, EmptyTicketFinishesWithMinusOneAndSendsNothing) {
+    using H = KRTaskSystem::TaskHeap;
+    using S = MatchmakingSystem;
+    const Make makes[] = {
+        [](H* h, S* s) -> Task* { return new TaskMatchmakingKeepAlive(h, s, ""); },
+        [](H* h, S* s) -> Task* { return new TaskMatchmakingAcceptMatch(h, s, nullptr); },
+        [](H* h, S* s) -> Task* { return new TaskMatchmakingDeclineMatch(h, s, "", false); },
+        [](H* h, S* s) -> Task* { return new TaskMatchmakingStartMatch(h, s, "", "{}"); },
+        [](H* h, S* s) -> Task* { return new TaskMatchmakingCreateProof(h, s, ""); },
+        [](H* h, S* s) -> Task* {
+            return new TaskMatchmakingAcceptMatchRetries(h, s, "", 3, 1000);
+        },
+    };
+    size_t index = 0;
+    for (const Make& make : makes) {
+        SCOPED_TRACE(index++);
+        const Finish& finish = Run(make(manager_->heap(), system_));
+        EXPECT_EQ(hyl_journal_count(client_), 0u);
+        EXPECT_FALSE(finish.success);
+        EXPECT_EQ(finish.code, -1);
+        EXPECT_EQ(finish.message, "");
+        EXPECT_EQ(CountLog("No ticket specified, cannot send request"), index);
+    }
 }
-
-class EmptyTicketTest : public RequestTest,
-                        public ::testing::WithParamInterface<EmptyTicketCase> {};
-
-TEST_P(EmptyTicketTest, FinishesWithMinusOneAndSendsNothing) {
-    Task* task = Own(GetParam().make(manager_->heap(), system_));
-    Finish& finish = Queue(task);
-    RunToEnd(task);
-
-    EXPECT_EQ(hyl_journal_count(client_), 0u);
-    EXPECT_FALSE(finish.success);
-    EXPECT_EQ(finish.code, -1);
-    EXPECT_EQ(finish.message, "");
-    EXPECT_EQ(CountLog("No ticket specified, cannot send request"), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Requests, EmptyTicketTest,
-    ::testing::Values(EmptyTicketCase{"KeepAlive",
-                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                                          return new TaskMatchmakingKeepAlive(h, s, "");
-                                      }},
-                      EmptyTicketCase{"Accept",
-                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                                          return new TaskMatchmakingAcceptMatch(h, s, nullptr);
-                                      }},
-                      EmptyTicketCase{"Decline",
-                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                                          return new TaskMatchmakingDeclineMatch(h, s, "", false);
-                                      }},
-                      EmptyTicketCase{"Start",
-                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                                          return new TaskMatchmakingStartMatch(h, s, "", "{}");
-                                      }},
-                      EmptyTicketCase{"Proof",
-                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                                          return new TaskMatchmakingCreateProof(h, s, "");
-                                      }},
-                      EmptyTicketCase{"AcceptRetries",
-                                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                                          return new TaskMatchmakingAcceptMatchRetries(h, s, "", 3,
-                                                                                       1000);
-                                      }}),
-    [](const ::testing::TestParamInfo<EmptyTicketCase>& info) { return info.param.name; });
 
 // Each retrying form sends its own request, with its own arguments, on every
 // attempt.
-struct RetryFormCase {
-    const char* name;
-    hyl_kind kind;
-    std::function<Task*(KRTaskSystem::TaskHeap*, MatchmakingSystem*)> make;
-    std::function<void(const hyl_request&)> check;
-};
-
-void PrintTo(const RetryFormCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class RetryFormTest : public RequestTest, public ::testing::WithParamInterface<RetryFormCase> {};
-
-TEST_P(RetryFormTest, EveryAttemptCarriesTheArguments) {
-    const RetryFormCase& c = GetParam();
-    hyl_set_default(client_, c.kind, 503, nullptr, 0);
-    Task* task = Own(c.make(manager_->heap(), system_));
-    Finish& finish = Queue(task);
-    RunToEnd(task);
-
-    EXPECT_EQ(finish.code, 503);
-    ASSERT_EQ(hyl_journal_count(client_), 3u);
-    for (uint32_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(Journal(i).kind, c.kind);
-        c.check(Journal(i));
+TEST_F(RequestTest, EveryRetryAttemptCarriesTheArguments) {
+    using H = KRTaskSystem::TaskHeap;
+    using S = MatchmakingSystem;
+    const struct {
+        const char* name;
+        hyl_kind kind;
+        Make make;
+        std::function<void(const hyl_request&)> check;
+    } cases[] = {
+        {"TaskMatchmakingAcceptMatch", HYL_ACCEPT,
+         [](H* h, S* s) -> Task* {
+             return new TaskMatchmakingAcceptMatchRetries(h, s, kTicket, 3, 1000);
+         },
+         [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
+        {"TaskMatchmakingDeclineMatch", HYL_CANCEL,
+         [](H* h, S* s) -> Task* {
+             return new TaskMatchmakingDeclineMatchRetries(h, s, kTicket, 3, 1000, true);
+         },
+         [](const hyl_request& r) {
+             EXPECT_STREQ(r.ticket, kTicket);
+             EXPECT_EQ(r.soft, 1);
+         }},
+        {"TaskMatchmakingStartMatch", HYL_START,
+         [](H* h, S* s) -> Task* {
+             return new TaskMatchmakingStartMatchRetries(h, s, kTicket, 3, 1000, "{\"port\":7}");
+         },
+         [](const hyl_request& r) {
+             EXPECT_STREQ(r.ticket, kTicket);
+             EXPECT_STREQ(r.join_info_json, "{\"port\":7}");
+         }},
+        {"TaskMatchmakingCreateProof", HYL_CREATE_PROOF,
+         [](H* h, S* s) -> Task* {
+             return new TaskMatchmakingCreateProofRetries(h, s, kTicket, 3, 1000);
+         },
+         [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
+        {"TaskMatchmakingRequestHopperInfo", HYL_GET_OBJECT,
+         [](H* h, S* s) -> Task* {
+             return new TaskMatchmakingRequestHopperInfoRetries(h, s, kHopper, 3, 1000);
+         },
+         [](const hyl_request& r) { EXPECT_STREQ(r.object_id, kHopper); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        hyl_journal_clear(client_);
+        hyl_set_default(client_, c.kind, 503, nullptr, 0);
+        EXPECT_EQ(Run(c.make(manager_->heap(), system_)).code, 503);
+        ASSERT_EQ(hyl_journal_count(client_), 3u);
+        for (uint32_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(Journal(i).kind, c.kind);
+            c.check(Journal(i));
+        }
+        EXPECT_EQ(CountLog(std::string(c.name) + "Retries] Finished in"), 1u);
     }
-    EXPECT_EQ(CountLog(std::string(c.name) + "Retries] Finished in"), 1u);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Forms, RetryFormTest,
-    ::testing::Values(
-        RetryFormCase{"TaskMatchmakingAcceptMatch", HYL_ACCEPT,
-                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                          return new TaskMatchmakingAcceptMatchRetries(h, s, kTicket, 3, 1000);
-                      },
-                      [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
-        RetryFormCase{"TaskMatchmakingDeclineMatch", HYL_CANCEL,
-                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                          return new TaskMatchmakingDeclineMatchRetries(h, s, kTicket, 3, 1000,
-                                                                        true);
-                      },
-                      [](const hyl_request& r) {
-                          EXPECT_STREQ(r.ticket, kTicket);
-                          EXPECT_EQ(r.soft, 1);
-                      }},
-        RetryFormCase{"TaskMatchmakingStartMatch", HYL_START,
-                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                          return new TaskMatchmakingStartMatchRetries(h, s, kTicket, 3, 1000,
-                                                                      "{\"port\":7777}");
-                      },
-                      [](const hyl_request& r) {
-                          EXPECT_STREQ(r.ticket, kTicket);
-                          EXPECT_STREQ(r.join_info_json, "{\"port\":7777}");
-                      }},
-        RetryFormCase{"TaskMatchmakingCreateProof", HYL_CREATE_PROOF,
-                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                          return new TaskMatchmakingCreateProofRetries(h, s, kTicket, 3, 1000);
-                      },
-                      [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
-        RetryFormCase{"TaskMatchmakingRequestHopperInfo", HYL_GET_OBJECT,
-                      [](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
-                          return new TaskMatchmakingRequestHopperInfoRetries(h, s, kHopper, 3,
-                                                                             1000);
-                      },
-                      [](const hyl_request& r) { EXPECT_STREQ(r.object_id, kHopper); }}),
-    [](const ::testing::TestParamInfo<RetryFormCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace requests_test

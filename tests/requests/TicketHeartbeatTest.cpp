@@ -1,4 +1,3 @@
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,102 +10,73 @@ namespace {
 
 using namespace KRMatchmakingSystem;
 
-// ---- Ticket ----
-
-struct GroupCase {
-    const char* name;
-    const char* group_id;
-    const char* second_group_id;
-    uint32_t group_size;
-    const char* attributes;
-    // What the backend must receive.
-    const char* sent_a;
-    const char* sent_b;
-    uint32_t sent_size;
-    const char* sent_attributes;
-};
-
-void PrintTo(const GroupCase& c, std::ostream* os) {
-    *os << c.name;
+// Only one group id goes to the backend, with a size only for the second.
+TEST_F(RequestTest, TicketSendsTheGroupIdsTheBackendExpects) {
+    const struct {
+        const char* group_id;
+        const char* second_group_id;
+        uint32_t group_size;
+        const char* attributes;
+        // What the backend must receive.
+        const char* sent_a;
+        const char* sent_b;
+        uint32_t sent_size;
+        const char* sent_attributes;
+    } cases[] = {
+        {"", nullptr, 5, "", "", "", 0, ""},
+        {kGroup, "", 4, "{\"skill\":5}", kGroup, "", 0, "{\"skill\":5}"},
+        {nullptr, kSecondGroup, 4, nullptr, "", kSecondGroup, 4, ""},
+        {kGroup, kSecondGroup, 4, "", kGroup, "", 0, ""},
+    };
+    uint32_t index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(index);
+        auto* task =
+            new TaskMatchmakingTicket(manager_->heap(), system_, kHopper, c.group_id,
+                                      c.second_group_id, c.group_size, c.attributes, "{\"lv\":1}");
+        const Finish& finish = Run(task);
+        ASSERT_EQ(Sent(HYL_TICKET), index + 1);
+        const hyl_request& sent = Journal(index++);
+        EXPECT_STREQ(sent.hopper_id, kHopper);
+        EXPECT_STREQ(sent.group_id, c.sent_a);
+        EXPECT_STREQ(sent.second_group_id, c.sent_b);
+        EXPECT_EQ(sent.group_size, c.sent_size);
+        EXPECT_EQ(sent.has_reserved, 0);
+        EXPECT_STREQ(sent.attributes_json, c.sent_attributes);
+        EXPECT_STREQ(sent.values_json, "{\"lv\":1}");
+        // The loopback's default answer carries a fresh ticket.
+        EXPECT_TRUE(finish.success);
+        EXPECT_EQ(task->ticket().size(), 36u);
+        EXPECT_EQ(CountLog(std::string("Received matchmaking ticket '") + task->ticket().c_str()),
+                  1u);
+    }
 }
 
-class TicketGroupTest : public RequestTest, public ::testing::WithParamInterface<GroupCase> {};
-
-TEST_P(TicketGroupTest, SendsTheGroupIdsTheBackendExpects) {
-    const GroupCase& c = GetParam();
-    auto* task = Own(new TaskMatchmakingTicket(manager_->heap(), system_, kHopper, c.group_id,
-                                               c.second_group_id, c.group_size, c.attributes,
-                                               "{\"level\":12}"));
-    Finish& finish = Queue(task);
-    RunToEnd(task);
-
-    ASSERT_EQ(Sent(HYL_TICKET), 1u);
-    const hyl_request& sent = Journal(0);
-    EXPECT_STREQ(sent.hopper_id, kHopper);
-    EXPECT_STREQ(sent.group_id, c.sent_a);
-    EXPECT_STREQ(sent.second_group_id, c.sent_b);
-    EXPECT_EQ(sent.group_size, c.sent_size);
-    EXPECT_EQ(sent.has_reserved, 0);
-    EXPECT_STREQ(sent.attributes_json, c.sent_attributes);
-    EXPECT_STREQ(sent.values_json, "{\"level\":12}");
-
-    // The loopback's default answer carries a fresh ticket.
-    EXPECT_TRUE(finish.success);
-    EXPECT_EQ(finish.code, 200);
-    EXPECT_EQ(task->ticket().size(), 36u);
-    EXPECT_EQ(CountLog(std::string("Received matchmaking ticket '") + task->ticket().c_str()), 1u);
+TEST_F(RequestTest, TicketSuccessIsTheStatusCodeAlone) {
+    const char* const granted = "{\"ticket\":\"11111111-2222-3333-4444-555555555555\"}";
+    const struct {
+        int32_t status;
+        const char* body;
+        bool success;
+        const char* ticket;
+    } cases[] = {{201, granted, true, kTicket},
+                 {200, "{\"other\":1}", true, ""},
+                 {204, nullptr, true, ""},
+                 {404, granted, false, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        hyl_script(client_, HYL_TICKET, c.status, c.body, 1);
+        auto* task =
+            new TaskMatchmakingTicket(manager_->heap(), system_, kHopper, "", "", 0, "", "");
+        const Finish& finish = Run(task);
+        EXPECT_EQ(finish.success, c.success);
+        EXPECT_EQ(finish.code, c.status);
+        EXPECT_EQ(finish.message, c.body != nullptr ? c.body : "");
+        EXPECT_STREQ(task->ticket().c_str(), c.ticket);
+        const std::string warning = "Unexpected status code " + std::to_string(c.status);
+        EXPECT_EQ(CountLog(warning), c.success ? 0u : 1u);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Groups, TicketGroupTest,
-    ::testing::Values(
-        GroupCase{"NoGroup", "", nullptr, 5, "", "", "", 0, ""},
-        GroupCase{"OnlyGroup", kGroup, "", 4, "{\"skill\":5}", kGroup, "", 0, "{\"skill\":5}"},
-        GroupCase{"OnlySecondGroup", nullptr, kSecondGroup, 4, nullptr, "", kSecondGroup, 4, ""},
-        GroupCase{"BothGroups", kGroup, kSecondGroup, 4, "", kGroup, "", 0, ""}),
-    [](const ::testing::TestParamInfo<GroupCase>& info) { return info.param.name; });
-
-struct TicketAnswer {
-    const char* name;
-    int32_t status;
-    const char* body;
-    bool success;
-    const char* ticket;
-};
-
-void PrintTo(const TicketAnswer& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class TicketAnswerTest : public RequestTest, public ::testing::WithParamInterface<TicketAnswer> {};
-
-TEST_P(TicketAnswerTest, SuccessIsTheStatusCodeAlone) {
-    const TicketAnswer& c = GetParam();
-    hyl_script(client_, HYL_TICKET, c.status, c.body, 1);
-    auto* task =
-        Own(new TaskMatchmakingTicket(manager_->heap(), system_, kHopper, "", "", 0, "", ""));
-    Finish& finish = Queue(task);
-    RunToEnd(task);
-
-    EXPECT_EQ(finish.success, c.success);
-    EXPECT_EQ(finish.code, c.status);
-    EXPECT_EQ(finish.message, c.body != nullptr ? c.body : "");
-    EXPECT_STREQ(task->ticket().c_str(), c.ticket);
-    const std::string warning = "Unexpected status code " + std::to_string(c.status);
-    EXPECT_EQ(CountLog(warning), c.success ? 0u : 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, TicketAnswerTest,
-    ::testing::Values(TicketAnswer{"Created", 201,
-                                   "{\"ticket\":\"11111111-2222-3333-4444-555555555555\"}", true,
-                                   kTicket},
-                      TicketAnswer{"NoTicketMember", 200, "{\"other\":1}", true, ""},
-                      TicketAnswer{"NoBody", 204, nullptr, true, ""},
-                      TicketAnswer{"NotFound", 404,
-                                   "{\"ticket\":\"11111111-2222-3333-4444-555555555555\"}", false,
-                                   ""}),
-    [](const ::testing::TestParamInfo<TicketAnswer>& info) { return info.param.name; });
 
 TEST_F(RequestTest, CancelledTicketFailsButKeepsTheGrantedTicket) {
     hyl_script(client_, HYL_TICKET, 200, "{\"ticket\":\"11111111-2222-3333-4444-555555555555\"}",
@@ -125,8 +95,6 @@ TEST_F(RequestTest, CancelledTicketFailsButKeepsTheGrantedTicket) {
     EXPECT_STREQ(task->ticket().c_str(), "11111111-2222-3333-4444-555555555555");
     // Tear down proves the backend task and response were freed.
 }
-
-// ---- Heartbeat ----
 
 struct Beat {
     uint32_t start;
