@@ -36,36 +36,6 @@ std::string MemberAttributes(const std::string& identity_id) {
 StatusJson::StatusJson(std::string matchable_id, uint32_t seq, std::string state)
     : matchable_id_(std::move(matchable_id)), seq_(seq), state_(std::move(state)) {}
 
-StatusJson& StatusJson::HopperSize(uint32_t size) {
-    hopper_size_ = size;
-    return *this;
-}
-
-StatusJson& StatusJson::MatchId(std::string id) {
-    match_id_ = std::move(id);
-    return *this;
-}
-
-StatusJson& StatusJson::Team(std::vector<std::string> identity_ids) {
-    teams_.push_back(std::move(identity_ids));
-    return *this;
-}
-
-StatusJson& StatusJson::Accepted(std::vector<std::string> identity_ids) {
-    accepted_ = std::move(identity_ids);
-    return *this;
-}
-
-StatusJson& StatusJson::Params(std::string json) {
-    params_ = std::move(json);
-    return *this;
-}
-
-StatusJson& StatusJson::JoinInfo(std::string json) {
-    join_info_ = std::move(json);
-    return *this;
-}
-
 std::string StatusJson::Text() const {
     std::string out =
         "{\"seq\":" + std::to_string(seq_) + ",\"matchable_id\":" + Quoted(matchable_id_) +

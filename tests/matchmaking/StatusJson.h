@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace krmm_test {
@@ -18,17 +19,26 @@ class StatusJson {
 public:
     StatusJson(std::string matchable_id, uint32_t seq, std::string state);
 
-    StatusJson& HopperSize(uint32_t size);
-    StatusJson& MatchId(std::string id);
+    StatusJson& HopperSize(uint32_t size) { return Set(hopper_size_, size); }
+    StatusJson& MatchId(std::string id) { return Set(match_id_, std::move(id)); }
     // Adds a team; each member's attributes are {"n":"<identity id>"}.
-    StatusJson& Team(std::vector<std::string> identity_ids);
-    StatusJson& Accepted(std::vector<std::string> identity_ids);
-    StatusJson& Params(std::string json);
-    StatusJson& JoinInfo(std::string json);
+    StatusJson& Team(std::vector<std::string> ids) {
+        teams_.push_back(std::move(ids));
+        return *this;
+    }
+    StatusJson& Accepted(std::vector<std::string> ids) { return Set(accepted_, std::move(ids)); }
+    StatusJson& Params(std::string json) { return Set(params_, std::move(json)); }
+    StatusJson& JoinInfo(std::string json) { return Set(join_info_, std::move(json)); }
 
     std::string Text() const;
 
 private:
+    template <typename T, typename V>
+    StatusJson& Set(T& field, V&& value) {
+        field = std::forward<V>(value);
+        return *this;
+    }
+
     std::string matchable_id_;
     uint32_t seq_;
     std::string state_;

@@ -190,12 +190,9 @@ TEST_F(StatusUpdateTest, TransitionsArmTheAcceptAndStartWindows) {
         {"matched", MMS_MATCHING, MMS_MATCHED, nullptr, 0},
         {"matched", MMS_ACCEPTED_LEADER, MMS_MATCHED, "Jumping to matched (HY_MATCHED)",
          KRMM_LOG_DBG},
-        {"matched", MMS_ACCEPTED_FOLLOWER, MMS_MATCHED, "Jumping to matched", KRMM_LOG_DBG},
-        {"matched", MMS_MATCH_STARTED_WAIT, MMS_MATCHED, "Jumping to matched", KRMM_LOG_DBG},
         {"accepted", MMS_ACCEPT_MATCH, MMS_ACCEPTED_FOLLOWER, nullptr, 0},
         {"accepted", MMS_INITIAL_WAITING, MMS_ACCEPTED_FOLLOWER,
          "Jumping to accepted (HY_ACCEPTED)", KRMM_LOG_DBG},
-        {"accepted", MMS_MATCHED, MMS_ACCEPTED_FOLLOWER, "Jumping to accepted", KRMM_LOG_DBG},
         {"match_started", MMS_MATCHED, MMS_MATCH_STARTED, "Jumping to match started", KRMM_LOG_WRN},
     };
     uint32_t n = 0;
@@ -351,8 +348,8 @@ TEST_F(StatusUpdateTest, MatchInfoAccessorsWalkTheRecordOrder) {
     const struct {
         int32_t team, member;
         std::string id;
-    } members[] = {{0, 0, c},       {1, 0, b},       {1, 1, a},        {1, 2, invalid},
-                   {0, 1, invalid}, {2, 0, invalid}, {-1, 0, invalid}, {0, -1, invalid}};
+    } members[] = {{0, 0, c},       {1, 0, b},        {1, 1, a},       {1, 2, invalid},
+                   {2, 0, invalid}, {-1, 0, invalid}, {0, -1, invalid}};
     for (const auto& m : members) {
         EXPECT_EQ(krmm_get_match_info_team_member_id(mm_, m.team, m.member), m.id)
             << m.team << "," << m.member;
