@@ -187,8 +187,7 @@ void MatchmakingSystem::TriggerMsg(const char* name, int32_t value, const char* 
 void MatchmakingSystem::TriggerError(int32_t code, const char* text) {
     last_error_code_ = code;
     last_error_message_.Assign(text);
-    Log(KRMM_LOG_DBG, "TriggerMsg '%s':%i", "error", code);
-    DispatchMsg("error", code, text);
+    TriggerMsg("error", code, text);
     Log(KRMM_LOG_ERR, "%s", krmm_error_code_to_str(code));
 }
 

@@ -21,7 +21,6 @@ MatchmakingSystem* MatchmakingSystem::Create(hy_client* client, const char* name
     if (system == nullptr) {
         return nullptr;
     }
-    system->Reset(false);
     system->hy_client_ = client;
     system->creation_time_ = system->clock_.Now();
     system->state_entry_time_ = system->creation_time_;
@@ -51,16 +50,10 @@ void MatchmakingSystem::Destroy(MatchmakingSystem* system) {
         return;
     }
     system->Cleanup();
-    system->last_error_message_.Clear();
-    system->recovery_error_message.Clear();
-    system->previous_matchable_id_.Clear();
-    system->ticket_.Clear();
-    system->current_status_.Clear();
-    system->hopper_infos_.clear();
     delete system;
 }
 
-void MatchmakingSystem::Reset(bool keep_callbacks) {
+void MatchmakingSystem::ResetAttempt() {
     matchmaking_deadline = 0;
     accept_deadline = 0;
     start_deadline = 0;
@@ -70,17 +63,6 @@ void MatchmakingSystem::Reset(bool keep_callbacks) {
     matchmaking_start_time = 0;
     ticket_.Clear();
     current_status_.Clear();
-    if (keep_callbacks) {
-        return;
-    }
-    FreeCallbacks();
-    hopper_infos_.clear();
-    name_[0] = '\0';
-    task_manager_ = nullptr;
-    hy_client_ = nullptr;
-    flags_ = 0;
-    heartbeat_task_ = nullptr;
-    previous_matchable_id_.Clear();
 }
 
 void MatchmakingSystem::InitHalyard() {
@@ -185,10 +167,7 @@ bool MatchmakingSystem::QueueTask(KRTaskSystem::Task* task) {
 }
 
 const char* MatchmakingSystem::ClientIdentityId() {
-    if (hye_emulator_is_enabled()) {
-        return hye_client_get_identity_id(hy_client_);
-    }
-    return hy_client_get_identity_id(hy_client_);
+    return hye_client_get_identity_id(hy_client_);
 }
 
 hy_task* MatchmakingSystem::MarkIdentityActive(int32_t argument) {

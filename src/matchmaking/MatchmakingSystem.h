@@ -184,7 +184,8 @@ private:
     MatchmakingSystem(const MatchmakingSystem&) = delete;
     MatchmakingSystem& operator=(const MatchmakingSystem&) = delete;
 
-    void Reset(bool keep_callbacks);
+    // Clears the attempt's deadlines, recovery, ticket and status.
+    void ResetAttempt();
     void InitHalyard();
     void RestartNow();
     void CleanupNow();

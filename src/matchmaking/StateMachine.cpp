@@ -58,11 +58,9 @@ void MatchmakingSystem::Restart() {
 void MatchmakingSystem::RestartNow() {
     // Draining runs the finished callbacks of whatever was still queued; the
     // heartbeat's own callback clears the heartbeat field on the way.
-    DestroyTaskManager();
-    CreateTaskManager();
-    // Deadlines, recovery, ticket and status go; callbacks, the previous
-    // matchable id and the hopper infos stay.
-    Reset(true);
+    RestartTaskManager();
+    // Callbacks, the previous matchable id and the hopper infos stay.
+    ResetAttempt();
 }
 
 void MatchmakingSystem::LeaveMatchmakingAttempt(bool send_decline) {
@@ -152,9 +150,7 @@ void MatchmakingSystem::DoStateWork(bool task_manager_was_busy, bool requests_qu
             break;
         case MMS_ERR_EXPIRED:
             TriggerError(MME_TICKET_EXPIRED, nullptr);
-            if (state_ != MMS_RESTART) {
-                SetState(MMS_RESTART);
-            }
+            EnterRestart();
             break;
         default:
             break;
