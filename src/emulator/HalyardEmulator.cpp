@@ -73,8 +73,8 @@ void HalyardEmulator::EmulatorLog(int32_t level, const char* format, ...) {
     // Every request writes lines, so each is formatted once, in place on the
     // stack: the prefix, the message after it, the newline if it still fits.
     char line[kLogBufferSize];
-    std::size_t length = static_cast<std::size_t>(
-        std::snprintf(line, sizeof(line), "[HYE][%s] ", EmulatorLogTag(level)));
+    const int prefix = std::snprintf(line, sizeof(line), "[HYE][%s] ", EmulatorLogTag(level));
+    std::size_t length = prefix > 0 ? static_cast<std::size_t>(prefix) : 0;
     va_list args;
     va_start(args, format);
     const int written = std::vsnprintf(line + length, sizeof(line) - length, format, args);
