@@ -132,8 +132,7 @@ bool TaskMatchmakingRetries::Update() {
     }
     // A manager that is shutting down is drained pass after pass without
     // waiting: a cancelled request makes no further attempt there.
-    if (state() == KRTaskSystem::CANCELLING && manager() != nullptr &&
-        manager()->run_state() == 2) {
+    if (state() == KRTaskSystem::CANCELLING && manager() != nullptr && manager()->shutting_down()) {
         return true;
     }
     if (!ClockReached(Now(), next_retry_time_)) {

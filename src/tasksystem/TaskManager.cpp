@@ -114,7 +114,6 @@ TaskManager::TaskManager(const char* name, uint32_t log_mask) {
     CopyBoundedName(name_, name);
     log_mask_ = log_mask;
     init_time_ = clock_.Now();
-    run_state_ = 1;
 }
 
 bool TaskManager::AddLogCallback(TaskLogCallback function, void* user_data) {
@@ -133,7 +132,7 @@ bool TaskManager::AddTask(Task* task) {
         Log(TASK_LOG_ERROR, "Failed adding a null task to the task queue");
         return false;
     }
-    if (run_state_ != 1) {
+    if (shutting_down_) {
         Log(TASK_LOG_WARNING,
             "Failed adding task '%s' to the task queue because task system isn't running",
             task->name());
@@ -159,9 +158,6 @@ void TaskManager::CancelAll() {
 }
 
 bool TaskManager::Shutdown() {
-    if (run_state_ == 0) {
-        return true;
-    }
     const bool drained = queue_.empty();
     if (drained) {
         init_time_ = 0;
@@ -176,7 +172,7 @@ bool TaskManager::Shutdown() {
         log_callbacks_ = nullptr;
         queue_ = TaskList();
     }
-    run_state_ = 2;
+    shutting_down_ = true;
     return drained;
 }
 
@@ -185,7 +181,7 @@ bool TaskManager::Shutdown() {
 // walk ends with the entry that was the tail when it began. The successor is
 // read again after the callbacks, which may have appended.
 bool TaskManager::ProcessTaskList(TaskManager* manager, TaskList* list) {
-    if (manager != nullptr && manager->run_state_ == 2) {
+    if (manager != nullptr && manager->shutting_down_) {
         CancelTasks(*list);
     }
 

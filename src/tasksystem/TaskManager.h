@@ -61,7 +61,9 @@ public:
     int32_t pass_count() const { return pass_count_; }
     uint32_t init_time() const { return init_time_; }
     uint32_t log_mask() const { return log_mask_; }
-    uint32_t run_state() const { return run_state_; }
+    // True from the first Shutdown call on: no task is accepted any more and
+    // every queued task is cancelled on each pass.
+    bool shutting_down() const { return shutting_down_; }
     const char* name() const { return name_; }
     bool queue_empty() const { return queue_.empty(); }
     // The task system clock.
@@ -77,7 +79,7 @@ private:
 
     uint32_t init_time_ = 0;
     uint32_t log_mask_ = 0;
-    uint32_t run_state_ = 0;  // 0 not initialised, 1 running, 2 shutting down
+    bool shutting_down_ = false;
     char name_[50] = {};
     TaskList queue_;
     void* log_callbacks_ = nullptr;  // newest first
