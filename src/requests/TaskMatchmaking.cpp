@@ -125,9 +125,9 @@ bool TaskMatchmakingRetries::Update() {
         return false;
     }
     const int32_t code = last_code();
-    // Only a server error is worth asking again; -1 (nothing issued), client
-    // errors and unknown codes would fail the same way.
-    if (IsSuccessCode(code) || !IsServerErrorCode(code) || attempts_ >= max_attempts_) {
+    // Only a server error is worth asking again; success, -1 (nothing
+    // issued), client errors and unknown codes end the task.
+    if (!IsServerErrorCode(code) || attempts_ >= max_attempts_) {
         return true;
     }
     // A manager that is shutting down is drained pass after pass without
