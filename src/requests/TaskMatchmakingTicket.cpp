@@ -65,20 +65,15 @@ void TaskMatchmakingTicket::OnFinished(bool cancelled) {
         self->Log(TASK_LOG_INFO, "Received matchmaking ticket '%s'", self->ticket_.c_str());
         return true;
     };
+    ResponseReading reading = ReadResponse(read_ticket);
     if (cancelled) {
         // Nobody waits for this ticket any more: the request fails with -1.
         // A ticket the backend granted all the same is still read, so that
         // the matchmaker can give it back instead of leaving it queued.
-        ResponseReading reading = ReadResponse(read_ticket);
-        hy_free(reading.text);
-        if (!reading.status_success) {
-            ticket_.Clear();
-        }
         SetFinishedInfo(false, -1, nullptr);
-        return;
+    } else {
+        SetFinishedInfo(reading.status_success, reading.code, reading.text);
     }
-    ResponseReading reading = ReadResponse(read_ticket);
-    SetFinishedInfo(reading.status_success, reading.code, reading.text);
     hy_free(reading.text);
 }
 
