@@ -147,24 +147,19 @@ bool Glicko2RatePlayer(const Glicko2Config& config, const Glicko2Player& player,
 
 namespace {
 
-// One team's entry values and its results, kept apart from the caller's
-// records until every player of both teams has been rated.
+// One team's results, kept apart from the caller's records until every
+// player of both teams has been rated; until then the records still hold the
+// entry values.
 struct TeamScratch {
     uint32_t size = 0;
-    std::unique_ptr<Glicko2Player[]> entry;
+    const Glicko2Player* entry = nullptr;
     std::unique_ptr<Glicko2Player[]> results;
 
     bool Load(const Glicko2Team& team) {
         size = team.player_count;
-        entry = Rating::TryAllocate<Glicko2Player>(size);
+        entry = team.players;
         results = Rating::TryAllocate<Glicko2Player>(size);
-        if (!entry || !results) {
-            return false;
-        }
-        for (uint32_t i = 0; i < size; ++i) {
-            entry[i] = team.players[i];
-        }
-        return true;
+        return results != nullptr;
     }
 
     void Store(Glicko2Team& team) const {
