@@ -17,10 +17,6 @@ namespace KRMatchmakingSystem {
 
 namespace {
 
-const char* StateName(int32_t state) {
-    return krmm_matchmaking_state_to_str(state);
-}
-
 // States in which the matchmaker is between attempts and refuses to act.
 bool IsResettingState(int32_t state) {
     return state != MMS_IDLE && MatchmakingSystem::IsInactiveState(state);

@@ -141,6 +141,9 @@ public:
 
     // ---- Time ----
     MatchmakerTime Now();  // matchmaker time
+    // For log lines: a state's name, and milliseconds as seconds.
+    static const char* StateName(int32_t state) { return krmm_matchmaking_state_to_str(state); }
+    static double Seconds(uint32_t ms) { return ms / 1000.0; }
     uint32_t ClockNow() { return clock_.Now(); }
 
     // ---- Plain accessors ----

@@ -6,12 +6,6 @@ namespace KRMatchmakingSystem {
 
 namespace {
 
-const char* StateName(int32_t state) {
-    return krmm_matchmaking_state_to_str(state);
-}
-double Seconds(uint32_t ms) {
-    return ms / 1000.0;
-}
 bool InRange(int32_t state, int32_t first, int32_t last) {
     return state >= first && state <= last;
 }
@@ -23,7 +17,7 @@ void LogJump(MatchmakingSystem* system, int32_t type, const char* target, const 
     system->Log(type,
                 "UpdateMatchableStatus: Jumping to %s (%s) while in state '%s' (matchmaker "
                 "restarting?)",
-                target, hy_name, StateName(system->state()));
+                target, hy_name, MatchmakingSystem::StateName(system->state()));
 }
 
 }  // namespace

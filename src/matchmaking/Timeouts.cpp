@@ -11,13 +11,6 @@ constexpr uint32_t kGiveUpGraceMs = 10000;
 // Recovery heartbeats come 1 s, 2 s, 3 s, ... apart.
 constexpr uint32_t kRecoveryStepMs = 1000;
 
-const char* StateName(int32_t state) {
-    return krmm_matchmaking_state_to_str(state);
-}
-double Seconds(uint32_t ms) {
-    return ms / 1000.0;
-}
-
 }  // namespace
 
 bool MatchmakingSystem::IsTransientCode(int32_t code) {
@@ -123,24 +116,21 @@ void MatchmakingSystem::CheckStartTimeout() {
         !IsPassed(start_deadline)) {
         return;
     }
+    // Finding a server was the leader's own job: no one else to wait for.
     int32_t error = MME_TIMEOUT_LEADER_FINDING_SERVER;
-    if (state_ == MMS_ACCEPTED_LEADER) {
-        // Finding a server was this client's job: no one else to wait for.
-        Log(KRMM_LOG_NFO,
-            "Timed out while connecting to server - continue matchmaking... (current state '%s' "
-            "Start timeout: %.1f)...",
-            StateName(MMS_ACCEPTED_LEADER), Seconds(start_timeout));
-    } else {
+    uint32_t waited = start_timeout;
+    if (state_ != MMS_ACCEPTED_LEADER) {
         if (!AwaitFinalHeartbeat(start_deadline, &start_final_heartbeat_sent, "start", "Start",
                                  start_timeout)) {
             return;
         }
-        Log(KRMM_LOG_NFO,
-            "Timed out while connecting to server - continue matchmaking... (current state '%s' "
-            "Start timeout: %.1f)...",
-            StateName(state_), Seconds(start_timeout + kGiveUpGraceMs));
         error = MME_TIMEOUT_FOLLOWER_WAIT_FOR_JOIN_INFO;
+        waited += kGiveUpGraceMs;
     }
+    Log(KRMM_LOG_NFO,
+        "Timed out while connecting to server - continue matchmaking... (current state '%s' "
+        "Start timeout: %.1f)...",
+        StateName(state_), Seconds(waited));
     TriggerError(error, nullptr);
     start_deadline = 0;
     DeclineMatch(true, true);
