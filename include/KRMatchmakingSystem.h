@@ -145,6 +145,27 @@ typedef void(KRMM_CALL* krmm_log_callback)(krmm_matchmaker* matchmaker, int32_t 
 typedef void(KRMM_CALL* krmm_msg_callback)(krmm_matchmaker* matchmaker, const char* name,
                                            int32_t value, const char* text, void* user_data);
 
+/* Calling back from a callback. Log and message callbacks run synchronously
+ * inside the krmm_ call (or the client library's delivery) that produced the
+ * line or message. From any of them the game may call any krmm_ function of
+ * the same matchmaker:
+ *   - krmm_restart clears the attempt's data (ticket, deadlines, match info)
+ *     before it returns and gives the matchmaker a fresh task manager at
+ *     once; the old one, with whatever was queued on it, is cancelled and
+ *     drained when the outermost call returns, and the finished requests
+ *     report as they would after a restart made there.
+ *   - krmm_cleanup frees every callback at once (callbacks not yet reached
+ *     for the current line or message are not called) and drops the task
+ *     manager the same way; krmm_restart may follow, inside the callback or
+ *     later.
+ *   - krmm_free_matchmaking cleans up at once; the matchmaker's memory is
+ *     released when the outermost call returns. The handle must not be used
+ *     afterwards, not even by the rest of the callback.
+ *   - krmm_process does not run a pass inside another call (which may be in
+ *     the middle of a pass): it only returns its result.
+ *   - Commands queue their requests as usual; a start, accept or stop made
+ *     after a restart in the same callback goes to the new task manager. */
+
 /* ---- Life cycle ------------------------------------------------------- */
 
 /* Creates a matchmaker in MMS_IDLE. hy_client is referred to, not owned, and
@@ -154,18 +175,15 @@ typedef void(KRMM_CALL* krmm_msg_callback)(krmm_matchmaker* matchmaker, const ch
 KRMM_API krmm_matchmaker* KRMM_CALL krmm_create_matchmaking(struct hy_client* hy_client,
                                                             const char* name, uint32_t flags);
 /* Cleans up as krmm_cleanup, then frees the matchmaker. Null does nothing.
- * Every text obtained from the matchmaker becomes invalid. Must not be called
- * from a log or message callback of the same matchmaker. */
+ * Every text obtained from the matchmaker becomes invalid. From a callback:
+ * see "Calling back from a callback" above. */
 KRMM_API void KRMM_CALL krmm_free_matchmaking(krmm_matchmaker* matchmaker);
 /* Frees all callbacks, drains and destroys the task manager, unregisters from
  * the client. Afterwards only krmm_restart or krmm_free_matchmaking may be
- * called. Called from a callback while krmm_process runs its requests, it
- * takes effect when that pass ends, still inside the same krmm_process. */
+ * called (krmm_process does nothing until then). */
 KRMM_API void KRMM_CALL krmm_cleanup(krmm_matchmaker* matchmaker);
 /* Rebuilds the task manager and clears the attempt's data; the state is kept.
- * Called from a callback while krmm_process runs its requests (or while a
- * restart drains them), it takes effect when that pass ends, still inside the
- * same krmm_process call. */
+ * Requests still queued are cancelled and their finished callbacks run. */
 KRMM_API void KRMM_CALL krmm_restart(krmm_matchmaker* matchmaker);
 /* One pass; call once per frame. Returns 1 while the state is not MMS_IDLE. */
 KRMM_API int KRMM_CALL krmm_process(krmm_matchmaker* matchmaker);

@@ -20,6 +20,18 @@ const MatchableStatus& Status(krmm_matchmaker* handle) {
     return System(handle)->current_status();
 }
 
+// A call that may reach the game's callbacks, run inside the matchmaker's
+// CallScope so that a callback may call back in: Call(handle)->Method().
+class Call {
+public:
+    explicit Call(krmm_matchmaker* handle) : system_(System(handle)), scope_(system_) {}
+    MatchmakingSystem* operator->() const { return system_; }
+
+private:
+    MatchmakingSystem* system_;
+    MatchmakingSystem::CallScope scope_;
+};
+
 int Bool(bool value) {
     return value ? 1 : 0;
 }
@@ -41,15 +53,15 @@ KRMM_API void KRMM_CALL krmm_free_matchmaking(krmm_matchmaker* matchmaker) {
 }
 
 KRMM_API void KRMM_CALL krmm_cleanup(krmm_matchmaker* matchmaker) {
-    System(matchmaker)->Cleanup();
+    Call(matchmaker)->Cleanup();
 }
 
 KRMM_API void KRMM_CALL krmm_restart(krmm_matchmaker* matchmaker) {
-    System(matchmaker)->Restart();
+    Call(matchmaker)->Restart();
 }
 
 KRMM_API int KRMM_CALL krmm_process(krmm_matchmaker* matchmaker) {
-    return Bool(System(matchmaker)->Process());
+    return Bool(Call(matchmaker)->Process());
 }
 
 KRMM_API int KRMM_CALL krmm_is_idle(krmm_matchmaker* matchmaker) {
@@ -137,7 +149,7 @@ KRMM_API uint32_t KRMM_CALL krmm_get_error_recover_timeout(krmm_matchmaker* matc
 }
 
 KRMM_API void KRMM_CALL krmm_set_emulator(krmm_matchmaker* matchmaker, int enable) {
-    System(matchmaker)->SetEmulator(enable != 0);
+    Call(matchmaker)->SetEmulator(enable != 0);
 }
 
 // ---- Player commands ----
@@ -146,34 +158,34 @@ KRMM_API int KRMM_CALL krmm_start_matchmaking(krmm_matchmaker* matchmaker, const
                                               const char* group_id, const char* second_group_id,
                                               uint32_t group_size, const char* attributes_json,
                                               const char* values_json) {
-    return Bool(System(matchmaker)
+    return Bool(Call(matchmaker)
                     ->StartMatchmaking(hopper_id, group_id, second_group_id, group_size,
                                        attributes_json, values_json));
 }
 
 KRMM_API int KRMM_CALL krmm_stop_matchmaking(krmm_matchmaker* matchmaker) {
-    return Bool(System(matchmaker)->StopMatchmaking());
+    return Bool(Call(matchmaker)->StopMatchmaking());
 }
 
 KRMM_API void KRMM_CALL krmm_accept_match(krmm_matchmaker* matchmaker) {
-    System(matchmaker)->AcceptMatch();
+    Call(matchmaker)->AcceptMatch();
 }
 
 KRMM_API void KRMM_CALL krmm_decline_match(krmm_matchmaker* matchmaker) {
-    System(matchmaker)->DeclineMatch(/*continue_matchmaking=*/false, /*send_decline=*/true);
+    Call(matchmaker)->DeclineMatch(/*continue_matchmaking=*/false, /*send_decline=*/true);
 }
 
 KRMM_API void KRMM_CALL krmm_start_match(krmm_matchmaker* matchmaker, const char* join_info) {
-    System(matchmaker)->StartMatch(join_info);
+    Call(matchmaker)->StartMatch(join_info);
 }
 
 KRMM_API int KRMM_CALL krmm_create_proof(krmm_matchmaker* matchmaker) {
-    return Bool(System(matchmaker)->CreateProof());
+    return Bool(Call(matchmaker)->CreateProof());
 }
 
 KRMM_API void KRMM_CALL krmm_request_hopper_info(krmm_matchmaker* matchmaker,
                                                  const char* hopper_id) {
-    System(matchmaker)->RequestHopperInfo(hopper_id);
+    Call(matchmaker)->RequestHopperInfo(hopper_id);
 }
 
 KRMM_API int KRMM_CALL krmm_has_hopper_info(krmm_matchmaker* matchmaker, const char* hopper_id) {

@@ -107,30 +107,24 @@ void RetireNodes(Node** list, Node** retired) {
 }  // namespace
 
 void MatchmakingSystem::FreeCallbacks() {
-    if (callback_walks_ > 0) {
-        // A callback is cleaning up: the running walk still holds a node.
-        RetireNodes(&log_callbacks_, &retired_log_callbacks_);
-        RetireNodes(&msg_callbacks_, &retired_msg_callbacks_);
-        ++callback_generation_;
-        return;
+    // A walk over the lists may be running below a nested call: it stops at
+    // its next node, and the nodes are freed when the outermost call ends.
+    RetireNodes(&log_callbacks_, &retired_log_callbacks_);
+    RetireNodes(&msg_callbacks_, &retired_msg_callbacks_);
+    ++callback_generation_;
+    if (!InsideAnotherCall()) {
+        FreeRetiredCallbacks();
     }
-    DeleteNodes(log_callbacks_);
-    DeleteNodes(msg_callbacks_);
-    log_callbacks_ = nullptr;
-    msg_callbacks_ = nullptr;
 }
 
-void MatchmakingSystem::EndCallbackWalk() {
-    if (--callback_walks_ == 0) {
-        DeleteNodes(retired_log_callbacks_);
-        DeleteNodes(retired_msg_callbacks_);
-        retired_log_callbacks_ = nullptr;
-        retired_msg_callbacks_ = nullptr;
-    }
+void MatchmakingSystem::FreeRetiredCallbacks() {
+    DeleteNodes(retired_log_callbacks_);
+    DeleteNodes(retired_msg_callbacks_);
+    retired_log_callbacks_ = nullptr;
+    retired_msg_callbacks_ = nullptr;
 }
 
 void MatchmakingSystem::DispatchMsg(const char* name, int32_t value, const char* text) {
-    ++callback_walks_;
     const uint32_t generation = callback_generation_;
     for (MsgCallbackNode* node = msg_callbacks_; node != nullptr; node = node->next) {
         node->function(Handle(), name, value, text, node->user_data);
@@ -138,7 +132,6 @@ void MatchmakingSystem::DispatchMsg(const char* name, int32_t value, const char*
             break;
         }
     }
-    EndCallbackWalk();
 }
 
 void MatchmakingSystem::Log(int32_t type, const char* format, ...) {
@@ -168,7 +161,6 @@ void MatchmakingSystem::Log(int32_t type, const char* format, ...) {
     }
     line[sizeof(line) - 1] = '\0';
 
-    ++callback_walks_;
     const uint32_t generation = callback_generation_;
     for (LogCallbackNode* node = log_callbacks_; node != nullptr; node = node->next) {
         node->function(Handle(), type, line, node->user_data);
@@ -176,7 +168,6 @@ void MatchmakingSystem::Log(int32_t type, const char* format, ...) {
             break;
         }
     }
-    EndCallbackWalk();
 }
 
 void MatchmakingSystem::TriggerMsg(const char* name, int32_t value, const char* text) {
@@ -229,8 +220,9 @@ void MatchmakingSystem::ClientLogFunction(int32_t level, const char* first, cons
         default:
             break;
     }
-    static_cast<MatchmakingSystem*>(user_data)->Log(type, "[%s] %s", first ? first : "",
-                                                    second ? second : "");
+    auto* system = static_cast<MatchmakingSystem*>(user_data);
+    CallScope scope(system);
+    system->Log(type, "[%s] %s", first ? first : "", second ? second : "");
 }
 
 }  // namespace KRMatchmakingSystem

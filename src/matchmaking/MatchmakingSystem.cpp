@@ -49,8 +49,21 @@ void MatchmakingSystem::Destroy(MatchmakingSystem* system) {
     if (system == nullptr) {
         return;
     }
+    // The end of the outermost call deletes it: this one, or the one whose
+    // callback frees the matchmaker.
+    CallScope scope(system);
     system->Cleanup();
-    delete system;
+    system->free_pending_ = true;
+}
+
+MatchmakingSystem::CallScope::~CallScope() {
+    if (system_->depth_ == 1) {
+        system_->DrainRetiredManagers();
+        system_->FreeRetiredCallbacks();
+    }
+    if (--system_->depth_ == 0 && system_->free_pending_) {
+        delete system_;
+    }
 }
 
 void MatchmakingSystem::ResetAttempt() {
@@ -84,63 +97,41 @@ bool MatchmakingSystem::CreateTaskManager() {
     return true;
 }
 
-void MatchmakingSystem::DestroyTaskManager() {
-    if (task_manager_ == nullptr) {
-        return;
+void MatchmakingSystem::ReplaceTaskManager(bool create_new) {
+    if (task_manager_ != nullptr) {
+        retired_managers_.push_back(task_manager_);
+        task_manager_ = nullptr;
     }
-    // Every pass cancels what is still queued; requests end as soon as their
-    // backend task is no longer pending, and their finished callbacks free
-    // them.
-    ++pass_depth_;
-    while (!task_manager_->Shutdown()) {
-        task_manager_->Process();
+    if (create_new) {
+        CreateTaskManager();
     }
-    --pass_depth_;
-    delete task_manager_;
-    task_manager_ = nullptr;
-    heartbeat_task_ = nullptr;
+    // Inside another call the old manager may be running the pass, a task or
+    // a log line that led here.
+    if (!InsideAnotherCall()) {
+        DrainRetiredManagers();
+    }
+}
+
+void MatchmakingSystem::DrainRetiredManagers() {
+    // Callbacks run by the drain are nested calls: what they retire joins
+    // the list and is drained by this loop.
+    CallScope drain(this);
+    while (!retired_managers_.empty()) {
+        KRTaskSystem::TaskManager* manager = retired_managers_.front();
+        retired_managers_.erase(retired_managers_.begin());
+        // Every pass cancels what is still queued; requests end as soon as
+        // their backend task is no longer pending, and their finished
+        // callbacks free them.
+        while (!manager->Shutdown()) {
+            manager->Process();
+        }
+        delete manager;
+    }
 }
 
 void MatchmakingSystem::Cleanup() {
-    if (DeferWhilePassRuns(&cleanup_pending_, "Clean-up")) {
-        // A clean-up supersedes a restart asked for before it.
-        restart_pending_ = false;
-        return;
-    }
-    CleanupNow();
-    RunDeferredLifeCycle();
-}
-
-bool MatchmakingSystem::DeferWhilePassRuns(bool* pending, const char* what) {
-    if (pass_depth_ == 0) {
-        return false;
-    }
-    *pending = true;
-    Log(KRMM_LOG_DBG, "%s requested while the task manager is busy - done when its pass ends",
-        what);
-    return true;
-}
-
-bool MatchmakingSystem::RunDeferredLifeCycle() {
-    bool cleaned_up = false;
-    // A restart drains the old manager, whose callbacks may ask again; the
-    // new manager is empty, so this ends.
-    while (pass_depth_ == 0 && (cleanup_pending_ || restart_pending_)) {
-        if (cleanup_pending_) {
-            cleanup_pending_ = false;
-            CleanupNow();
-            cleaned_up = true;
-        } else {
-            restart_pending_ = false;
-            RestartNow();
-        }
-    }
-    return cleaned_up;
-}
-
-void MatchmakingSystem::CleanupNow() {
     FreeCallbacks();
-    DestroyTaskManager();
+    ReplaceTaskManager(false);
     if (hy_client_ != nullptr) {
         hy_client_remove_log_func(hy_client_, &MatchmakingSystem::ClientLogFunction);
         hy_client_remove_msg_func(hy_client_, &MatchmakingSystem::HYMsgCallback);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <forward_list>
+#include <vector>
 
 #include "KRMatchmakingSystem.h"
 #include "records/HopperInfo.h"
@@ -62,9 +63,28 @@ public:
         return reinterpret_cast<MatchmakingSystem*>(handle);
     }
 
+    // Every call into the matchmaker that may reach the game's callbacks, or
+    // that holds the task manager, a task or a callback walk on the stack,
+    // runs inside a CallScope: the krmm_ entries, the client library's log
+    // and message functions, the task manager pass and drains. A call made
+    // while another is running (from a callback) is nested: what it would
+    // free (task managers with their tasks, callback nodes) is retired at
+    // once and freed when the outermost call ends; so is the matchmaker
+    // itself when it is freed from a callback.
+    class CallScope {
+    public:
+        explicit CallScope(MatchmakingSystem* system) : system_(system) { ++system_->depth_; }
+        ~CallScope();
+        CallScope(const CallScope&) = delete;
+        CallScope& operator=(const CallScope&) = delete;
+
+    private:
+        MatchmakingSystem* system_;
+    };
+    // True inside a call that runs within another call of this matchmaker.
+    bool InsideAnotherCall() const { return depth_ > 1; }
+
     // ---- Life cycle (MatchmakingSystem.cpp) ----
-    // Restart and Cleanup requested from a callback while the task manager
-    // runs a pass or drains are carried out when that pass or drain ends.
     void Cleanup();
     void SetEmulator(bool enable);
     // The local player's identity id: the emulator's while it is enabled.
@@ -90,16 +110,16 @@ public:
     void Restart();
     void LeaveMatchmakingAttempt(bool send_decline);
     void SendSingleDecline(const char* ticket);
-    // requests_queued_in_pass: requests were queued by callbacks during the
-    // task manager pass, so they have not been started yet.
-    void DoStateWork(bool task_manager_was_busy, bool requests_queued_in_pass);
+    void DoStateWork(bool task_manager_was_busy);
     static bool IsInactiveState(int32_t state);
 
     // ---- Process loop and heartbeat (ProcessLoop.cpp) ----
     bool Process();
     void StartKeepAliveHeartbeat();
     void SendSingleHeartbeat();
-    void RestartTaskManager();
+    // The old manager is drained and deleted at once, or, inside another
+    // call, retired until the outermost call ends.
+    void RestartTaskManager() { ReplaceTaskManager(true); }
     void CheckHasHeartbeat();
     bool IsHeapUsageHigh() const;
     // The error a failed ticket request raises for its status code.
@@ -190,21 +210,17 @@ private:
     // Clears the attempt's deadlines, recovery, ticket and status.
     void ResetAttempt();
     void InitHalyard();
-    void RestartNow();
-    void CleanupNow();
-    // While a task manager pass or drain runs, records the request in
-    // *pending and returns true; the manager must not be replaced under it.
-    bool DeferWhilePassRuns(bool* pending, const char* what);
-    // Carries out what was deferred; true when that included a clean-up.
-    bool RunDeferredLifeCycle();
     // False when the manager cannot be allocated.
     bool CreateTaskManager();
-    void DestroyTaskManager();
+    // Retires the task manager, with a new one in its place when create_new.
+    void ReplaceTaskManager(bool create_new);
+    // Shuts every retired manager down, processes it until its queue has
+    // drained (the finished callbacks free the tasks) and deletes it.
+    void DrainRetiredManagers();
     void FreeCallbacks();
-    // Calls every message callback, newest first (see CallbackWalk).
+    void FreeRetiredCallbacks();
+    // Calls every message callback, newest first.
     void DispatchMsg(const char* name, int32_t value, const char* text);
-    // Frees callback nodes retired while a walk was running.
-    void EndCallbackWalk();
     // Queues a task the matchmaker owns; a refused task is deleted at once
     // and false returned.
     bool QueueTask(KRTaskSystem::Task* task);
@@ -246,8 +262,6 @@ private:
     // ---- Command helpers (Commands.cpp) ----
     // Queues a hard decline for the ticket; false (logged) when it cannot.
     bool QueueDecline();
-    // A plain single decline for ticket, whatever the state.
-    bool QueueSingleDecline(const char* ticket);
     // A command whose request could not be queued: error and restart.
     void FailUnqueuedRequest(int32_t error);
     // Applies the status of a finished accept, decline or start request, or
@@ -278,10 +292,7 @@ private:
     uint32_t flags_ = 0;
     LogCallbackNode* log_callbacks_ = nullptr;
     MsgCallbackNode* msg_callbacks_ = nullptr;
-    // A callback may clean the matchmaker up while a walk over the callback
-    // lists runs: the nodes are then retired, freed once no walk runs, and
-    // the walk stops at the next node.
-    int32_t callback_walks_ = 0;
+    // Bumped when the lists are emptied, so that a running walk stops.
     uint32_t callback_generation_ = 0;
     LogCallbackNode* retired_log_callbacks_ = nullptr;
     MsgCallbackNode* retired_msg_callbacks_ = nullptr;
@@ -296,12 +307,10 @@ private:
     String last_error_message_;
     std::forward_list<HopperInfo> hopper_infos_;  // newest first
     MillisecondClock clock_;
-    // Task manager passes and drains in progress (callbacks may nest them).
-    int32_t pass_depth_ = 0;
-    bool restart_pending_ = false;
-    bool cleanup_pending_ = false;
-    // Requests queued while the current task manager pass ran.
-    uint32_t queued_in_pass_ = 0;
+    // CallScopes open; see CallScope.
+    int32_t depth_ = 0;
+    std::vector<KRTaskSystem::TaskManager*> retired_managers_;  // oldest first
+    bool free_pending_ = false;
 };
 
 }  // namespace KRMatchmakingSystem

@@ -12,6 +12,7 @@ constexpr const char* kMatchmakingUpdateType = "matchmaking_update";
 void MatchmakingSystem::HYMsgCallback(hy_client* client, const char* first, const char* type,
                                       hy_json* json, void* user_data) {
     auto* system = static_cast<MatchmakingSystem*>(user_data);
+    CallScope scope(system);
     const char* first_text = first != nullptr ? first : "";
     const char* type_text = type != nullptr ? type : "";
     // The registration names this matchmaker, so a message for another

@@ -8,20 +8,20 @@
 namespace KRMatchmakingSystem {
 
 bool MatchmakingSystem::Process() {
-    bool busy = false;
-    queued_in_pass_ = 0;
-    if (task_manager_ != nullptr) {
-        ++pass_depth_;
-        busy = !task_manager_->Process();
-        --pass_depth_;
-    }
-    const bool queued_in_pass = queued_in_pass_ != 0;
-    queued_in_pass_ = 0;
-    // After a clean-up asked for in a callback only a restart may revive us.
-    if (RunDeferredLifeCycle()) {
+    // A pass never runs inside another call, which may be in the middle of
+    // this manager's pass; a cleaned-up matchmaker waits for its restart.
+    if (InsideAnotherCall() || task_manager_ == nullptr) {
         return state_ != MMS_IDLE;
     }
-    DoStateWork(busy, queued_in_pass);
+    bool busy = false;
+    {
+        CallScope pass(this);
+        busy = !task_manager_->Process();
+    }
+    if (task_manager_ == nullptr) {
+        return state_ != MMS_IDLE;  // cleaned up from a callback
+    }
+    DoStateWork(busy);
     CheckErrorRecovery();
     CheckMatchmakingTimeout();
     CheckAcceptTimeout();
@@ -37,11 +37,6 @@ bool MatchmakingSystem::Process() {
 bool MatchmakingSystem::IsHeapUsageHigh() const {
     return task_manager_ != nullptr &&
            100.0 * static_cast<double>(task_manager_->peak_usage()) > kHighHeapUsagePercent;
-}
-
-void MatchmakingSystem::RestartTaskManager() {
-    DestroyTaskManager();
-    CreateTaskManager();
 }
 
 void MatchmakingSystem::CheckHasHeartbeat() {
@@ -155,32 +150,18 @@ void MatchmakingSystem::OnTicketFinished(KRTaskSystem::Task* task, bool success,
     auto* system = static_cast<MatchmakingSystem*>(user_data);
     system->LogTaskCompleted(task, success, code, text);
     if (success) {
-        const String& received = static_cast<TaskMatchmakingTicket*>(task)->ticket();
-        // A ticket that arrives after the attempt was stopped must not revive
-        // it: the game asked to stop, and no keep-alive will hold the ticket.
-        // The backend has granted it all the same, so it is given back.
+        // The backend holds the ticket from now on, whatever the game did
+        // meanwhile: the matchmaker takes it up and keeps it alive.
+        system->ticket_ = static_cast<TaskMatchmakingTicket*>(task)->ticket();
         if (system->state_ == MMS_REQUEST_TICKET) {
-            system->ticket_ = received;
             system->StartKeepAliveHeartbeat();
-            system->SetState(MMS_INITIAL_KEEPALIVE);
-        } else {
-            system->Log(KRMM_LOG_WRN, "Ignoring matchmaking ticket received while in state '%s'",
-                        krmm_matchmaking_state_to_str(system->state_));
-            if (!received.empty()) {
-                system->QueueSingleDecline(received.c_str());
-            }
         }
+        system->SetState(MMS_INITIAL_KEEPALIVE);
     } else {
-        // A cancelled request fails like any other: the attempt that waited
-        // for it is over either way.
+        // No retry follows: the request is made once per attempt.
         system->Log(KRMM_LOG_WRN, "Retrying matchmaking ticket request...");
         system->TriggerError(TicketErrorForCode(code), text);
         system->EnterRestart();
-        // A cancelled request may still have been granted its ticket.
-        const String& granted = static_cast<TaskMatchmakingTicket*>(task)->ticket();
-        if (!granted.empty()) {
-            system->QueueSingleDecline(granted.c_str());
-        }
     }
     delete task;
 }
@@ -200,13 +181,7 @@ bool MatchmakingSystem::QueueRequest(KRTaskSystem::Task* task, RequestFinishedFn
         delete task;
         return false;
     }
-    if (!QueueTask(task)) {
-        return false;
-    }
-    if (pass_depth_ > 0) {
-        ++queued_in_pass_;
-    }
-    return true;
+    return QueueTask(task);
 }
 
 void MatchmakingSystem::EnterRestart() {

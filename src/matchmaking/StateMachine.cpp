@@ -48,16 +48,9 @@ void MatchmakingSystem::SetState(int32_t state) {
 }
 
 void MatchmakingSystem::Restart() {
-    if (DeferWhilePassRuns(&restart_pending_, "Restart")) {
-        return;
-    }
-    RestartNow();
-    RunDeferredLifeCycle();
-}
-
-void MatchmakingSystem::RestartNow() {
     // Draining runs the finished callbacks of whatever was still queued; the
-    // heartbeat's own callback clears the heartbeat field on the way.
+    // heartbeat's own callback clears the heartbeat field on the way. From a
+    // callback the drain waits, but the attempt's data goes at once.
     RestartTaskManager();
     // Callbacks, the previous matchable id and the hopper infos stay.
     ResetAttempt();
@@ -94,14 +87,11 @@ void MatchmakingSystem::SendSingleDecline(const char* ticket) {
     }
     Log(KRMM_LOG_WRN, "Sending single decline (current state: %s)...",
         krmm_matchmaking_state_to_str(state_));
-    QueueSingleDecline(ticket != nullptr ? ticket : ticket_.c_str());
-}
-
-bool MatchmakingSystem::QueueSingleDecline(const char* ticket) {
-    KRTaskSystem::TaskHeap* heap = RequestHeap();
-    return heap != nullptr &&
-           QueueRequest(new (std::nothrow) TaskMatchmakingDeclineMatch(heap, this, ticket, false),
-                        &MatchmakingSystem::OnSingleDeclineFinished);
+    if (KRTaskSystem::TaskHeap* heap = RequestHeap()) {
+        QueueRequest(new (std::nothrow) TaskMatchmakingDeclineMatch(
+                         heap, this, ticket != nullptr ? ticket : ticket_.c_str(), false),
+                     &MatchmakingSystem::OnSingleDeclineFinished);
+    }
 }
 
 void MatchmakingSystem::OnSingleDeclineFinished(KRTaskSystem::Task* task, bool success,
@@ -111,7 +101,7 @@ void MatchmakingSystem::OnSingleDeclineFinished(KRTaskSystem::Task* task, bool s
     delete task;
 }
 
-void MatchmakingSystem::DoStateWork(bool task_manager_was_busy, bool requests_queued_in_pass) {
+void MatchmakingSystem::DoStateWork(bool task_manager_was_busy) {
     switch (state_) {
         case MMS_INIT:
             SetState(MMS_IDLE);
@@ -125,11 +115,7 @@ void MatchmakingSystem::DoStateWork(bool task_manager_was_busy, bool requests_qu
             if (!task_manager_was_busy) {
                 Restart();
                 SetState(MMS_INIT);
-            } else if (task_manager_ != nullptr && !requests_queued_in_pass) {
-                // Requests that callbacks queued during this pass have not
-                // been sent yet: cancelled now, a stop's decline would never
-                // reach the backend. They start next pass and are cancelled
-                // then.
+            } else if (task_manager_ != nullptr) {
                 task_manager_->CancelAll();
             }
             break;

@@ -56,9 +56,17 @@ void TaskMatchmakingTicket::Start(KRTaskSystem::TaskManager* manager) {
 }
 
 void TaskMatchmakingTicket::OnFinished(bool cancelled) {
-    // Reads the ticket of a successful body; success is the status code alone,
-    // so a success without a "ticket" member leaves the ticket empty for the
-    // matchmaker to judge.
+    if (cancelled && (request_ == nullptr || !hye_task_is_pending(request_))) {
+        // Nobody waits for this ticket any more: its answer is not read, only
+        // the backend task is released.
+        if (request_ != nullptr) {
+            hye_task_free(request_);
+        }
+        SetFinishedInfo(false, -1, nullptr);
+        return;
+    }
+    // Success is the status code alone, so a success without a "ticket"
+    // member leaves the ticket empty for the matchmaker to take.
     const ParseStep read_ticket = [](TaskMatchmaking* task, const hy_json* body) {
         auto* self = static_cast<TaskMatchmakingTicket*>(task);
         self->ticket_ = hy_json_get_string_item(body, "ticket");
@@ -66,14 +74,7 @@ void TaskMatchmakingTicket::OnFinished(bool cancelled) {
         return true;
     };
     ResponseReading reading = ReadResponse(read_ticket);
-    if (cancelled) {
-        // Nobody waits for this ticket any more: the request fails with -1.
-        // A ticket the backend granted all the same is still read, so that
-        // the matchmaker can give it back instead of leaving it queued.
-        SetFinishedInfo(false, -1, nullptr);
-    } else {
-        SetFinishedInfo(reading.status_success, reading.code, reading.text);
-    }
+    SetFinishedInfo(reading.status_success, reading.code, reading.text);
     hy_free(reading.text);
 }
 
