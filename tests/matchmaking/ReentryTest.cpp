@@ -28,8 +28,8 @@ enum Call {
     kProcess
 };
 const char* const kSourceNames[] = {"Line", "ClientLine", "Message"};
-const char* const kCallNames[] = {"Restart", "Cleanup",   "Free",       "StartMatchmaking",
-                                  "Stop",    "Accept",    "Decline",    "StartMatch",
+const char* const kCallNames[] = {"Restart", "Cleanup",    "Free",    "StartMatchmaking",
+                                  "Stop",    "Accept",     "Decline", "StartMatch",
                                   "Proof",   "HopperInfo", "Process"};
 
 class ReentryTest : public MatchmakerRunTest,
@@ -225,16 +225,16 @@ TEST_P(ReentryTest, CallFromEveryCallbackOfAWholeRun) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Calls, ReentryTest,
-    ::testing::Combine(::testing::Values(kRestart, kCleanup, kFree, kStartMatchmaking, kStop,
-                                         kAccept, kDecline, kStartMatch, kProof, kHopperInfo,
-                                         kProcess),
-                       ::testing::Values(kLine, kClientLine, kMessage)),
-    [](const ::testing::TestParamInfo<std::tuple<Call, Source>>& info) {
-        return std::string(kCallNames[std::get<0>(info.param)]) + "From" +
-               kSourceNames[std::get<1>(info.param)];
-    });
+INSTANTIATE_TEST_SUITE_P(Calls, ReentryTest,
+                         ::testing::Combine(::testing::Values(kRestart, kCleanup, kFree,
+                                                              kStartMatchmaking, kStop, kAccept,
+                                                              kDecline, kStartMatch, kProof,
+                                                              kHopperInfo, kProcess),
+                                            ::testing::Values(kLine, kClientLine, kMessage)),
+                         [](const ::testing::TestParamInfo<std::tuple<Call, Source>>& info) {
+                             return std::string(kCallNames[std::get<0>(info.param)]) + "From" +
+                                    kSourceNames[std::get<1>(info.param)];
+                         });
 
 }  // namespace
 }  // namespace krmm_test
