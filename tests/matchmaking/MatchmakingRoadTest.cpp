@@ -1,5 +1,6 @@
 // One matchmaking run from start to idle, as leader and as follower, with the
 // game accepting and starting or the matchmaker doing it by itself.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ struct RoadCase {
     bool leader;
     uint32_t flags;
 };
+// gtest would print the struct's bytes, padding included.
+void PrintTo(const RoadCase& road, std::ostream* out) {
+    *out << road.label;
+}
 
 class MatchmakingRoadTest : public MatchmakerRunTest,
                             public ::testing::WithParamInterface<RoadCase> {
