@@ -52,27 +52,6 @@ TEST_F(RestartAndCommandsTest, RestartWaitsUntilQueuedRequestsHaveFinished) {
     EXPECT_EQ(Sent(HYL_CANCEL), 1u);
 }
 
-TEST_F(RestartAndCommandsTest, GameRestartClearsTheAttemptButKeepsTheState) {
-    StartWithTicket();
-    Push(StatusJson(Matchable(), 2, "matched").MatchId(TestId(7)).Team({TestId(3)}));
-    ASSERT_EQ(State(), MMS_MATCHED);
-    Pump(2, 10);
-    krmm_restart(mm_);
-    EXPECT_EQ(State(), MMS_MATCHED);
-    EXPECT_TRUE(sys()->ticket().empty());
-    EXPECT_EQ(sys()->matchmaking_deadline, 0u);
-    EXPECT_EQ(sys()->accept_deadline, 0u);
-    EXPECT_STREQ(krmm_get_match_info_matchable_id(mm_), "");
-    EXPECT_EQ(sys()->task_manager()->pass_count(), 0);  // a new manager
-    EXPECT_TRUE(sys()->task_manager()->queue_empty());
-    // Without a ticket the attempt cannot go on: the next keep-alive fails
-    // and ends it.
-    ExpectReaches(MMS_IDLE, 200);
-    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
-    EXPECT_EQ(rec_.States(), (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE,
-                                                   MMS_MATCHED, MMS_RESTART, MMS_INIT, MMS_IDLE}));
-}
-
 // The game gives up an attempt while its ticket request is out. An answer
 // read before the cancel is taken up whatever the state; a cancelled request
 // fails the attempt without its answer being read, and nothing is declined.
@@ -222,34 +201,6 @@ TEST_F(RestartAndCommandsTest, ProofOutsideAMatch) {
     ExpectReaches(MMS_IDLE, 10);
     EXPECT_EQ(rec_.States(), (std::vector<int32_t>{MMS_RESTART, MMS_INIT, MMS_IDLE}));
     EXPECT_EQ(Sent(HYL_CREATE_PROOF), 0u);
-}
-
-TEST_F(RestartAndCommandsTest, FailedAcceptRecoversOrRestartsByItsCode) {
-    const struct {
-        int32_t code;
-        bool recovers;
-    } cases[] = {{400, true}, {409, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
-        rec_.Clear();
-        StartWithTicket(1000);
-        Push(StatusJson(TestId(960 + c.code % 10), 2, "matched"));
-        Script(HYL_ACCEPT, c.code, "");
-        krmm_accept_match(mm_);
-        Pump(4, 10);
-        EXPECT_EQ(Sent(HYL_ACCEPT), 1u) << "client errors are not retried";
-        if (c.recovers) {
-            EXPECT_TRUE(Errors().empty());
-            EXPECT_EQ(State(), MMS_ACCEPT_MATCH);
-            EXPECT_EQ(sys()->recovery_error_code, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED);
-        } else {
-            EXPECT_EQ(Errors(), std::vector<int32_t>{MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED});
-            EXPECT_EQ(State(), MMS_RESTART);
-        }
-        hyl_journal_clear(client_);
-        DrainToIdle();
-        ASSERT_EQ(State(), MMS_IDLE);
-    }
 }
 
 TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {

@@ -361,8 +361,15 @@ TEST_F(StatusUpdateTest, MatchInfoAccessorsWalkTheRecordOrder) {
     }
     EXPECT_STREQ(krmm_get_match_info_user_json_str(mm_, -1), "");
 
-    // A restart clears what the accessors read.
+    // A restart clears what the accessors read, with the attempt, but keeps
+    // the state; without a ticket the next keep-alive then ends the attempt.
     krmm_restart(mm_);
+    EXPECT_EQ(State(), MMS_MATCHED);
+    EXPECT_TRUE(sys()->ticket().empty());
+    EXPECT_EQ(sys()->matchmaking_deadline + sys()->accept_deadline, 0u);
+    EXPECT_TRUE(sys()->task_manager()->queue_empty());
+    ExpectReaches(MMS_IDLE, 3000);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
     EXPECT_STREQ(krmm_get_match_info_match_id(mm_), "");
     EXPECT_EQ(krmm_get_match_info_num_team_members(mm_, 0), 0);
     EXPECT_EQ(krmm_get_match_info_team_member_id(mm_, 0, 0), invalid);
