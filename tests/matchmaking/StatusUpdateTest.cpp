@@ -286,26 +286,6 @@ TEST_F(StatusUpdateTest, ZeroAcceptTimeoutLeavesTheWindowUnarmed) {
     EXPECT_EQ(State(), MMS_MATCHED);
 }
 
-TEST_F(StatusUpdateTest, MatchStartedWhileMatchingSkipsAhead) {
-    StartWithTicket();
-    Push(StatusJson(Matchable(), 2, "matching"));
-    rec_.Clear();
-    Push(StatusJson(Matchable(), 3, "match_started").MatchId(TestId(7)));
-    const std::vector<std::string> order = {
-        "UpdateMatchableStatus: Jumping to match started (HY_MATCH_STARTED) while in state "
-        "'MMS_MATCHING' (matchmaker restarting?)",
-        "Server started the match in", "Found a match in"};
-    size_t at = 0;
-    for (const std::string& line : rec_.lines) {
-        if (at < order.size() && line.find(order[at]) != std::string::npos) {
-            ++at;
-        }
-    }
-    EXPECT_EQ(at, order.size());
-    EXPECT_EQ(State(), MMS_MATCH_STARTED);
-    EXPECT_TRUE(sys()->ticket().empty());
-}
-
 TEST_F(StatusUpdateTest, ExpiryRaisesTheErrorOnTheNextPass) {
     StartWithTicket();
     Push(StatusJson(Matchable(), 2, "expired"));

@@ -90,33 +90,6 @@ TEST_F(RequestTest, OnlyServerErrorsAreRetried) {
     }
 }
 
-// The last of three server errors is reported; one attempt means no retry.
-TEST_F(RequestTest, DeclineRetriesReportTheLastAnswer) {
-    hyl_script(client_, HYL_CANCEL, 500, nullptr, 0);
-    hyl_script(client_, HYL_CANCEL, 503, "{\"attempt\":2}", 1);
-    hyl_script(client_, HYL_CANCEL, 503, "{\"attempt\":3}", 0);
-    auto* task = new TaskMatchmakingDeclineMatchRetries(
-        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs, false);
-    const Finish& finish = Run(task);
-    EXPECT_EQ(Sent(HYL_CANCEL), 3u);
-    EXPECT_FALSE(finish.success);
-    EXPECT_EQ(finish.code, 503);
-    EXPECT_EQ(finish.message, "{\"attempt\":3}");
-    EXPECT_EQ(task->attempts(), 3);
-    EXPECT_FALSE(static_cast<TaskMatchmakingDeclineMatch*>(task->attempt())->soft());
-    EXPECT_EQ(Journal(2).soft, 0);
-
-    hyl_set_default(client_, HYL_CANCEL, 503, nullptr, 0);
-    const Finish& single = Run(new TaskMatchmakingDeclineMatchRetries(
-        manager_->heap(), system_, kTicket, 1, kRequestRetryDelayMs, true));
-    Pass(20, 500);
-    EXPECT_EQ(Sent(HYL_CANCEL), 4u);
-    EXPECT_EQ(Journal(3).soft, 1);
-    EXPECT_FALSE(single.success);
-    EXPECT_EQ(single.code, 503);
-    EXPECT_EQ(single.message, "");
-}
-
 TEST_F(RequestTest, CancelledRequestKeepsItsStatusButNotItsVerdict) {
     hyl_script(client_, HYL_KEEPALIVE, 200, kStatusBody, 3);
     auto* task = Own(new TaskMatchmakingKeepAlive(manager_->heap(), system_, kTicket));
@@ -276,8 +249,14 @@ TEST_F(RequestTest, EveryRetryAttemptCarriesTheArguments) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         hyl_journal_clear(client_);
-        hyl_set_default(client_, c.kind, 503, nullptr, 0);
-        EXPECT_EQ(Run(c.make(manager_->heap(), system_)).code, 503);
+        hyl_script(client_, c.kind, 500, nullptr, 0);
+        hyl_script(client_, c.kind, 502, "{\"attempt\":2}", 1);
+        hyl_set_default(client_, c.kind, 503, "{\"attempt\":3}", 0);
+        // The last answer is the verdict.
+        const Finish& finish = Run(c.make(manager_->heap(), system_));
+        EXPECT_FALSE(finish.success);
+        EXPECT_EQ(finish.code, 503);
+        EXPECT_EQ(finish.message, "{\"attempt\":3}");
         ASSERT_EQ(hyl_journal_count(client_), 3u);
         for (uint32_t i = 0; i < 3; ++i) {
             EXPECT_EQ(Journal(i).kind, c.kind);
