@@ -79,15 +79,6 @@ TEST_F(FailureTest, FailedTicketRaisesItsErrorAndReturnsToIdle) {
     EXPECT_EQ(Sent(HYL_KEEPALIVE), 0u);
 }
 
-TEST_F(FailureTest, RedirectCountsAsSuccessAndStartsTheHeartbeat) {
-    Script(HYL_TICKET, 302, "{\"ticket\":\"t-302\"}");
-    Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), 1, "initial_waiting").Text());
-    ASSERT_TRUE(Start());
-    ExpectReaches(MMS_INITIAL_WAITING, 10);
-    EXPECT_TRUE(Errors().empty());
-    EXPECT_STREQ(LastSent(HYL_KEEPALIVE)->ticket, "t-302");
-}
-
 TEST_F(FailureTest, HeartbeatTimeoutRecoveryRetriesAtOneThreeSixSecondsThenGivesUp) {
     ReachMatching();
     // The next keep-alive fails transiently; the recovery heartbeats that

@@ -60,6 +60,7 @@ TEST_F(RequestTest, TicketSuccessIsTheStatusCodeAlone) {
         bool success;
         const char* ticket;
     } cases[] = {{201, granted, true, kTicket},
+                 {302, granted, true, kTicket},
                  {200, "{\"other\":1}", true, ""},
                  {204, nullptr, true, ""},
                  {404, granted, false, ""}};
