@@ -203,20 +203,8 @@ public:
     // The backend state that goes with a matchmaker state, as an index of
     // the state texts above.
     static int StepOf(int32_t state) {
-        switch (state) {
-            case MMS_INITIAL_WAITING:
-                return 1;
-            case MMS_MATCHING:
-            case MMS_MATCHED:
-                return 2;
-            case MMS_ACCEPT_MATCH:
-            case MMS_ACCEPTED_LEADER:
-            case MMS_ACCEPTED_FOLLOWER:
-            case MMS_MATCH_STARTED_WAIT:
-                return 3;
-            default:
-                return 0;
-        }
+        static const int steps[] = {0, 0, 0, 0, 0, 1, 2, 2, 3, 3, 3, 3, 0, 0, 0};
+        return state >= 0 && state < 15 ? steps[state] : 0;
     }
 
     // Scripts one answer (or changes a default) for a random request kind;

@@ -70,45 +70,48 @@ TEST_F(RequestTest, ProofNeedsBothProofAndExpiry) {
     EXPECT_EQ(CountLog("[WRN]"), 0u) << "a failed proof parse is silent";
 }
 
+// What the hopper request asks the object store for, and how it reads the
+// answer: a body that is no hopper, or none at all, gives no verdict.
 TEST_F(RequestTest, HopperInfoAsksTheObjectStore) {
-    hyl_script(client_, HYL_GET_OBJECT, 200, kHopperBody, 2);
-    auto* task = new TaskMatchmakingRequestHopperInfo(manager_->heap(), system_, kHopper);
-    const Finish& finish = Run(task);
-    ASSERT_EQ(Sent(HYL_GET_OBJECT), 1u);
-    EXPECT_STREQ(Journal(0).collection, "_mm_hoppers");
-    EXPECT_STREQ(Journal(0).object_id, kHopper);
-    EXPECT_STREQ(Journal(0).options_json, "{\"expand\":[\"rules\"]}");
-    EXPECT_TRUE(finish.success);
-    EXPECT_EQ(finish.code, 200);
-    EXPECT_STREQ(task->hopper_info().id.c_str(), kHopper);
-    EXPECT_STREQ(task->hopper_info().name.c_str(), "duel");
-    EXPECT_EQ(task->hopper_info().team_count, 2);
-}
-
-TEST_F(RequestTest, HopperInfoFailures) {
-    // No hopper id: refused before any backend call.
-    const Finish& empty = Run(new TaskMatchmakingRequestHopperInfo(manager_->heap(), system_, ""));
-    EXPECT_EQ(hyl_journal_count(client_), 0u);
-    EXPECT_FALSE(empty.success);
-    EXPECT_EQ(empty.code, -1);
-    EXPECT_EQ(CountLog("No hopper UUID specified, cannot send request"), 1u);
-
-    // A body that is no hopper.
-    hyl_script(client_, HYL_GET_OBJECT, 200, "{\"_id\":\"nope\"}", 0);
-    const Finish& bad =
-        Run(new TaskMatchmakingRequestHopperInfo(manager_->heap(), system_, kHopper));
-    EXPECT_FALSE(bad.success);
-    EXPECT_EQ(bad.code, 200);
-    EXPECT_EQ(CountLog("Failed to parse the hopper info json"), 1u);
-
-    // A success without a body: no verdict, and no parse warning either.
-    hyl_script(client_, HYL_GET_OBJECT, 204, nullptr, 0);
-    const Finish& bare =
-        Run(new TaskMatchmakingRequestHopperInfo(manager_->heap(), system_, kHopper));
-    EXPECT_FALSE(bare.success);
-    EXPECT_EQ(bare.code, 204);
-    EXPECT_EQ(bare.message, "");
-    EXPECT_EQ(CountLog("Failed to parse the hopper info json"), 1u);
+    const struct {
+        const char* hopper;
+        int32_t status;
+        const char* body;
+        bool success;
+        int32_t code;
+        const char* warning;
+    } cases[] = {
+        {kHopper, 200, kHopperBody, true, 200, nullptr},
+        {kHopper, 200, "{\"_id\":\"nope\"}", false, 200, "Failed to parse the hopper info json"},
+        {kHopper, 204, nullptr, false, 204, nullptr},
+        {"", 200, kHopperBody, false, -1, "No hopper UUID specified, cannot send request"},
+    };
+    uint32_t sent = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        log_.clear();
+        if (c.hopper[0] != '\0') {
+            hyl_script(client_, HYL_GET_OBJECT, c.status, c.body, 1);
+            ++sent;
+        }
+        auto* task = new TaskMatchmakingRequestHopperInfo(manager_->heap(), system_, c.hopper);
+        const Finish& finish = Run(task);
+        ASSERT_EQ(Sent(HYL_GET_OBJECT), sent) << "an empty hopper id is refused unsent";
+        EXPECT_STREQ(Journal(0).collection, "_mm_hoppers");
+        EXPECT_STREQ(Journal(0).object_id, kHopper);
+        EXPECT_STREQ(Journal(0).options_json, "{\"expand\":[\"rules\"]}");
+        EXPECT_EQ(finish.success, c.success);
+        EXPECT_EQ(finish.code, c.code);
+        EXPECT_EQ(CountLog("[WRN]"), c.warning != nullptr ? 1u : 0u);
+        if (c.warning != nullptr) {
+            EXPECT_EQ(CountLog(c.warning), 1u);
+        }
+        if (c.success) {
+            EXPECT_STREQ(task->hopper_info().id.c_str(), kHopper);
+            EXPECT_STREQ(task->hopper_info().name.c_str(), "duel");
+            EXPECT_EQ(task->hopper_info().team_count, 2);
+        }
+    }
 }
 
 TEST_F(RequestTest, EmulatorMakesNoProofButHopperInfoStillReachesTheLibrary) {
