@@ -305,8 +305,10 @@ TEST_P(ReliabilityTest, RandomBackendNeverStrandsAMatchmaker) {
     if (const char* chosen = std::getenv("KRMM_RELIABILITY_SEED")) {
         seed = static_cast<uint32_t>(std::strtoul(chosen, nullptr, 10));
     }
-    // Every failure names the seed that replays it.
-    SCOPED_TRACE("seed " + std::to_string(seed) + " (set KRMM_RELIABILITY_SEED to replay)");
+    // Every failure names the seed that replays it; a crash leaves it printed.
+    const std::string replay = "seed " + std::to_string(seed) + " (KRMM_RELIABILITY_SEED replays)";
+    std::cout << "[ " << replay << " ]" << std::endl;
+    SCOPED_TRACE(replay);
     RandomBackend random(seed);
     // The task system clock wraps early in the run.
     SetClock(0xFFFFFFFFu - 20000 - random.Below(20000));
