@@ -58,9 +58,9 @@ TEST_F(RestartAndCommandsTest, RestartWaitsUntilQueuedRequestsHaveFinished) {
 TEST_F(RestartAndCommandsTest, TicketAnswerAfterTheGameMovedOn) {
     const struct {
         const char* label;
-        bool restart;     // krmm_restart instead of krmm_stop_matchmaking
-        uint32_t polls;   // polls before the answer
-        bool taken;       // the ticket is taken up
+        bool restart;    // krmm_restart instead of krmm_stop_matchmaking
+        uint32_t polls;  // polls before the answer
+        bool taken;      // the ticket is taken up
     } cases[] = {{"restart while waiting", true, 5, false},
                  {"stop, answer read on the next pass", false, 0, true},
                  {"stop, answer after the cancel", false, 3, false}};
@@ -77,8 +77,8 @@ TEST_F(RestartAndCommandsTest, TicketAnswerAfterTheGameMovedOn) {
         Pump(1, 10);
         EXPECT_FALSE(rec_.HasLine("Ignoring matchmaking ticket"));
         if (c.taken) {
-            EXPECT_EQ(rec_.States(),
-                      (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_RESTART, MMS_INITIAL_KEEPALIVE}));
+            EXPECT_EQ(rec_.States(), (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_RESTART,
+                                                           MMS_INITIAL_KEEPALIVE}));
             EXPECT_STREQ(sys()->ticket().c_str(), "late");
             Pump(2, 10);
             EXPECT_STREQ(LastSent(HYL_KEEPALIVE)->ticket, "late");
