@@ -129,20 +129,5 @@ TEST_F(TaskTest, DestroyedTasksGiveEverythingBackToTheHeap) {
     EXPECT_TRUE(calls.empty());
 }
 
-TEST_F(TaskTest, FullHeapRefusesCallbacksButKeepsAMessage) {
-    KRTaskSystem::TaskHeap* h = heap();
-    ScriptedTask task(h, "Full", kNever);
-    StartTask(&task);
-    void* filler = h->Alloc(h->capacity() - h->used());
-    ASSERT_NE(filler, nullptr);
-
-    EXPECT_FALSE(task.AddFinishedCallback(&RecordFinished, nullptr));
-    task.SetFinishedInfo(true, 200, "does not fit");
-    EXPECT_STREQ(task.result_message(), "");
-    EXPECT_EQ(task.result_code(), 200);
-    EXPECT_EQ(Count("[ERR]"), 2u);
-    h->Free(filler);
-}
-
 }  // namespace
 }  // namespace tasksystem_test
