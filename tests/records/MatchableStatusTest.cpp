@@ -67,14 +67,12 @@ TEST_F(MatchableStatusTest, ReparsingNeverMixesTwoUpdates) {
     ASSERT_TRUE(Parse(ObjectText(StatusMembers())));
     Members bare = With(With(StatusMembers(), "match", nullptr), "group_members_joined", nullptr);
     ASSERT_TRUE(Parse(ObjectText(With(bare, "group_id", nullptr))));
-    EXPECT_TRUE(record_.group_id.empty());
-    EXPECT_EQ(record_.group_members_joined_count, 0);
-    EXPECT_TRUE(record_.group_members_joined.empty());
-    EXPECT_TRUE(record_.match.id.empty());
-    EXPECT_TRUE(record_.match.params.empty());
-    EXPECT_EQ(record_.match.accepted_count + record_.match.team_count + record_.match.user_count,
+    EXPECT_TRUE(record_.group_id.empty() && record_.group_members_joined.empty() &&
+                record_.match.id.empty() && record_.match.params.empty() &&
+                record_.match.teams.empty());
+    EXPECT_EQ(record_.group_members_joined_count + record_.match.accepted_count +
+                  record_.match.team_count + record_.match.user_count,
               0);
-    EXPECT_TRUE(record_.match.teams.empty());
 
     EXPECT_FALSE(ParseMatchableStatus(nullptr, &record_));
     EXPECT_EQ(record_.seq, 0u);
@@ -109,8 +107,7 @@ TEST_F(MatchableStatusTest, UnknownStateFailsAtOnceLeavingTheRestCleared) {
         EXPECT_EQ(record_.state, HY_STATE_UNKNOWN);
         EXPECT_EQ(record_.seq, 5u);  // read before the state
         EXPECT_EQ(record_.group_size, 0);
-        EXPECT_TRUE(record_.group_members_joined.empty());
-        EXPECT_TRUE(record_.match.teams.empty());
+        EXPECT_TRUE(record_.group_members_joined.empty() && record_.match.teams.empty());
     }
 }
 
@@ -125,10 +122,8 @@ TEST_F(MatchableStatusTest, MatchTeamsSkipEmptyArraysAndToleratePartialUsers) {
     EXPECT_EQ(info.user_count, 1);
     ASSERT_EQ(Teams(info), (std::vector<std::vector<std::string>>{{kU1}}));
     const MatchUser& user = info.teams.front().members.front();
-    EXPECT_TRUE(user.attributes.empty());
-    EXPECT_TRUE(user.values.empty());
+    EXPECT_TRUE(user.attributes.empty() && user.values.empty() && info.join_info.empty());
     EXPECT_EQ(user.bayesian_rating, 0.0);
-    EXPECT_TRUE(info.join_info.empty());
 }
 
 std::string Repeated(const std::string& element, int count) {

@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <forward_list>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "halyard.h"
-#include "util/String.h"
 
 namespace records_test {
 
@@ -85,14 +83,6 @@ inline std::string Serialized(const std::string& text) {
     std::string result = serialized ? serialized : "";
     hy_free(serialized);
     return result;
-}
-
-inline std::vector<std::string> Texts(const std::forward_list<KRMatchmakingSystem::String>& list) {
-    std::vector<std::string> texts;
-    for (const auto& text : list) {
-        texts.emplace_back(text.c_str());
-    }
-    return texts;
 }
 
 // Ids of the status bodies: matchable, hopper, match, two group members or
