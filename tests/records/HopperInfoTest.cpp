@@ -15,14 +15,6 @@ using namespace records_test;
 
 const std::string kHopperId = Id('4');
 
-Members HopperMembers() {
-    return {{"_id", Quoted(kHopperId)},   {"name", "\"ranked duel\""},
-            {"is_enabled", "true"},       {"allow_groups", "true"},
-            {"expansion_time", "30"},     {"expansion_wait", "10"},
-            {"maximum_wait_time", "600"}, {"players", "2"},
-            {"teams", "[0.25,0.75]"},     {"unknown_member", "[1,2,3]"}};
-}
-
 std::string HopperWith(const char* key, const char* value) {
     return ObjectText(With(HopperMembers(), key, value));
 }

@@ -12,34 +12,6 @@ namespace {
 using namespace KRMatchmakingSystem;
 using namespace records_test;
 
-std::string UserText(const std::string& identity, const char* group, double rating) {
-    return ObjectText({{"identity_id", Quoted(identity)},
-                       {"group_id", Quoted(group)},
-                       {"attributes", ObjectText({{"name", Quoted(identity.substr(0, 4))}})},
-                       {"values", ObjectText({{"bayesian_rating", std::to_string(rating)}})}});
-}
-
-Members MatchMembers() {
-    return {{"id", Quoted(kMatchId)},
-            {"params", R"({"mode":"duel"})"},
-            {"join_info", R"({"server":"s1"})"},
-            {"accepted", ArrayText({Quoted(kA), Quoted(kB)})},
-            {"teams", ArrayText({ArrayText({UserText(kU1, "g1", 1.5), UserText(kU2, "g2", 2.5)}),
-                                 ArrayText({UserText(kU3, "g3", 3.5)})})}};
-}
-
-Members StatusMembers() {
-    return {{"seq", "5"},
-            {"matchable_id", Quoted(kMatchable)},
-            {"hopper_id", Quoted(kHopper)},
-            {"estimated_hopper_size", "12"},
-            {"group_id", Quoted("grp")},
-            {"state", Quoted("matched")},
-            {"group_size", "2"},
-            {"group_members_joined", ArrayText({Quoted(kA), Quoted(kB)})},
-            {"match", ObjectText(MatchMembers())}};
-}
-
 std::string StatusWith(const char* key, const char* value) {
     return ObjectText(With(StatusMembers(), key, value));
 }

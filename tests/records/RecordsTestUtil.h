@@ -96,6 +96,45 @@ inline const std::string kU1 = Id('c');
 inline const std::string kU2 = Id('d');
 inline const std::string kU3 = Id('e');
 
+// Sample bodies with every member: a status whose match has two teams of
+// users, and a hopper.
+inline std::string UserText(const std::string& identity, const char* group, double rating) {
+    return ObjectText({{"identity_id", Quoted(identity)},
+                       {"group_id", Quoted(group)},
+                       {"attributes", ObjectText({{"name", Quoted(identity.substr(0, 4))}})},
+                       {"values", ObjectText({{"bayesian_rating", std::to_string(rating)}})}});
+}
+
+inline Members MatchMembers() {
+    return {{"id", Quoted(kMatchId)},
+            {"params", R"({"mode":"duel"})"},
+            {"join_info", R"({"server":"s1"})"},
+            {"accepted", ArrayText({Quoted(kA), Quoted(kB)})},
+            {"teams", ArrayText({ArrayText({UserText(kU1, "g1", 1.5), UserText(kU2, "g2", 2.5)}),
+                                 ArrayText({UserText(kU3, "g3", 3.5)})})}};
+}
+
+inline Members StatusMembers(const std::string& match = ObjectText(MatchMembers())) {
+    return {{"seq", "5"},
+            {"matchable_id", Quoted(kMatchable)},
+            {"hopper_id", Quoted(kHopper)},
+            {"estimated_hopper_size", "12"},
+            {"group_id", Quoted("grp")},
+            {"state", Quoted("matched")},
+            {"group_size", "2"},
+            {"group_members_joined", ArrayText({Quoted(kA), Quoted(kB)})},
+            {"match", match}};
+}
+
+inline Members HopperMembers() {
+    return {{"_id", Quoted(Id('4'))},     {"name", "\"ranked duel\""},
+            {"is_enabled", "true"},       {"allow_groups", "true"},
+            {"expansion_time", "30"},     {"expansion_wait", "10"},
+            {"maximum_wait_time", "600"}, {"players", "2"},
+            {"teams", "[0.25,0.75]"},     {"rules", R"([{"k":1},"r"])"},
+            {"unknown_member", "[1,2,3]"}};
+}
+
 // Proves that a test leaves no JSON value or serialized text alive.
 class JsonLeakTest : public ::testing::Test {
 protected:
