@@ -8,9 +8,13 @@ cd "$(dirname "$0")/.."
 seconds=${1:-25}
 
 # libFuzzer and the sanitizer runtimes come with clang's runtime package.
-if ! dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null | grep -q "install ok installed"; then
+missing=()
+for p in clang libclang-rt-14-dev; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
   apt-get update
-  apt-get install -y --no-install-recommends libclang-rt-14-dev
+  apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
 dir=build-fuzz
