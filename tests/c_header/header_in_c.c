@@ -23,11 +23,7 @@ static void KRMM_CALL on_log(krmm_matchmaker* matchmaker, int32_t log_type, cons
 
 static void KRMM_CALL on_msg(krmm_matchmaker* matchmaker, const char* name, int32_t value,
                              const char* text, void* user_data) {
-    (void)matchmaker;
-    (void)name;
-    (void)value;
-    (void)text;
-    (void)user_data;
+    (void)matchmaker, (void)name, (void)value, (void)text, (void)user_data;
 }
 
 #define CHECK(condition)                                                            \
@@ -43,7 +39,7 @@ int main(void) {
     krmm_matchmaker* matchmaker;
     EloPlayer a = {1500.0, 32.0};
     EloPlayer b = {1500.0, 32.0};
-    EloTeam teams[2];
+    EloTeam teams[2] = {{1, NULL, 1}, {2, NULL, 1}};
 
     CHECK(client != NULL);
     matchmaker = krmm_create_matchmaking(client, "c-game", MMF_LOG_INFO | MMF_LOG_DEBUG);
@@ -63,12 +59,8 @@ int main(void) {
     CHECK(strcmp(krmm_error_code_to_str(MME_NOT_IN_MATCH), "MME_NOT_IN_MATCH") == 0);
     CHECK(strcmp(krmm_log_type_to_str(KRMM_LOG_TSW), "TSW") == 0);
 
-    teams[0].rank = 1;
     teams[0].players = &a;
-    teams[0].player_count = 1;
-    teams[1].rank = 2;
     teams[1].players = &b;
-    teams[1].player_count = 1;
     CHECK(krmm_rating_elo_update(teams, 2) == 1);
     CHECK(a.rating > 1500.0 && b.rating < 1500.0);
 

@@ -1,6 +1,4 @@
 // Queueing and match formation, and the status bodies that describe them.
-#include <algorithm>
-
 #include "EmulatorFixture.h"
 #include "emulator/Hopper.h"
 
@@ -76,12 +74,7 @@ TEST_F(MatchFormationTest, DuoHopperBodiesAndLinesInTheBackendFormat) {
         "[HYE][NFO] " + b + ": Client found match\n",
         "[HYE][NFO] " + a + ": Client found match\n",
     };
-    std::size_t at = 0;
-    for (const std::string& line : lines_) {
-        at += at < want.size() && line == want[at] ? 1 : 0;
-    }
-    EXPECT_EQ(at, want.size()) << "missing or out of order: "
-                               << want[std::min(at, want.size() - 1)];
+    EXPECT_TRUE(ContainsInOrder(lines_, want));
 }
 
 // A client leaving the middle of the queue keeps the order of the rest; the

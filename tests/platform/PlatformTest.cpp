@@ -44,10 +44,7 @@ TEST(PlatformTest, UtcTimeIsPlausibleAndStampHasItsFixedForm) {
     KRPlatform::UtcTime now{};
     ASSERT_TRUE(KRPlatform::CurrentUtcTime(&now));
     EXPECT_GE(now.year + 1900, 2020);
-    EXPECT_GE(now.month, 0);
-    EXPECT_LE(now.month, 11);
-    EXPECT_GE(now.day, 1);
-    EXPECT_LE(now.day, 31);
+    EXPECT_TRUE(now.month >= 0 && now.month <= 11 && now.day >= 1 && now.day <= 31);
     String stamp;
     KRMatchmakingSystem::FormatTimeStamp(&stamp);
     EXPECT_EQ(stamp.size(), 19u);
@@ -83,8 +80,7 @@ TEST(StringTest, EmptyNullAndSelfAssignment) {
     EXPECT_STREQ(s.c_str(), "");
     EXPECT_TRUE(s.empty());
     s = "abc";
-    EXPECT_FALSE(s.empty());
-    EXPECT_TRUE(s.Equals("abc"));
+    EXPECT_TRUE(!s.empty() && s.Equals("abc"));
     s = "";
     EXPECT_TRUE(s.empty());
     s = "xyz";

@@ -56,12 +56,14 @@ std::string User(const std::string& identity, const char* group) {
                        {"values", R"({"bayesian_rating":1})"}});
 }
 
-TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
-    const std::string body = ObjectText(
+// Every field and list of the status, two teams of users included.
+std::string StatusBody() {
+    return ObjectText(
         {{"seq", "4294967295"},
          {"matchable_id", Quoted(kMatchable)},
          {"hopper_id", Quoted(kHopper)},
          {"estimated_hopper_size", "-2"},
+         {"group_id", "\"grp\""},
          {"state", "\"accepted\""},
          {"group_size", "3"},
          {"group_members_joined", ArrayText({Quoted(kA), Quoted(kB)})},
@@ -71,7 +73,10 @@ TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
                                {"accepted", ArrayText({Quoted(kU1), Quoted(kU3)})},
                                {"teams", ArrayText({ArrayText({User(kU1, "g1"), User(kU2, "")}),
                                                     ArrayText({User(kU3, "g3")})})}})}});
-    Json json(body);
+}
+
+TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
+    Json json(StatusBody());
     MatchableStatus status;
     // "seq" 4294967295 is truncated to 32 bits by the client library: -1.
     ASSERT_TRUE(ParseMatchableStatus(json.get(), &status));
@@ -87,7 +92,7 @@ TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
         "Hopper ID: '" + kHopper + "'",
         "State: HY_ACCEPTED",
         "Estimated hopper size: 4294967294",
-        "Group ID: ''",
+        "Group ID: 'grp'",
         "Group members: 3",
         "Group members joined: 2",
         "\tID: '" + kB + "'",
@@ -113,6 +118,32 @@ TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
     add_user(kU2, "");
     add_user(kU1, "g1");
     EXPECT_EQ(messages_, expected);
+    EXPECT_EQ(status.match.teams.front().members.front().bayesian_rating, 1.0);  // not dumped
+}
+
+// Copies are deep and keep their source's order, also when assigned over a
+// record that holds another update.
+TEST_F(RecordDumpTest, CopiesDumpAsTheirSourceAfterItIsCleared) {
+    Json json(StatusBody());
+    Json other(ObjectText({{"seq", "1"},
+                           {"matchable_id", Quoted(kA)},
+                           {"hopper_id", Quoted(kHopper)},
+                           {"state", "\"matching\""},
+                           {"group_members_joined", ArrayText({Quoted(kU1)})}}));
+    MatchableStatus status;
+    MatchableStatus assigned;
+    ASSERT_TRUE(ParseMatchableStatus(json.get(), &status));
+    ASSERT_TRUE(ParseMatchableStatus(other.get(), &assigned));
+    DumpMatchableStatus(system(), status);
+    const std::vector<std::string> original = messages_;
+    MatchableStatus constructed(status);
+    assigned = status;
+    status.Clear();
+    for (const MatchableStatus* copy : {&constructed, &assigned}) {
+        messages_.clear();
+        DumpMatchableStatus(system(), *copy);
+        EXPECT_EQ(messages_, original);
+    }
 }
 
 // Empty lists say so, in the status and in the hopper dump.

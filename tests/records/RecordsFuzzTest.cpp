@@ -15,27 +15,6 @@ using namespace records_test;
 const char* const kSwaps[] = {"null",  "true", "-1", "2147483648", "1e300",  "0.5",
                               "\"x\"", "[]",   "{}", "[[]]",       "[null]", "[\"aaaa\"]"};
 
-Members MatchMembers(const std::string& teams) {
-    return {{"id", Quoted(Id('3'))},
-            {"params", R"({"mode":"duel"})"},
-            {"accepted", ArrayText({Quoted(Id('a'))})},
-            {"teams", teams}};
-}
-
-Members StatusMembers(const std::string& match) {
-    return {{"seq", "9"},
-            {"matchable_id", Quoted(Id('1'))},
-            {"hopper_id", Quoted(Id('2'))},
-            {"state", "\"accepted\""},
-            {"group_members_joined", ArrayText({Quoted(Id('a')), Quoted(Id('b'))})},
-            {"match", match}};
-}
-
-Members HopperMembers() {
-    return {{"_id", Quoted(Id('4'))}, {"is_enabled", "true"}, {"expansion_time", "1"},
-            {"players", "2"},         {"teams", "[0.5,0.5]"}, {"rules", R"([{"k":1},"r"])"}};
-}
-
 // Every member of members replaced, one at a time, by every swap value and
 // by its removal; wrap() turns the mangled object into a whole body.
 template <typename Wrap>
@@ -49,37 +28,21 @@ void AddTypeSwaps(const Members& members, Wrap wrap, std::vector<std::string>* c
 }
 
 std::vector<std::string> Corpus() {
-    const std::string user = ObjectText({{"identity_id", Quoted(Id('c'))}, {"values", "{}"}});
-    const std::string teams = ArrayText({ArrayText({user, user}), "[]"});
-    const std::string status = ObjectText(StatusMembers(ObjectText(MatchMembers(teams))));
+    const std::string status = ObjectText(StatusMembers());
     const std::string hopper = ObjectText(HopperMembers());
     std::vector<std::string> corpus = {"", "null", "[]", "7"};
     auto as_is = [](const std::string& body) { return body; };
-    AddTypeSwaps(StatusMembers(ObjectText(MatchMembers(teams))), as_is, &corpus);
+    AddTypeSwaps(StatusMembers(), as_is, &corpus);
     AddTypeSwaps(HopperMembers(), as_is, &corpus);
     AddTypeSwaps(
-        MatchMembers(teams), [](const std::string& m) { return ObjectText(StatusMembers(m)); },
-        &corpus);
+        MatchMembers(), [](const std::string& m) { return ObjectText(StatusMembers(m)); }, &corpus);
 
-    // Every truncation of both valid bodies, and deterministic byte
-    // mutations of them from a fixed linear congruential sequence.
+    // Every truncation of both valid bodies; random mutations are the
+    // fuzzer's part (scripts/run_fuzz_smoke.sh).
     for (const std::string* body : {&status, &hopper}) {
         for (size_t length = 0; length <= body->size(); ++length) {
             corpus.push_back(body->substr(0, length));
         }
-    }
-    uint32_t seed = 12345;
-    auto next = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return seed >> 8;
-    };
-    const char replacements[] = "\0\"{}[]:,-0123456789aeflnrstu\\ ";
-    for (int round = 0; round < 1000; ++round) {
-        std::string body = (round % 2 == 0) ? status : hopper;
-        for (uint32_t edits = 1 + next() % 3; edits > 0; --edits) {
-            body[next() % body.size()] = replacements[next() % (sizeof replacements - 1)];
-        }
-        corpus.push_back(body);
     }
     return corpus;
 }
@@ -101,9 +64,9 @@ TEST(RecordsFuzzTest, MangledBodiesKeepEveryRecordInvariant) {
     }
     // The corpus reaches the null body, both verdicts and both parsers' valid paths.
     EXPECT_GT(unparsable, 100u);
-    EXPECT_GT(valid_status, 100u);
+    EXPECT_GT(valid_status, 50u);
     EXPECT_GT(invalid_status, 100u);
-    EXPECT_GT(valid_hopper, 50u);
+    EXPECT_GT(valid_hopper, 25u);
 }
 
 }  // namespace

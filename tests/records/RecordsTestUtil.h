@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <forward_list>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "halyard.h"
-#include "util/String.h"
 
 namespace records_test {
 
@@ -87,14 +85,6 @@ inline std::string Serialized(const std::string& text) {
     return result;
 }
 
-inline std::vector<std::string> Texts(const std::forward_list<KRMatchmakingSystem::String>& list) {
-    std::vector<std::string> texts;
-    for (const auto& text : list) {
-        texts.emplace_back(text.c_str());
-    }
-    return texts;
-}
-
 // Ids of the status bodies: matchable, hopper, match, two group members or
 // acceptors (A, B) and three match users.
 inline const std::string kMatchable = Id('1');
@@ -105,6 +95,45 @@ inline const std::string kB = Id('b');
 inline const std::string kU1 = Id('c');
 inline const std::string kU2 = Id('d');
 inline const std::string kU3 = Id('e');
+
+// Sample bodies with every member: a status whose match has two teams of
+// users, and a hopper.
+inline std::string UserText(const std::string& identity, const char* group, double rating) {
+    return ObjectText({{"identity_id", Quoted(identity)},
+                       {"group_id", Quoted(group)},
+                       {"attributes", ObjectText({{"name", Quoted(identity.substr(0, 4))}})},
+                       {"values", ObjectText({{"bayesian_rating", std::to_string(rating)}})}});
+}
+
+inline Members MatchMembers() {
+    return {{"id", Quoted(kMatchId)},
+            {"params", R"({"mode":"duel"})"},
+            {"join_info", R"({"server":"s1"})"},
+            {"accepted", ArrayText({Quoted(kA), Quoted(kB)})},
+            {"teams", ArrayText({ArrayText({UserText(kU1, "g1", 1.5), UserText(kU2, "g2", 2.5)}),
+                                 ArrayText({UserText(kU3, "g3", 3.5)})})}};
+}
+
+inline Members StatusMembers(const std::string& match = ObjectText(MatchMembers())) {
+    return {{"seq", "5"},
+            {"matchable_id", Quoted(kMatchable)},
+            {"hopper_id", Quoted(kHopper)},
+            {"estimated_hopper_size", "12"},
+            {"group_id", Quoted("grp")},
+            {"state", Quoted("matched")},
+            {"group_size", "2"},
+            {"group_members_joined", ArrayText({Quoted(kA), Quoted(kB)})},
+            {"match", match}};
+}
+
+inline Members HopperMembers() {
+    return {{"_id", Quoted(Id('4'))},     {"name", "\"ranked duel\""},
+            {"is_enabled", "true"},       {"allow_groups", "true"},
+            {"expansion_time", "30"},     {"expansion_wait", "10"},
+            {"maximum_wait_time", "600"}, {"players", "2"},
+            {"teams", "[0.25,0.75]"},     {"rules", R"([{"k":1},"r"])"},
+            {"unknown_member", "[1,2,3]"}};
+}
 
 // Proves that a test leaves no JSON value or serialized text alive.
 class JsonLeakTest : public ::testing::Test {

@@ -114,40 +114,6 @@ TEST_F(TaskCompositeTest, ShutdownCancelsChildrenThroughTheListStep) {
     EXPECT_TRUE(manager_->Shutdown());
 }
 
-// A subclass that watches its child the way retrying requests do: its own
-// callback goes on before AddChild, so it runs after the fold and sees it.
-class WatchingComposite : public TaskCompositeParallelTask {
-public:
-    using TaskCompositeParallelTask::TaskCompositeParallelTask;
-
-    void Watch(Task* child) {
-        child->AddFinishedCallback(&WatchingComposite::Seen, this);
-        AddChild(child);
-    }
-
-    std::vector<std::pair<int32_t, bool>> seen;
-
-private:
-    static void Seen(Task*, bool, int32_t, const char*, void* user_data) {
-        WatchingComposite* self = static_cast<WatchingComposite*>(user_data);
-        self->seen.emplace_back(self->last_code(), self->all_succeeded());
-    }
-};
-
-TEST_F(TaskSystemTest, OwnCallbackRegisteredBeforeAddChildSeesTheFoldedResult) {
-    WatchingComposite composite(heap(), "Watching");
-    ScriptedTask attempt(heap(), "Attempt", 1);
-    attempt.script_success = false;
-    attempt.script_code = 502;
-    composite.Watch(&attempt);
-    manager_->AddTask(&composite);
-    for (int pass = 0; pass < 3; ++pass) {
-        manager_->Process();
-    }
-    EXPECT_EQ(composite.seen, (std::vector<std::pair<int32_t, bool>>{{502, false}}));
-    EXPECT_EQ(composite.state(), DONE);
-}
-
 TEST_F(TaskCompositeTest, AddChildOnAFullHeapLeavesNoHalfAddedChild) {
     KRTaskSystem::TaskHeap* h = heap();
     StartComposite();

@@ -172,8 +172,12 @@ TEST_F(TaskManagerTest, ShutdownWithPendingTasksCancelsThemOnTheNextPasses) {
     EXPECT_TRUE(manager_->Shutdown());
 }
 
-TEST_F(TaskManagerTest, AFullHeapRefusesTasksAndLogCallbacks) {
+// A full heap refuses every new entry with an error line, a finished
+// callback and a result message included, and queued tasks run on.
+TEST_F(TaskManagerTest, AFullHeapRefusesBookkeepingAndQueuedTasksRunOn) {
     ScriptedTask task(heap(), "Queued", 1);
+    task.script_code = 200;
+    task.script_message = "does not fit";
     manager_->AddTask(&task);
     KRTaskSystem::TaskHeap* h = heap();
     void* filler = h->Alloc(h->capacity() - h->used());
@@ -184,12 +188,15 @@ TEST_F(TaskManagerTest, AFullHeapRefusesTasksAndLogCallbacks) {
     EXPECT_FALSE(manager_->AddTask(&refused));
     EXPECT_EQ(Count("[ERR] Failed adding task 'Refused'"), 1u);
     EXPECT_FALSE(manager_->AddLogCallback(nullptr, nullptr));
-    h->Free(filler);
-
+    EXPECT_FALSE(task.AddFinishedCallback(&RecordFinished, nullptr));
     manager_->Process();
     manager_->Process();
-    EXPECT_EQ(refused.starts, 0);
     EXPECT_EQ(task.state(), DONE);
+    EXPECT_EQ(task.result_code(), 200);
+    EXPECT_STREQ(task.result_message(), "");
+    EXPECT_EQ(Count("[ERR]"), 3u);
+    EXPECT_EQ(refused.starts, 0);
+    h->Free(filler);
 }
 
 }  // namespace
