@@ -20,17 +20,6 @@ std::string MatchWith(const char* key, const char* value) {
     return StatusWith("match", ObjectText(With(MatchMembers(), key, value)).c_str());
 }
 
-std::vector<std::vector<std::string>> Teams(const MatchInfo& match) {
-    std::vector<std::vector<std::string>> teams;
-    for (const MatchTeam& team : match.teams) {
-        teams.emplace_back();
-        for (const MatchUser& user : team.members) {
-            teams.back().emplace_back(user.identity_id.c_str());
-        }
-    }
-    return teams;
-}
-
 using MatchableStatusTest = RecordParseTest<MatchableStatus, ParseMatchableStatus>;
 
 // A new update replaces the whole record: nothing of the previous one stays,
@@ -92,8 +81,9 @@ TEST_F(MatchableStatusTest, MatchTeamsSkipEmptyArraysAndToleratePartialUsers) {
     const MatchInfo& info = record_.match;
     EXPECT_EQ(info.team_count, 1);
     EXPECT_EQ(info.user_count, 1);
-    ASSERT_EQ(Teams(info), (std::vector<std::vector<std::string>>{{kU1}}));
+    // Counts agree with the lists in every valid record (the fuzz corpus test).
     const MatchUser& user = info.teams.front().members.front();
+    EXPECT_STREQ(user.identity_id.c_str(), kU1.c_str());
     EXPECT_TRUE(user.attributes.empty() && user.values.empty() && info.join_info.empty());
     EXPECT_EQ(user.bayesian_rating, 0.0);
 }
