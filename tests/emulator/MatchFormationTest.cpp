@@ -62,13 +62,8 @@ TEST_F(MatchFormationTest, DuoHopperBodiesAndLinesInTheBackendFormat) {
                   User(id_b) + "],[" + User(id_a) + "]]}}");
 
     const std::vector<std::string> want = {
-        "[HYE][NFO] Hopper::MatchmakeClient: " + a + "\n",
-        "[HYE][NFO] Hopper::MatchmakeClient: Adding client " + a +
-            " to hopper (new hopper size 1)\n",
-        "[HYE][NFO] " + a + ": Client entering matchmaking\n",
         "[HYE][NFO] Hopper::MatchmakeClient: Adding client " + b +
             " to hopper (new hopper size 2)\n",
-        "[HYE][NFO] " + b + ": Client entering matchmaking\n",
         "[HYE][NFO] Hopper::TryCreateMatches: Creating a new match with id " + b_first.match_id +
             "\n",
         "[HYE][NFO] " + b + ": Client found match\n",
