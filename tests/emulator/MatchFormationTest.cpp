@@ -81,6 +81,7 @@ TEST_F(MatchFormationTest, TenthWaitingClientFormsTwoTeamsOfFiveAndTheNextWaits)
     const Status gone = Cancel(tickets[4], false);
     EXPECT_EQ(gone.state, "cancelled");
     EXPECT_EQ(gone.estimated_hopper_size, 8);
+    EXPECT_FALSE(Cancel(tickets[4], false).present);  // a hard cancel forgets the client
     Queue(9, 1, kTenHopper);
     EXPECT_EQ(last_status_.state, "matching");
 

@@ -121,14 +121,5 @@ TEST_F(LoneClientTest, WaitingAloneNothingButAnAcceptSticks) {
     EXPECT_EQ(Accept(b).state, "accepted");
 }
 
-TEST_F(LoneClientTest, HardCancelWhileMatchingRemoves) {
-    const std::string a = NewTicket(0, kDuoHopper);
-    KeepAlive(a);
-    const Status hard = Cancel(a, false);
-    EXPECT_EQ(hard.state, "cancelled");
-    EXPECT_EQ(hard.estimated_hopper_size, 0);
-    EXPECT_FALSE(Cancel(a, false).present);  // nothing left to cancel
-}
-
 }  // namespace
 }  // namespace emulator_test
