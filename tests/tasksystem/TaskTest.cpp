@@ -98,7 +98,7 @@ TEST_F(TaskTest, CancelMarksOnceAndSetStateIgnoresTheSameState) {
 TEST_F(TaskTest, DestroyedTasksGiveEverythingBackToTheHeap) {
     TaskManager quiet(nullptr, 0);
     KRTaskSystem::TaskHeap* heap = quiet.heap();
-    std::vector<FinishedCall> calls;
+    std::vector<std::string> calls;
     {
         ScriptedTask task(heap, "Owner", kNever);
         task.AddFinishedCallback(&RecordFinished, &calls);
