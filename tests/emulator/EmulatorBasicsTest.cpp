@@ -82,15 +82,13 @@ TEST_F(EmulatorTest, TaskQueriesAndHandleRecognition) {
     const std::string ticket = NewTicket(0, kDuoHopper);
     const char* task = emu().MatchmakingKeepAlive(ticket.c_str());
     lines_.clear();
-    EXPECT_FALSE(emu().TaskIsPending(task));
+    // The fixture's Answer checks pending, okay, fetch and status on every
+    // request; here the two queries it does not make.
     EXPECT_FALSE(emu().TaskIsTimedOut(task));
-    EXPECT_TRUE(emu().TaskIsOkay(task));
-    EXPECT_EQ(emu().TaskFetchResponse(task), task);
-    EXPECT_EQ(emu().ResponseGetStatusCode(task), 200);
     EXPECT_TRUE(emu().ResponseIsOkay(task));
     // Each query logs its call and the handle it was given.
     const std::string id = task;
-    EXPECT_EQ(CountLines("Id: " + id + "\n"), 6u);
+    EXPECT_EQ(CountLines("Id: " + id + "\n"), 2u);
 
     // A copy of the id text is served by its characters, but only the
     // pointer handed out is one of the emulator's handles; a foreign handle
