@@ -13,8 +13,6 @@ namespace {
 using namespace KRMatchmakingSystem;
 using namespace records_test;
 
-const std::string kHopperId = Id('4');
-
 std::string HopperWith(const char* key, const char* value) {
     return ObjectText(With(HopperMembers(), key, value));
 }
@@ -50,7 +48,7 @@ TEST_F(HopperInfoTest, ParseResultFollowsTheRules) {
     const int over = kMaxRecordListElements + 1;
     CheckRules({
         {"well formed without rules", HopperWith("rules", nullptr), true},
-        {"id short", HopperWith("_id", Quoted(kHopperId.substr(1)).c_str()), false},
+        {"id short", HopperWith("_id", Quoted(Id('4').substr(1)).c_str()), false},
         {"expansion time negative", HopperWith("expansion_time", "-1"), false},
         {"expansion wait negative", HopperWith("expansion_wait", "-1"), false},
         {"maximum wait negative", HopperWith("maximum_wait_time", "-1"), false},
