@@ -32,10 +32,6 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
     EXPECT_EQ(a_accepted.accepted, std::vector<std::string>{Identity(0)});
     // No start before everyone accepted.
     EXPECT_EQ(Start(a_).state, "matched");
-    EXPECT_TRUE(
-        HasLine("[HYE][WRN] StartMatchForClient: Not everyone had accepted the match "
-                "(client " +
-                a_ + " tried to start it)\n"));
 
     const Status b_accepted = Accept(b_);
     EXPECT_EQ(b_accepted.state, "accepted");
@@ -65,8 +61,6 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
 
     // A cancel finds the ticket only among the started clients.
     EXPECT_FALSE(Cancel(a_, false).present);
-    EXPECT_TRUE(
-        HasLine("[HYE][WRN] Hopper::Cancel: Can't cancel - client " + a_ + " not in hopper\n"));
     EXPECT_EQ(KeepAlive(a_).text, started.text);
 }
 
