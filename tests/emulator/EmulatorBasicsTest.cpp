@@ -1,4 +1,4 @@
-// Ids, log lines, task handles, identities and the ownership of JSON values.
+// Ids, log lines, task handles, identities, proofs and the ownership of JSON values.
 #include <cinttypes>
 #include <cstdio>
 
@@ -138,18 +138,7 @@ TEST_F(EmulatorTest, UnknownTicketsGetClientlessTasksWithoutABody) {
     EXPECT_EQ(emu().client_count(), 0u);
 }
 
-TEST_F(EmulatorTest, ProofRequestsOnlyLog) {
-    const std::string ticket = NewTicket(0, kDuoHopper);
-    lines_.clear();
-    EXPECT_EQ(emu().MatchmakingCreateProof(ticket.c_str()), nullptr);
-    EXPECT_EQ(emu().MatchmakingCheckProof(nullptr), nullptr);
-    EXPECT_EQ(emu().MatchmakingCreateManualProof("anything"), nullptr);
-    EXPECT_TRUE(HasLine("HalyardEmulator::MatchmakingCreateProof: ticket: " + ticket + "\n"));
-    EXPECT_TRUE(HasLine("HalyardEmulator::MatchmakingCheckProof: proof: <null>\n"));
-    EXPECT_EQ(emu().task_count(), 0u);
-}
-
-TEST_F(EmulatorTest, BodiesBelongToTheTaskAndGoWithIt) {
+TEST_F(EmulatorTest, BodiesBelongToTheTaskAndProofRequestsMakeNone) {
     const std::string ticket = NewTicket(0, kDuoHopper);
     const uint32_t before = hyl_live_json();
     const char* task = emu().MatchmakingKeepAlive(ticket.c_str());
@@ -165,6 +154,14 @@ TEST_F(EmulatorTest, BodiesBelongToTheTaskAndGoWithIt) {
     // Values handed over with requests are released by the emulator.
     emu().TaskFree(emu().MatchmakingStart(ticket.c_str(), hy_json_new_object()));
     EXPECT_TRUE(HasLine("join_info: <json_object>"));
+    EXPECT_EQ(hyl_live_json(), before);
+
+    // Proof requests only log: no task, no value.
+    EXPECT_EQ(emu().MatchmakingCreateProof(ticket.c_str()), nullptr);
+    EXPECT_EQ(emu().MatchmakingCheckProof(nullptr), nullptr);
+    EXPECT_EQ(emu().MatchmakingCreateManualProof("anything"), nullptr);
+    EXPECT_TRUE(HasLine("HalyardEmulator::MatchmakingCreateProof: ticket: " + ticket + "\n"));
+    EXPECT_EQ(emu().task_count(), 0u);
     EXPECT_EQ(hyl_live_json(), before);
 }
 
