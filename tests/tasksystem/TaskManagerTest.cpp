@@ -12,7 +12,7 @@ using TaskManagerTest = TaskSystemTest;
 // A task is started in one pass, updated from the next, and removed in the
 // pass that finishes it; Process tells whether the queue was empty.
 TEST_F(TaskManagerTest, TaskRunsStartUpdateFinishWithItsLinesAndCallbacks) {
-    std::vector<FinishedCall> calls;
+    std::vector<std::string> calls;
     ScriptedTask task(heap(), "Quick", 2);
     task.script_code = 200;
     task.script_message = "fine";
@@ -31,14 +31,9 @@ TEST_F(TaskManagerTest, TaskRunsStartUpdateFinishWithItsLinesAndCallbacks) {
     lines_.clear();
     TestClock::Advance(300);
     EXPECT_FALSE(manager_->Process());
-    ASSERT_EQ(lines_.size(), 3u);
-    EXPECT_EQ(lines_[0].text, "[DBG] s[0.0s]a[0.3s][Quick] 'RUNNING' -> 'DONE'");
-    EXPECT_EQ(lines_[1].text, "[NFO] s[0.0s]a[0.3s][Quick] Finished in 0.30s");
-    EXPECT_EQ(lines_[2].text, "[NFO] Removing task 'Quick' " + Address(&task));
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].task + "/" + calls[0].message, "Quick/fine");
-    EXPECT_TRUE(calls[0].success);
-    EXPECT_EQ(calls[0].code, 200);
+    const int finished = IndexOf("Finished in 0.30s");
+    EXPECT_TRUE(finished >= 0 && finished < IndexOf("Removing task 'Quick' " + Address(&task)));
+    EXPECT_EQ(calls, std::vector<std::string>{"Quick ok 200 fine"});
     EXPECT_EQ(task.starts, 1);
     EXPECT_TRUE(manager_->Process());
     EXPECT_EQ(manager_->pass_count(), 5);
@@ -146,10 +141,9 @@ TEST_F(TaskManagerTest, ShutdownWithPendingTasksCancelsThemOnTheNextPasses) {
     ScriptedTask late(heap(), "Late", 1);
     lines_.clear();
     EXPECT_FALSE(manager_->AddTask(&late));
-    ASSERT_EQ(lines_.size(), 1u);
-    EXPECT_EQ(lines_[0].text,
-              "[WRN] Failed adding task 'Late' to the task queue because task system isn't "
-              "running");
+    EXPECT_EQ(Count("Failed adding task 'Late' to the task queue because task system isn't "
+                    "running"),
+              1u);
 
     EXPECT_FALSE(manager_->Process());
     EXPECT_EQ(a.state(), CANCELLED);

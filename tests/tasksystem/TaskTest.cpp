@@ -36,10 +36,7 @@ TEST_F(TaskTest, TaskLinesCarryStartOffsetAgeAndName) {
     TestClock::Advance(3200);
     ASSERT_TRUE(manager_->AddTask(&task));
     manager_->Process();
-    const int start = IndexOf("Starting...");
-    ASSERT_GE(start, 0);
-    EXPECT_EQ(lines_[start].text, "[NFO] s[3.2s]a[0.0s][TaskMatchmakingTicket] Starting...");
-
+    EXPECT_EQ(Count("a[0.0s][TaskMatchmakingTicket] Starting..."), 1u);
     lines_.clear();
     TestClock::Advance(1500);
     task.Log(TASK_LOG_ERROR, "code %d", 503);
@@ -64,10 +61,7 @@ TEST_F(TaskTest, SetFinishedInfoSettlesOnceAndNeverLeavesTheMessageNull) {
     EXPECT_FALSE(task.success());
     EXPECT_EQ(task.result_code(), -1);
     EXPECT_EQ(task.GetElapsedMs(), 1234u);
-    ASSERT_EQ(lines_.size(), 1u);
-    EXPECT_EQ(lines_[0].text,
-              "[WRN] s[0.0s]a[1.2s][Finish] SetFinishedInfo: Already called, ignoring second "
-              "call...");
+    EXPECT_EQ(Count("SetFinishedInfo: Already called, ignoring second call..."), 1u);
 
     // A finish at clock reading 0 counts as a finish all the same.
     TestClock::Set(0);
@@ -85,10 +79,8 @@ TEST_F(TaskTest, CancelMarksOnceAndSetStateIgnoresTheSameState) {
     StartTask(&task);
     task.SetState(RUNNING);
     task.SetState(static_cast<KRTaskSystem::TaskState>(9));
-    ASSERT_EQ(lines_.size(), 2u);
-    EXPECT_EQ(lines_[0].text,
-              "[WRN] s[0.0s]a[0.0s][Same] SetState: Already in state 'RUNNING', call ignored...");
-    EXPECT_EQ(lines_[1].text, "[DBG] s[0.0s]a[0.0s][Same] 'RUNNING' -> 'UNKNOWN'");
+    EXPECT_EQ(Count("SetState: Already in state 'RUNNING', call ignored..."), 1u);
+    EXPECT_EQ(Count("'RUNNING' -> 'UNKNOWN'"), 1u);
 
     task.SetState(RUNNING);
     lines_.clear();
@@ -106,7 +98,7 @@ TEST_F(TaskTest, CancelMarksOnceAndSetStateIgnoresTheSameState) {
 TEST_F(TaskTest, DestroyedTasksGiveEverythingBackToTheHeap) {
     TaskManager quiet(nullptr, 0);
     KRTaskSystem::TaskHeap* heap = quiet.heap();
-    std::vector<FinishedCall> calls;
+    std::vector<std::string> calls;
     {
         ScriptedTask task(heap, "Owner", kNever);
         task.AddFinishedCallback(&RecordFinished, &calls);

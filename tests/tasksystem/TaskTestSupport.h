@@ -62,19 +62,13 @@ private:
     int finish_on_update_;
 };
 
-// One finished-callback call as seen by the callback.
-struct FinishedCall {
-    std::string task;
-    bool success;
-    int32_t code;
-    std::string message;
-};
-
-// A finished callback that appends to the std::vector<FinishedCall> it is given.
+// A finished callback that appends "task success code message" to the
+// std::vector<std::string> it is given.
 inline void RecordFinished(Task* task, bool success, int32_t code, const char* message,
                            void* calls) {
-    static_cast<std::vector<FinishedCall>*>(calls)->push_back(
-        {task->name(), success, code, message ? message : "<null>"});
+    static_cast<std::vector<std::string>*>(calls)->push_back(
+        std::string(task->name()) + (success ? " ok " : " failed ") + std::to_string(code) + " " +
+        (message ? message : "<null>"));
 }
 
 // A manager with every line recorded, on a test clock that starts at 1000 ms.
