@@ -94,30 +94,40 @@ bool NewVolatility(const Glicko2Config& config, double phi, double sigma, double
     return true;
 }
 
-}  // namespace
+// One game as the rating period uses it: the opponent on the Glicko-2 scale
+// with the weight of his deviation, worked out once however many players face
+// him.
+struct PreparedGame {
+    double mu;
+    double g;
+    double score;
+};
 
-bool Glicko2RatePlayer(const Glicko2Config& config, const Glicko2Player& player,
-                       const Glicko2Opponent* opponents, std::size_t opponent_count,
-                       Glicko2Player* result) {
-    if (opponents == nullptr || opponent_count == 0 || result == nullptr || !IsRateable(config) ||
-        !IsRateable(player)) {
+// Sizes ordinary teams fit in without touching the heap.
+constexpr std::size_t kFixedGames = 16;
+
+bool Prepare(const Glicko2Config& config, const Glicko2Opponent& opponent, PreparedGame* game) {
+    if (!IsRateable(opponent)) {
         return false;
     }
+    *game = {(opponent.rating - kGlickoCentre) / config.scale, G(opponent.deviation / config.scale),
+             opponent.score};
+    return true;
+}
+
+// The rating period proper; config and player have been checked.
+bool RatePrepared(const Glicko2Config& config, const Glicko2Player& player,
+                  const PreparedGame* games, std::size_t game_count, Glicko2Player* result) {
     const double mu = (player.rating - kGlickoCentre) / config.scale;
     const double phi = player.deviation / config.scale;
 
     double information = 0.0;  // 1 / v
     double improvement = 0.0;  // sum of g (s - E), i.e. delta / v
-    for (std::size_t j = 0; j < opponent_count; ++j) {
-        const Glicko2Opponent& opponent = opponents[j];
-        if (!IsRateable(opponent)) {
-            return false;
-        }
-        const double mu_j = (opponent.rating - kGlickoCentre) / config.scale;
-        const double g_j = G(opponent.deviation / config.scale);
-        const double expected = 1.0 / (1.0 + std::exp(-g_j * (mu - mu_j)));
-        information += g_j * g_j * expected * (1.0 - expected);
-        improvement += g_j * (opponent.score - expected);
+    for (std::size_t j = 0; j < game_count; ++j) {
+        const PreparedGame& game = games[j];
+        const double expected = 1.0 / (1.0 + std::exp(-game.g * (mu - game.mu)));
+        information += game.g * game.g * expected * (1.0 - expected);
+        improvement += game.g * (game.score - expected);
     }
     const double v = 1.0 / information;
     const double delta = v * improvement;
@@ -145,44 +155,26 @@ bool Glicko2RatePlayer(const Glicko2Config& config, const Glicko2Player& player,
     return true;
 }
 
-namespace {
-
-// One team's results, kept apart from the caller's records until every
-// player of both teams has been rated; until then the records still hold the
-// entry values.
-struct TeamScratch {
-    uint32_t size = 0;
-    const Glicko2Player* entry = nullptr;
-    std::unique_ptr<Glicko2Player[]> results;
-
-    bool Load(const Glicko2Team& team) {
-        size = team.player_count;
-        entry = team.players;
-        results = Rating::TryAllocate<Glicko2Player>(size);
-        return results != nullptr;
-    }
-
-    void Store(Glicko2Team& team) const {
-        for (uint32_t i = 0; i < size; ++i) {
-            team.players[i] = results[i];
+// Rates every player of `team` against `games`, results to `results`. False
+// as soon as one player cannot be rated.
+bool RateTeam(const Glicko2Config& config, const Glicko2Team& team, const PreparedGame* games,
+              std::size_t game_count, Glicko2Player* results) {
+    for (uint32_t i = 0; i < team.player_count; ++i) {
+        if (!IsRateable(team.players[i]) ||
+            !RatePrepared(config, team.players[i], games, game_count, &results[i])) {
+            return false;
         }
     }
-};
+    return true;
+}
 
-// Rates every player of `team` against the entry values of `others`. False as
-// soon as one player cannot be rated.
-bool RateTeam(const Glicko2Config& config, TeamScratch& team, const TeamScratch& others,
-              double score) {
-    auto games = Rating::TryAllocate<Glicko2Opponent>(others.size);
-    if (!games) {
-        return false;
-    }
-    for (uint32_t j = 0; j < others.size; ++j) {
-        const Glicko2Player& opponent = others.entry[j];
-        games[j] = {opponent.rating, opponent.deviation, opponent.volatility, score};
-    }
-    for (uint32_t i = 0; i < team.size; ++i) {
-        if (!Glicko2RatePlayer(config, team.entry[i], games.get(), others.size, &team.results[i])) {
+// The players of `team` as games scored `score` for their opponents.
+bool PrepareTeam(const Glicko2Config& config, const Glicko2Team& team, double score,
+                 PreparedGame* games) {
+    for (uint32_t j = 0; j < team.player_count; ++j) {
+        const Glicko2Player& player = team.players[j];
+        if (!Prepare(config, {player.rating, player.deviation, player.volatility, score},
+                     &games[j])) {
             return false;
         }
     }
@@ -191,6 +183,25 @@ bool RateTeam(const Glicko2Config& config, TeamScratch& team, const TeamScratch&
 
 }  // namespace
 
+bool Glicko2RatePlayer(const Glicko2Config& config, const Glicko2Player& player,
+                       const Glicko2Opponent* opponents, std::size_t opponent_count,
+                       Glicko2Player* result) {
+    if (opponents == nullptr || opponent_count == 0 || result == nullptr || !IsRateable(config) ||
+        !IsRateable(player)) {
+        return false;
+    }
+    Rating::Scratch<PreparedGame, kFixedGames> games;
+    if (!games.Reserve(opponent_count)) {
+        return false;
+    }
+    for (std::size_t j = 0; j < opponent_count; ++j) {
+        if (!Prepare(config, opponents[j], &games[j])) {
+            return false;
+        }
+    }
+    return RatePrepared(config, player, games.data(), opponent_count, result);
+}
+
 bool Glicko2Update(double tau, Glicko2Team* teams, uint32_t num_teams) {
     if (num_teams < 2) {
         return true;
@@ -198,21 +209,33 @@ bool Glicko2Update(double tau, Glicko2Team* teams, uint32_t num_teams) {
     if (num_teams > 2 || teams == nullptr) {
         return false;
     }
-    Glicko2Team& a = teams[0];
-    Glicko2Team& b = teams[1];
-    if (!Rating::HasPlayers(a) || !Rating::HasPlayers(b)) {
-        return false;
-    }
+    const Glicko2Team& a = teams[0];
+    const Glicko2Team& b = teams[1];
     const Glicko2Config config = {kGlicko2Scale, tau, kGlicko2Epsilon};
-    TeamScratch scratch_a;
-    TeamScratch scratch_b;
-    if (!scratch_a.Load(a) || !scratch_b.Load(b) ||
-        !RateTeam(config, scratch_a, scratch_b, Rating::ActualScore(a.rank, b.rank)) ||
-        !RateTeam(config, scratch_b, scratch_a, Rating::ActualScore(b.rank, a.rank))) {
+    if (!Rating::HasPlayers(a) || !Rating::HasPlayers(b) || !IsRateable(config)) {
         return false;
     }
-    scratch_a.Store(a);
-    scratch_b.Store(b);
+    // Team A plays B's players, team B plays A's; results stay apart from the
+    // caller's records until both teams are rated, so every game reads the
+    // ratings as they were on entry.
+    Rating::Scratch<PreparedGame, kFixedGames> games_of_a;
+    Rating::Scratch<PreparedGame, kFixedGames> games_of_b;
+    Rating::Scratch<Glicko2Player, kFixedGames> results_a;
+    Rating::Scratch<Glicko2Player, kFixedGames> results_b;
+    if (!games_of_a.Reserve(b.player_count) || !games_of_b.Reserve(a.player_count) ||
+        !results_a.Reserve(a.player_count) || !results_b.Reserve(b.player_count) ||
+        !PrepareTeam(config, b, Rating::ActualScore(a.rank, b.rank), games_of_a.data()) ||
+        !PrepareTeam(config, a, Rating::ActualScore(b.rank, a.rank), games_of_b.data()) ||
+        !RateTeam(config, a, games_of_a.data(), b.player_count, results_a.data()) ||
+        !RateTeam(config, b, games_of_b.data(), a.player_count, results_b.data())) {
+        return false;
+    }
+    for (uint32_t i = 0; i < a.player_count; ++i) {
+        teams[0].players[i] = results_a[i];
+    }
+    for (uint32_t i = 0; i < b.player_count; ++i) {
+        teams[1].players[i] = results_b[i];
+    }
     return true;
 }
 
