@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "rating/Glicko2Volatility.h"
 #include "rating/RatingCommon.h"
 
 namespace KRMatchmakingSystem {
@@ -10,13 +11,6 @@ namespace {
 
 constexpr double kGlickoCentre = 1500.0;
 constexpr double kPiSquared = 9.869604401090658;
-
-// For sensible tau the bracketing search takes a few steps and the Illinois
-// iteration a handful more. Extreme tau (far beyond its useful range of about
-// 0.3 to 1.2) can keep either loop from ever meeting its condition in
-// floating point; the bounds turn that endless loop into a refusal.
-constexpr int kMaxBracketSteps = 100000;
-constexpr int kMaxIterations = 10000;
 
 bool IsRateable(const Glicko2Player& player) {
     return std::isfinite(player.rating) && std::isfinite(player.deviation) &&
@@ -36,62 +30,6 @@ bool IsRateable(const Glicko2Config& config) {
 // Dampens the weight of a game by the uncertainty of the opponent's rating.
 double G(double phi) {
     return 1.0 / std::sqrt(1.0 + 3.0 * phi * phi / kPiSquared);
-}
-
-// Solves for the new volatility (Illinois variant of regula falsi). False when
-// the search does not settle within its bounds.
-bool NewVolatility(const Glicko2Config& config, double phi, double sigma, double v, double delta,
-                   double* sigma_out) {
-    const double a = std::log(sigma * sigma);
-    // A volatility whose square underflows has no logarithm to search around.
-    if (!std::isfinite(a)) {
-        return false;
-    }
-    const double tau = config.tau;
-    const double tau_squared = tau * tau;
-    const double phi_squared = phi * phi;
-    const double delta_squared = delta * delta;
-    auto f = [&](double x) {
-        const double ex = std::exp(x);
-        const double denominator = phi_squared + v + ex;
-        return ex * (delta_squared - phi_squared - v - ex) / (2.0 * denominator * denominator) -
-               (x - a) / tau_squared;
-    };
-
-    double big_a = a;
-    double big_b = 0.0;
-    if (delta_squared > phi_squared + v) {
-        big_b = std::log(delta_squared - phi_squared - v);
-    } else {
-        int k = 1;
-        while (f(a - k * tau) < 0.0) {
-            if (++k > kMaxBracketSteps) {
-                return false;
-            }
-        }
-        big_b = a - k * tau;
-    }
-
-    double f_a = f(big_a);
-    double f_b = f(big_b);
-    int iterations = 0;
-    while (std::fabs(big_b - big_a) > config.epsilon) {
-        if (++iterations > kMaxIterations) {
-            return false;
-        }
-        const double x = big_a + (big_a - big_b) * f_a / (f_b - f_a);
-        const double f_x = f(x);
-        if (f_x * f_b < 0.0) {
-            big_a = big_b;
-            f_a = f_b;
-        } else {
-            f_a = f_a / 2.0;
-        }
-        big_b = x;
-        f_b = f_x;
-    }
-    *sigma_out = std::exp(big_a / 2.0);
-    return true;
 }
 
 // One game as the rating period uses it: the opponent on the Glicko-2 scale
@@ -115,14 +53,22 @@ bool Prepare(const Glicko2Config& config, const Glicko2Opponent& opponent, Prepa
     return true;
 }
 
-// The rating period proper; config and player have been checked.
-bool RatePrepared(const Glicko2Config& config, const Glicko2Player& player,
-                  const PreparedGame* games, std::size_t game_count, Glicko2Player* result) {
+// A player's rating period up to the new volatility.
+struct Period {
+    double mu;
+    double improvement;  // sum of g (s - E), i.e. delta / v
+    Rating::VolatilityProblem volatility;
+};
+
+// Weighs the games; config and player have been checked. False when the
+// games carry no information.
+bool Assess(const Glicko2Config& config, const Glicko2Player& player, const PreparedGame* games,
+            std::size_t game_count, Period* period) {
     const double mu = (player.rating - kGlickoCentre) / config.scale;
     const double phi = player.deviation / config.scale;
 
     double information = 0.0;  // 1 / v
-    double improvement = 0.0;  // sum of g (s - E), i.e. delta / v
+    double improvement = 0.0;
     for (std::size_t j = 0; j < game_count; ++j) {
         const PreparedGame& game = games[j];
         const double expected = 1.0 / (1.0 + std::exp(-game.g * (mu - game.mu)));
@@ -136,14 +82,18 @@ bool RatePrepared(const Glicko2Config& config, const Glicko2Player& player,
     if (!std::isfinite(v) || !std::isfinite(delta)) {
         return false;
     }
+    *period = {mu, improvement, {phi, player.volatility, v, delta}};
+    return true;
+}
 
-    double new_sigma = 0.0;
-    if (!NewVolatility(config, phi, player.volatility, v, delta, &new_sigma)) {
-        return false;
-    }
+// The new rating and deviation from the new volatility. False when a new
+// value would not be finite.
+bool Conclude(const Glicko2Config& config, const Period& period, double new_sigma,
+              Glicko2Player* result) {
+    const double phi = period.volatility.phi;
     const double phi_star = std::sqrt(phi * phi + new_sigma * new_sigma);
-    const double new_phi = 1.0 / std::sqrt(1.0 / (phi_star * phi_star) + 1.0 / v);
-    const double new_mu = mu + new_phi * new_phi * improvement;
+    const double new_phi = 1.0 / std::sqrt(1.0 / (phi_star * phi_star) + 1.0 / period.volatility.v);
+    const double new_mu = period.mu + new_phi * new_phi * period.improvement;
 
     const Glicko2Player rated = {config.scale * new_mu + kGlickoCentre, config.scale * new_phi,
                                  new_sigma};
@@ -155,13 +105,31 @@ bool RatePrepared(const Glicko2Config& config, const Glicko2Player& player,
     return true;
 }
 
-// Rates every player of `team` against `games`, results to `results`. False
-// as soon as one player cannot be rated.
+// Rates every player of `team` against `games`, results to `results`. The
+// volatility searches of the team run side by side. False as soon as one
+// player cannot be rated.
 bool RateTeam(const Glicko2Config& config, const Glicko2Team& team, const PreparedGame* games,
               std::size_t game_count, Glicko2Player* results) {
+    Rating::Scratch<Period, kFixedGames> periods;
+    Rating::Scratch<Rating::VolatilityProblem, kFixedGames> problems;
+    Rating::Scratch<double, kFixedGames> sigmas;
+    if (!periods.Reserve(team.player_count) || !problems.Reserve(team.player_count) ||
+        !sigmas.Reserve(team.player_count)) {
+        return false;
+    }
     for (uint32_t i = 0; i < team.player_count; ++i) {
         if (!IsRateable(team.players[i]) ||
-            !RatePrepared(config, team.players[i], games, game_count, &results[i])) {
+            !Assess(config, team.players[i], games, game_count, &periods[i])) {
+            return false;
+        }
+        problems[i] = periods[i].volatility;
+    }
+    if (!Rating::SolveVolatilities(config.tau, config.epsilon, problems.data(), team.player_count,
+                                   sigmas.data())) {
+        return false;
+    }
+    for (uint32_t i = 0; i < team.player_count; ++i) {
+        if (!Conclude(config, periods[i], sigmas[i], &results[i])) {
             return false;
         }
     }
@@ -199,7 +167,12 @@ bool Glicko2RatePlayer(const Glicko2Config& config, const Glicko2Player& player,
             return false;
         }
     }
-    return RatePrepared(config, player, games.data(), opponent_count, result);
+    Period period;
+    double new_sigma = 0.0;
+    return Assess(config, player, games.data(), opponent_count, &period) &&
+           Rating::SolveVolatilities(config.tau, config.epsilon, &period.volatility, 1,
+                                     &new_sigma) &&
+           Conclude(config, period, new_sigma, result);
 }
 
 bool Glicko2Update(double tau, Glicko2Team* teams, uint32_t num_teams) {
