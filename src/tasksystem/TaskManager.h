@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "tasksystem/Task.h"
 #include "tasksystem/TaskHeap.h"
@@ -39,6 +40,13 @@ public:
     ~TaskManager() = default;
     TaskManager(const TaskManager&) = delete;
     TaskManager& operator=(const TaskManager&) = delete;
+
+    // Managers are placed by a pool that keeps their busy first bytes in
+    // different cache sets and reuses freed blocks (TaskManagerPlacement.cpp).
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block, std::size_t size) noexcept;
+    static void operator delete(void* block, const std::nothrow_t&) noexcept;
 
     bool AddLogCallback(TaskLogCallback function, void* user_data);
     // False (with a warning) when the manager is not running; the caller
