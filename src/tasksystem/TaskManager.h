@@ -27,6 +27,9 @@ struct TaskList {
 
 typedef void (*TaskLogCallback)(class TaskManager* manager, uint32_t level, const char* line,
                                 void* user_data);
+// Whether a log callback would keep a line of this level; asked before any
+// formatting, so that lines nobody keeps cost nothing.
+typedef bool (*TaskLogFilter)(uint32_t level, void* user_data);
 
 // The cooperative runner: one per matchmaker. Every queued task advances one
 // step per Process call. The manager never deletes a task. It is one fixed
@@ -48,7 +51,10 @@ public:
     static void operator delete(void* block, std::size_t size) noexcept;
     static void operator delete(void* block, const std::nothrow_t&) noexcept;
 
-    bool AddLogCallback(TaskLogCallback function, void* user_data);
+    // wants, when given, tells which levels the callback keeps.
+    bool AddLogCallback(TaskLogCallback function, void* user_data, TaskLogFilter wants = nullptr);
+    // True when a line of level passes the mask and some callback keeps it.
+    bool WouldLog(uint32_t level) const;
     // False (with a warning) when the manager is not running; the caller
     // keeps the task.
     bool AddTask(Task* task);
@@ -81,6 +87,7 @@ private:
     struct LogCallbackEntry {
         TaskLogCallback function;
         void* user_data;
+        TaskLogFilter wants;
         void* next;
         TaskHeap* heap;
     };
