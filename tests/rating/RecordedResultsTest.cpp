@@ -125,6 +125,31 @@ const std::vector<double> kBayesianResults[] = {
      0x1.bbc0bf97cb7bp+3, 0x1.a4e246a855687p+1},
 };
 
+// Rates every recorded match with update and compares every player's values,
+// in order, with the recorded ones.
+template <class Team, class Player, class Update, class Values, std::size_t kCount>
+void ExpectRecordedResults(const std::vector<RecordedMatch<Player>>& matches,
+                           const std::vector<double> (&recorded)[kCount], Update update,
+                           Values values) {
+    ASSERT_EQ(matches.size(), kCount);
+    for (std::size_t m = 0; m < kCount; ++m) {
+        SCOPED_TRACE(matches[m].name);
+        RatingMatch<Team, Player> match;
+        for (std::size_t t = 0; t < matches[m].rosters.size(); ++t) {
+            match.Add(matches[m].ranks[t], matches[m].rosters[t]);
+        }
+        ASSERT_TRUE(update(matches[m].parameter, match.teams(), match.size()));
+        std::vector<double> results;
+        for (std::size_t t = 0; t < match.size(); ++t) {
+            for (const Player& player : match.roster(t)) {
+                const std::vector<double> more = values(player);
+                results.insert(results.end(), more.begin(), more.end());
+            }
+        }
+        ExpectSameBits(results, recorded[m]);
+    }
+}
+
 TEST(RecordedResults, Glicko2) {
     const Glicko2Opponent games[] = {
         {1400, 30, -1, 1.0}, {1550, 100, -1, 0.0}, {1700, 300, -1, 0.0}};
@@ -134,43 +159,17 @@ TEST(RecordedResults, Glicko2) {
     ExpectSameBits({rated.rating, rated.deviation, rated.volatility},
                    {0x1.6e033e2fa54acp+10, 0x1.2f0875d9971ebp+7, 0x1.eb7cb2ccdb877p-5});
 
-    const auto matches = RecordedGlicko2Matches();
-    ASSERT_EQ(matches.size(), std::size(kGlicko2Results));
-    for (std::size_t m = 0; m < matches.size(); ++m) {
-        SCOPED_TRACE(matches[m].name);
-        RatingMatch<Glicko2Team, Glicko2Player> match;
-        for (std::size_t t = 0; t < matches[m].rosters.size(); ++t) {
-            match.Add(matches[m].ranks[t], matches[m].rosters[t]);
-        }
-        ASSERT_TRUE(Glicko2Update(matches[m].parameter, match.teams(), match.size()));
-        std::vector<double> results;
-        for (std::size_t t = 0; t < match.size(); ++t) {
-            for (const Glicko2Player& player : match.roster(t)) {
-                results.insert(results.end(), {player.rating, player.deviation, player.volatility});
-            }
-        }
-        ExpectSameBits(results, kGlicko2Results[m]);
-    }
+    ExpectRecordedResults<Glicko2Team>(
+        RecordedGlicko2Matches(), kGlicko2Results, Glicko2Update, [](const Glicko2Player& p) {
+            return std::vector<double>{p.rating, p.deviation, p.volatility};
+        });
 }
 
 TEST(RecordedResults, Bayesian) {
-    const auto matches = RecordedBayesianMatches();
-    ASSERT_EQ(matches.size(), std::size(kBayesianResults));
-    for (std::size_t m = 0; m < matches.size(); ++m) {
-        SCOPED_TRACE(matches[m].name);
-        RatingMatch<BayesianTeam, BayesianPlayer> match;
-        for (std::size_t t = 0; t < matches[m].rosters.size(); ++t) {
-            match.Add(matches[m].ranks[t], matches[m].rosters[t]);
-        }
-        ASSERT_TRUE(BayesianUpdate(matches[m].parameter, match.teams(), match.size()));
-        std::vector<double> results;
-        for (std::size_t t = 0; t < match.size(); ++t) {
-            for (const BayesianPlayer& player : match.roster(t)) {
-                results.insert(results.end(), {player.mu, player.sigma});
-            }
-        }
-        ExpectSameBits(results, kBayesianResults[m]);
-    }
+    ExpectRecordedResults<BayesianTeam>(RecordedBayesianMatches(), kBayesianResults, BayesianUpdate,
+                                        [](const BayesianPlayer& p) {
+                                            return std::vector<double>{p.mu, p.sigma};
+                                        });
 }
 
 }  // namespace
