@@ -26,10 +26,12 @@ std::size_t OddLineStride(std::size_t size) {
     return (lines % 2 == 0 ? lines + 1 : lines) * kCacheLine;
 }
 
-// The managers' pool. Never destroyed: a matchmaker freed from a static
-// destructor must still find it.
+// Each thread takes managers from a pool of its own, so that creating and
+// freeing managers takes no lock. A pool is never destroyed: a manager made
+// on one thread may be freed on another, or from a static destructor, and
+// its block must stay valid.
 StaggeredBlockPool& ManagerPool() {
-    static StaggeredBlockPool* pool = new StaggeredBlockPool(sizeof(TaskManager));
+    thread_local StaggeredBlockPool* pool = new StaggeredBlockPool(sizeof(TaskManager));
     return *pool;
 }
 
@@ -45,7 +47,6 @@ StaggeredBlockPool::~StaggeredBlockPool() {
 }
 
 void* StaggeredBlockPool::Take() {
-    std::lock_guard<std::mutex> lock(mutex_);
     if (free_.empty() && !Grow()) {
         return nullptr;
     }
@@ -59,7 +60,14 @@ void StaggeredBlockPool::Give(void* block) {
     if (block == nullptr) {
         return;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    // A block made by another thread's pool may find no room reserved here.
+    if (free_.size() == free_.capacity()) {
+        try {
+            free_.reserve(free_.size() + 1);
+        } catch (const std::bad_alloc&) {
+            return;  // out of memory: the block stays in its slab, unused
+        }
+    }
     KRTS_POISON(block, block_size_);
     free_.push_back(block);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <mutex>
 #include <vector>
 
 namespace KRTaskSystem {
@@ -18,7 +17,7 @@ namespace KRTaskSystem {
 // number of cache lines apart, so their first bytes walk through every cache
 // set. Slabs grow from one block to kMaxSlabBlocks as managers are created,
 // so a game with one matchmaker holds one block, and they are kept for reuse
-// for the life of the pool. Safe to use from several threads.
+// for the life of the pool. One pool serves one thread.
 class StaggeredBlockPool {
 public:
     static constexpr std::size_t kMaxSlabBlocks = 64;
@@ -41,12 +40,11 @@ public:
 private:
     bool Grow();
 
-    std::mutex mutex_;
     const std::size_t block_size_;
     const std::size_t stride_;
     std::size_t next_slab_blocks_ = 1;
     std::size_t blocks_made_ = 0;
-    std::vector<void*> free_;  // capacity for every block made: Give never allocates
+    std::vector<void*> free_;  // room for every block this pool made
     std::vector<void*> slabs_;
 };
 
