@@ -39,6 +39,11 @@ void BM_SimulatorHopperOfTen(benchmark::State& state) {
         benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_SimulatorHopperOfTen)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimulatorHopperOfTen)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(20000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

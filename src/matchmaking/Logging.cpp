@@ -134,9 +134,13 @@ void MatchmakingSystem::DispatchMsg(const char* name, int32_t value, const char*
     }
 }
 
+bool MatchmakingSystem::WouldLog(int32_t type) const {
+    return log_callbacks_ != nullptr && (flags_ & FlagForLogType(type)) != 0;
+}
+
 void MatchmakingSystem::Log(int32_t type, const char* format, ...) {
-    // Filtered lines cost nothing: no formatting, no time stamp.
-    if ((flags_ & FlagForLogType(type)) == 0) {
+    // Lines nobody receives cost nothing: no formatting, no time stamp.
+    if (!WouldLog(type)) {
         return;
     }
     char message[kLineBufferSize];
@@ -182,23 +186,31 @@ void MatchmakingSystem::TriggerError(int32_t code, const char* text) {
     Log(KRMM_LOG_ERR, "%s", krmm_error_code_to_str(code));
 }
 
-void MatchmakingSystem::TaskLogFunction(KRTaskSystem::TaskManager*, uint32_t level,
-                                        const char* line, void* user_data) {
-    int32_t type = KRMM_LOG_NFO;
+namespace {
+
+// The matchmaker log type of a task system line.
+int32_t TaskLogType(uint32_t level) {
     switch (level) {
         case KRTaskSystem::TASK_LOG_INFO:
-            type = KRMM_LOG_TSN;
-            break;
+            return KRMM_LOG_TSN;
         case KRTaskSystem::TASK_LOG_WARNING:
-            type = KRMM_LOG_TSW;
-            break;
+            return KRMM_LOG_TSW;
         case KRTaskSystem::TASK_LOG_ERROR:
-            type = KRMM_LOG_TSE;
-            break;
+            return KRMM_LOG_TSE;
         default:
-            break;
+            return KRMM_LOG_NFO;
     }
-    static_cast<MatchmakingSystem*>(user_data)->Log(type, "%s", line);
+}
+
+}  // namespace
+
+void MatchmakingSystem::TaskLogFunction(KRTaskSystem::TaskManager*, uint32_t level,
+                                        const char* line, void* user_data) {
+    static_cast<MatchmakingSystem*>(user_data)->Log(TaskLogType(level), "%s", line);
+}
+
+bool MatchmakingSystem::TaskLogWanted(uint32_t level, void* user_data) {
+    return static_cast<const MatchmakingSystem*>(user_data)->WouldLog(TaskLogType(level));
 }
 
 void MatchmakingSystem::ClientLogFunction(int32_t level, const char* first, const char* second,

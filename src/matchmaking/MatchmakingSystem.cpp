@@ -93,7 +93,8 @@ bool MatchmakingSystem::CreateTaskManager() {
     if (task_manager_ == nullptr) {
         return false;
     }
-    task_manager_->AddLogCallback(&MatchmakingSystem::TaskLogFunction, this);
+    task_manager_->AddLogCallback(&MatchmakingSystem::TaskLogFunction, this,
+                                  &MatchmakingSystem::TaskLogWanted);
     return true;
 }
 

@@ -97,11 +97,15 @@ public:
     krmm_registration* RegisterLogCallback(krmm_log_callback function, void* user_data);
     krmm_registration* RegisterMsgCallback(krmm_msg_callback function, void* user_data);
     void Log(int32_t type, const char* format, ...) KRMM_PRINTF_LIKE(3, 4);
+    // True when the flags enable the type and a log callback is registered:
+    // only then is a line worth formatting.
+    bool WouldLog(int32_t type) const;
     void TriggerMsg(const char* name, int32_t value, const char* text);
     void TriggerError(int32_t code, const char* text);
     // Registered with the task manager and the client library.
     static void TaskLogFunction(KRTaskSystem::TaskManager* manager, uint32_t level,
                                 const char* line, void* user_data);
+    static bool TaskLogWanted(uint32_t level, void* user_data);
     static void ClientLogFunction(int32_t level, const char* first, const char* second,
                                   void* reserved, void* user_data);
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "rating/Glicko2Volatility.h"
 #include "rating/RatingCommon.h"
 
 namespace KRMatchmakingSystem {
@@ -10,13 +11,6 @@ namespace {
 
 constexpr double kGlickoCentre = 1500.0;
 constexpr double kPiSquared = 9.869604401090658;
-
-// For sensible tau the bracketing search takes a few steps and the Illinois
-// iteration a handful more. Extreme tau (far beyond its useful range of about
-// 0.3 to 1.2) can keep either loop from ever meeting its condition in
-// floating point; the bounds turn that endless loop into a refusal.
-constexpr int kMaxBracketSteps = 100000;
-constexpr int kMaxIterations = 10000;
 
 bool IsRateable(const Glicko2Player& player) {
     return std::isfinite(player.rating) && std::isfinite(player.deviation) &&
@@ -38,59 +32,120 @@ double G(double phi) {
     return 1.0 / std::sqrt(1.0 + 3.0 * phi * phi / kPiSquared);
 }
 
-// Solves for the new volatility (Illinois variant of regula falsi). False when
-// the search does not settle within its bounds.
-bool NewVolatility(const Glicko2Config& config, double phi, double sigma, double v, double delta,
-                   double* sigma_out) {
-    const double a = std::log(sigma * sigma);
-    // A volatility whose square underflows has no logarithm to search around.
-    if (!std::isfinite(a)) {
+// One game as the rating period uses it: the opponent on the Glicko-2 scale
+// with the weight of his deviation, worked out once however many players face
+// him.
+struct PreparedGame {
+    double mu;
+    double g;
+    double score;
+};
+
+// Sizes ordinary teams fit in without touching the heap.
+constexpr std::size_t kFixedGames = 16;
+
+bool Prepare(const Glicko2Config& config, const Glicko2Opponent& opponent, PreparedGame* game) {
+    if (!IsRateable(opponent)) {
         return false;
     }
-    const double tau = config.tau;
-    const double tau_squared = tau * tau;
-    const double phi_squared = phi * phi;
-    const double delta_squared = delta * delta;
-    auto f = [&](double x) {
-        const double ex = std::exp(x);
-        const double denominator = phi_squared + v + ex;
-        return ex * (delta_squared - phi_squared - v - ex) / (2.0 * denominator * denominator) -
-               (x - a) / tau_squared;
-    };
+    *game = {(opponent.rating - kGlickoCentre) / config.scale, G(opponent.deviation / config.scale),
+             opponent.score};
+    return true;
+}
 
-    double big_a = a;
-    double big_b = 0.0;
-    if (delta_squared > phi_squared + v) {
-        big_b = std::log(delta_squared - phi_squared - v);
-    } else {
-        int k = 1;
-        while (f(a - k * tau) < 0.0) {
-            if (++k > kMaxBracketSteps) {
-                return false;
-            }
-        }
-        big_b = a - k * tau;
+// A player's rating period up to the new volatility.
+struct Period {
+    double mu;
+    double improvement;  // sum of g (s - E), i.e. delta / v
+    Rating::VolatilityProblem volatility;
+};
+
+// Weighs the games; config and player have been checked. False when the
+// games carry no information.
+bool Assess(const Glicko2Config& config, const Glicko2Player& player, const PreparedGame* games,
+            std::size_t game_count, Period* period) {
+    const double mu = (player.rating - kGlickoCentre) / config.scale;
+    const double phi = player.deviation / config.scale;
+
+    double information = 0.0;  // 1 / v
+    double improvement = 0.0;
+    for (std::size_t j = 0; j < game_count; ++j) {
+        const PreparedGame& game = games[j];
+        const double expected = 1.0 / (1.0 + std::exp(-game.g * (mu - game.mu)));
+        information += game.g * game.g * expected * (1.0 - expected);
+        improvement += game.g * (game.score - expected);
     }
+    const double v = 1.0 / information;
+    const double delta = v * improvement;
+    // A game decided beyond doubt carries no information: v is infinite and
+    // the period has nothing sound to say.
+    if (!std::isfinite(v) || !std::isfinite(delta)) {
+        return false;
+    }
+    *period = {mu, improvement, {phi, player.volatility, v, delta}};
+    return true;
+}
 
-    double f_a = f(big_a);
-    double f_b = f(big_b);
-    int iterations = 0;
-    while (std::fabs(big_b - big_a) > config.epsilon) {
-        if (++iterations > kMaxIterations) {
+// The new rating and deviation from the new volatility. False when a new
+// value would not be finite.
+bool Conclude(const Glicko2Config& config, const Period& period, double new_sigma,
+              Glicko2Player* result) {
+    const double phi = period.volatility.phi;
+    const double phi_star = std::sqrt(phi * phi + new_sigma * new_sigma);
+    const double new_phi = 1.0 / std::sqrt(1.0 / (phi_star * phi_star) + 1.0 / period.volatility.v);
+    const double new_mu = period.mu + new_phi * new_phi * period.improvement;
+
+    const Glicko2Player rated = {config.scale * new_mu + kGlickoCentre, config.scale * new_phi,
+                                 new_sigma};
+    if (!std::isfinite(rated.rating) || !std::isfinite(rated.deviation) ||
+        !std::isfinite(rated.volatility)) {
+        return false;
+    }
+    *result = rated;
+    return true;
+}
+
+// Rates every player of `team` against `games`, results to `results`. The
+// volatility searches of the team run side by side. False as soon as one
+// player cannot be rated.
+bool RateTeam(const Glicko2Config& config, const Glicko2Team& team, const PreparedGame* games,
+              std::size_t game_count, Glicko2Player* results) {
+    Rating::Scratch<Period, kFixedGames> periods;
+    Rating::Scratch<Rating::VolatilityProblem, kFixedGames> problems;
+    Rating::Scratch<double, kFixedGames> sigmas;
+    if (!periods.Reserve(team.player_count) || !problems.Reserve(team.player_count) ||
+        !sigmas.Reserve(team.player_count)) {
+        return false;
+    }
+    for (uint32_t i = 0; i < team.player_count; ++i) {
+        if (!IsRateable(team.players[i]) ||
+            !Assess(config, team.players[i], games, game_count, &periods[i])) {
             return false;
         }
-        const double x = big_a + (big_a - big_b) * f_a / (f_b - f_a);
-        const double f_x = f(x);
-        if (f_x * f_b < 0.0) {
-            big_a = big_b;
-            f_a = f_b;
-        } else {
-            f_a = f_a / 2.0;
-        }
-        big_b = x;
-        f_b = f_x;
+        problems[i] = periods[i].volatility;
     }
-    *sigma_out = std::exp(big_a / 2.0);
+    if (!Rating::SolveVolatilities(config.tau, config.epsilon, problems.data(), team.player_count,
+                                   sigmas.data())) {
+        return false;
+    }
+    for (uint32_t i = 0; i < team.player_count; ++i) {
+        if (!Conclude(config, periods[i], sigmas[i], &results[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The players of `team` as games scored `score` for their opponents.
+bool PrepareTeam(const Glicko2Config& config, const Glicko2Team& team, double score,
+                 PreparedGame* games) {
+    for (uint32_t j = 0; j < team.player_count; ++j) {
+        const Glicko2Player& player = team.players[j];
+        if (!Prepare(config, {player.rating, player.deviation, player.volatility, score},
+                     &games[j])) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -103,93 +158,22 @@ bool Glicko2RatePlayer(const Glicko2Config& config, const Glicko2Player& player,
         !IsRateable(player)) {
         return false;
     }
-    const double mu = (player.rating - kGlickoCentre) / config.scale;
-    const double phi = player.deviation / config.scale;
-
-    double information = 0.0;  // 1 / v
-    double improvement = 0.0;  // sum of g (s - E), i.e. delta / v
+    Rating::Scratch<PreparedGame, kFixedGames> games;
+    if (!games.Reserve(opponent_count)) {
+        return false;
+    }
     for (std::size_t j = 0; j < opponent_count; ++j) {
-        const Glicko2Opponent& opponent = opponents[j];
-        if (!IsRateable(opponent)) {
+        if (!Prepare(config, opponents[j], &games[j])) {
             return false;
         }
-        const double mu_j = (opponent.rating - kGlickoCentre) / config.scale;
-        const double g_j = G(opponent.deviation / config.scale);
-        const double expected = 1.0 / (1.0 + std::exp(-g_j * (mu - mu_j)));
-        information += g_j * g_j * expected * (1.0 - expected);
-        improvement += g_j * (opponent.score - expected);
     }
-    const double v = 1.0 / information;
-    const double delta = v * improvement;
-    // A game decided beyond doubt carries no information: v is infinite and
-    // the period has nothing sound to say.
-    if (!std::isfinite(v) || !std::isfinite(delta)) {
-        return false;
-    }
-
+    Period period;
     double new_sigma = 0.0;
-    if (!NewVolatility(config, phi, player.volatility, v, delta, &new_sigma)) {
-        return false;
-    }
-    const double phi_star = std::sqrt(phi * phi + new_sigma * new_sigma);
-    const double new_phi = 1.0 / std::sqrt(1.0 / (phi_star * phi_star) + 1.0 / v);
-    const double new_mu = mu + new_phi * new_phi * improvement;
-
-    const Glicko2Player rated = {config.scale * new_mu + kGlickoCentre, config.scale * new_phi,
-                                 new_sigma};
-    if (!std::isfinite(rated.rating) || !std::isfinite(rated.deviation) ||
-        !std::isfinite(rated.volatility)) {
-        return false;
-    }
-    *result = rated;
-    return true;
+    return Assess(config, player, games.data(), opponent_count, &period) &&
+           Rating::SolveVolatilities(config.tau, config.epsilon, &period.volatility, 1,
+                                     &new_sigma) &&
+           Conclude(config, period, new_sigma, result);
 }
-
-namespace {
-
-// One team's results, kept apart from the caller's records until every
-// player of both teams has been rated; until then the records still hold the
-// entry values.
-struct TeamScratch {
-    uint32_t size = 0;
-    const Glicko2Player* entry = nullptr;
-    std::unique_ptr<Glicko2Player[]> results;
-
-    bool Load(const Glicko2Team& team) {
-        size = team.player_count;
-        entry = team.players;
-        results = Rating::TryAllocate<Glicko2Player>(size);
-        return results != nullptr;
-    }
-
-    void Store(Glicko2Team& team) const {
-        for (uint32_t i = 0; i < size; ++i) {
-            team.players[i] = results[i];
-        }
-    }
-};
-
-// Rates every player of `team` against the entry values of `others`. False as
-// soon as one player cannot be rated.
-bool RateTeam(const Glicko2Config& config, TeamScratch& team, const TeamScratch& others,
-              double score) {
-    auto games = Rating::TryAllocate<Glicko2Opponent>(others.size);
-    if (!games) {
-        return false;
-    }
-    for (uint32_t j = 0; j < others.size; ++j) {
-        const Glicko2Player& opponent = others.entry[j];
-        games[j] = {opponent.rating, opponent.deviation, opponent.volatility, score};
-    }
-    for (uint32_t i = 0; i < team.size; ++i) {
-        if (!Glicko2RatePlayer(config, team.entry[i], games.get(), others.size, &team.results[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 bool Glicko2Update(double tau, Glicko2Team* teams, uint32_t num_teams) {
     if (num_teams < 2) {
@@ -198,21 +182,33 @@ bool Glicko2Update(double tau, Glicko2Team* teams, uint32_t num_teams) {
     if (num_teams > 2 || teams == nullptr) {
         return false;
     }
-    Glicko2Team& a = teams[0];
-    Glicko2Team& b = teams[1];
-    if (!Rating::HasPlayers(a) || !Rating::HasPlayers(b)) {
-        return false;
-    }
+    const Glicko2Team& a = teams[0];
+    const Glicko2Team& b = teams[1];
     const Glicko2Config config = {kGlicko2Scale, tau, kGlicko2Epsilon};
-    TeamScratch scratch_a;
-    TeamScratch scratch_b;
-    if (!scratch_a.Load(a) || !scratch_b.Load(b) ||
-        !RateTeam(config, scratch_a, scratch_b, Rating::ActualScore(a.rank, b.rank)) ||
-        !RateTeam(config, scratch_b, scratch_a, Rating::ActualScore(b.rank, a.rank))) {
+    if (!Rating::HasPlayers(a) || !Rating::HasPlayers(b) || !IsRateable(config)) {
         return false;
     }
-    scratch_a.Store(a);
-    scratch_b.Store(b);
+    // Team A plays B's players, team B plays A's; results stay apart from the
+    // caller's records until both teams are rated, so every game reads the
+    // ratings as they were on entry.
+    Rating::Scratch<PreparedGame, kFixedGames> games_of_a;
+    Rating::Scratch<PreparedGame, kFixedGames> games_of_b;
+    Rating::Scratch<Glicko2Player, kFixedGames> results_a;
+    Rating::Scratch<Glicko2Player, kFixedGames> results_b;
+    if (!games_of_a.Reserve(b.player_count) || !games_of_b.Reserve(a.player_count) ||
+        !results_a.Reserve(a.player_count) || !results_b.Reserve(b.player_count) ||
+        !PrepareTeam(config, b, Rating::ActualScore(a.rank, b.rank), games_of_a.data()) ||
+        !PrepareTeam(config, a, Rating::ActualScore(b.rank, a.rank), games_of_b.data()) ||
+        !RateTeam(config, a, games_of_a.data(), b.player_count, results_a.data()) ||
+        !RateTeam(config, b, games_of_b.data(), a.player_count, results_b.data())) {
+        return false;
+    }
+    for (uint32_t i = 0; i < a.player_count; ++i) {
+        teams[0].players[i] = results_a[i];
+    }
+    for (uint32_t i = 0; i < b.player_count; ++i) {
+        teams[1].players[i] = results_b[i];
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 // Pieces shared by the three rating updates; internal to the library.
 namespace KRMatchmakingSystem {
@@ -27,12 +28,33 @@ bool HasPlayers(const Team& team) {
     return team.player_count > 0 && team.players != nullptr;
 }
 
-// Scratch space for one update. Null when memory is short, so that the update
-// refuses instead of throwing through the C interface.
-template <class T>
-std::unique_ptr<T[]> TryAllocate(std::size_t count) {
-    return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
-}
+// Scratch space for one update: a fixed buffer inside the object for the
+// sizes real matches have, the heap only beyond that. T must be trivial, so
+// the fixed buffer costs nothing until it is written.
+template <class T, std::size_t kFixed>
+class Scratch {
+public:
+    static_assert(std::is_trivial<T>::value, "scratch records are written before they are read");
+
+    // False when memory is short, so that the update refuses instead of
+    // throwing through the C interface.
+    bool Reserve(std::size_t count) {
+        if (count <= kFixed) {
+            data_ = fixed_;
+            return true;
+        }
+        spill_.reset(new (std::nothrow) T[count]);
+        data_ = spill_.get();
+        return data_ != nullptr;
+    }
+    T* data() { return data_; }
+    T& operator[](std::size_t i) { return data_[i]; }
+
+private:
+    T fixed_[kFixed];
+    std::unique_ptr<T[]> spill_;
+    T* data_ = nullptr;
+};
 
 }  // namespace Rating
 }  // namespace KRMatchmakingSystem

@@ -158,7 +158,7 @@ void Task::RunFinishedCallbacks() {
 }
 
 void Task::Log(uint32_t level, const char* format, ...) {
-    if (manager_ == nullptr || (manager_->log_mask() & level) == 0) {
+    if (manager_ == nullptr || !manager_->WouldLog(level)) {
         return;
     }
     char message[kLogBufferSize];

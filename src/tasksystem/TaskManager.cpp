@@ -116,13 +116,13 @@ TaskManager::TaskManager(const char* name, uint32_t log_mask) {
     init_time_ = clock_.Now();
 }
 
-bool TaskManager::AddLogCallback(TaskLogCallback function, void* user_data) {
+bool TaskManager::AddLogCallback(TaskLogCallback function, void* user_data, TaskLogFilter wants) {
     void* block = heap_.Alloc(sizeof(LogCallbackEntry));
     if (block == nullptr) {
         Log(TASK_LOG_ERROR, "Failed adding log callback because the task heap is full");
         return false;
     }
-    StoreEntry(block, LogCallbackEntry{function, user_data, log_callbacks_, &heap_});
+    StoreEntry(block, LogCallbackEntry{function, user_data, wants, log_callbacks_, &heap_});
     log_callbacks_ = block;
     return true;
 }
@@ -224,8 +224,23 @@ void TaskManager::Log(uint32_t level, const char* format, ...) {
     va_end(args);
 }
 
-void TaskManager::LogV(uint32_t level, const char* format, va_list args) {
+bool TaskManager::WouldLog(uint32_t level) const {
     if ((log_mask_ & level) == 0) {
+        return false;
+    }
+    for (void* block = log_callbacks_; block != nullptr;) {
+        const LogCallbackEntry entry = LoadEntry<LogCallbackEntry>(block);
+        if (entry.function != nullptr &&
+            (entry.wants == nullptr || entry.wants(level, entry.user_data))) {
+            return true;
+        }
+        block = entry.next;
+    }
+    return false;
+}
+
+void TaskManager::LogV(uint32_t level, const char* format, va_list args) {
+    if (!WouldLog(level)) {
         return;
     }
     char message[kLogBufferSize];

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "tasksystem/Task.h"
 #include "tasksystem/TaskHeap.h"
@@ -26,6 +27,9 @@ struct TaskList {
 
 typedef void (*TaskLogCallback)(class TaskManager* manager, uint32_t level, const char* line,
                                 void* user_data);
+// Whether a log callback would keep a line of this level; asked before any
+// formatting, so that lines nobody keeps cost nothing.
+typedef bool (*TaskLogFilter)(uint32_t level, void* user_data);
 
 // The cooperative runner: one per matchmaker. Every queued task advances one
 // step per Process call. The manager never deletes a task. It is one fixed
@@ -40,7 +44,17 @@ public:
     TaskManager(const TaskManager&) = delete;
     TaskManager& operator=(const TaskManager&) = delete;
 
-    bool AddLogCallback(TaskLogCallback function, void* user_data);
+    // Managers are placed by a pool that keeps their busy first bytes in
+    // different cache sets and reuses freed blocks (TaskManagerPlacement.cpp).
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block, std::size_t size) noexcept;
+    static void operator delete(void* block, const std::nothrow_t&) noexcept;
+
+    // wants, when given, tells which levels the callback keeps.
+    bool AddLogCallback(TaskLogCallback function, void* user_data, TaskLogFilter wants = nullptr);
+    // True when a line of level passes the mask and some callback keeps it.
+    bool WouldLog(uint32_t level) const;
     // False (with a warning) when the manager is not running; the caller
     // keeps the task.
     bool AddTask(Task* task);
@@ -73,6 +87,7 @@ private:
     struct LogCallbackEntry {
         TaskLogCallback function;
         void* user_data;
+        TaskLogFilter wants;
         void* next;
         TaskHeap* heap;
     };

@@ -24,22 +24,28 @@ public:
     uint32_t size() const { return static_cast<uint32_t>(teams_.size()); }
     const std::vector<Player>& roster(std::size_t team) const { return rosters_[team]; }
 
-    // Every byte of every team and player record, for checking that a refused
-    // update wrote nothing at all (NaN inputs included).
+    // Every field of every team and every byte of every player record, for
+    // checking that a refused update wrote nothing at all (NaN inputs
+    // included). Team records are taken field by field: their padding bytes
+    // are never written and would compare garbage.
     std::vector<unsigned char> Snapshot() const {
-        std::vector<unsigned char> bytes = Bytes(teams_);
+        std::vector<unsigned char> bytes;
+        for (const Team& team : teams_) {
+            Append(&bytes, &team.rank, 1);
+            Append(&bytes, &team.players, 1);
+            Append(&bytes, &team.player_count, 1);
+        }
         for (const std::vector<Player>& roster : rosters_) {
-            const std::vector<unsigned char> more = Bytes(roster);
-            bytes.insert(bytes.end(), more.begin(), more.end());
+            Append(&bytes, roster.data(), roster.size());
         }
         return bytes;
     }
 
 private:
     template <class T>
-    static std::vector<unsigned char> Bytes(const std::vector<T>& records) {
-        const auto* begin = reinterpret_cast<const unsigned char*>(records.data());
-        return std::vector<unsigned char>(begin, begin + records.size() * sizeof(T));
+    static void Append(std::vector<unsigned char>* bytes, const T* records, std::size_t count) {
+        const auto* begin = reinterpret_cast<const unsigned char*>(records);
+        bytes->insert(bytes->end(), begin, begin + count * sizeof(T));
     }
 
     std::vector<std::vector<Player>> rosters_;

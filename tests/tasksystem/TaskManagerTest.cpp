@@ -64,6 +64,39 @@ TEST_F(TaskManagerTest, MaskFiltersLevelsAndCallbacksRunNewestFirst) {
     EXPECT_EQ(lines_[1].level, 16u);
 }
 
+// The manager asks before formatting: a line passes only when the mask lets
+// it through and some callback's filter keeps it; a kept line still reaches
+// every callback, as before.
+TEST_F(TaskManagerTest, LinesNoCallbackKeepsAreDroppedBeforeFormatting) {
+    TaskManager bare("bare", 0xF);
+    EXPECT_FALSE(bare.WouldLog(KRTaskSystem::TASK_LOG_ERROR));  // no callback at all
+
+    TaskManager filtered("filtered", 0xB);  // warnings masked off
+    filtered.AddLogCallback(&Record, &lines_, [](uint32_t level, void*) {
+        return level != KRTaskSystem::TASK_LOG_INFO;
+    });
+    EXPECT_FALSE(filtered.WouldLog(KRTaskSystem::TASK_LOG_INFO));
+    EXPECT_FALSE(filtered.WouldLog(KRTaskSystem::TASK_LOG_WARNING));
+    EXPECT_TRUE(filtered.WouldLog(KRTaskSystem::TASK_LOG_ERROR));
+    EXPECT_TRUE(filtered.WouldLog(KRTaskSystem::TASK_LOG_DEBUG));
+    lines_.clear();
+    ScriptedTask task(filtered.heap(), "Quiet", 1);
+    filtered.AddTask(&task);
+    filtered.Process();
+    filtered.Process();
+    // Only the two transitions, at debug level: no info line was kept.
+    ASSERT_EQ(lines_.size(), 2u);
+    EXPECT_EQ(lines_[0].text, "[DBG] s[0.0s]a[0.0s][Quiet] 'INITIAL' -> 'RUNNING'");
+    EXPECT_EQ(lines_[1].text, "[DBG] s[0.0s]a[0.0s][Quiet] 'RUNNING' -> 'DONE'");
+
+    filtered.AddLogCallback(&Record, &lines_);  // keeps everything
+    EXPECT_TRUE(filtered.WouldLog(KRTaskSystem::TASK_LOG_INFO));
+    filtered.Log(KRTaskSystem::TASK_LOG_INFO, "info %d", 2);
+    ASSERT_EQ(lines_.size(), 4u);
+    EXPECT_EQ(lines_[2].text, "[NFO] info 2");
+    EXPECT_EQ(lines_[3].text, "[NFO] info 2");
+}
+
 // Finished tasks leave from the middle and the tail of the queue, and their
 // callbacks may delete them. A task queued by a callback after the tail left
 // is still reached, from the next pass on.

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "KRMatchmakingSystem.h"
+
+// The matches whose results RecordedResultsTest holds the updates to: the
+// worked figures, a seeded set of random matches, and matches larger than the
+// updates' fixed scratch space, so that both storage paths are covered.
+// Inputs are drawn from the raw 64-bit Mersenne Twister output, which the
+// language pins down exactly, so they are the same on every platform.
+namespace KRMatchmakingSystem {
+
+template <class Player>
+struct RecordedMatch {
+    std::string name;
+    double parameter;  // tau for Glicko-2, beta squared for Bayesian
+    std::vector<uint32_t> ranks;
+    std::vector<std::vector<Player>> rosters;
+};
+
+class SeededDraw {
+public:
+    explicit SeededDraw(uint64_t seed) : engine_(seed) {}
+    double Uniform(double low, double high) {
+        return low + (high - low) * static_cast<double>(engine_() >> 11) * 0x1.0p-53;
+    }
+    uint32_t Below(uint32_t bound) { return static_cast<uint32_t>(engine_() % bound); }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+inline std::vector<RecordedMatch<Glicko2Player>> RecordedGlicko2Matches() {
+    std::vector<RecordedMatch<Glicko2Player>> matches = {
+        {"even pair drawn", 0.5, {1, 1}, {{{1500, 350, 0.06}}, {{1500, 350, 0.06}}}},
+        {"even pair, first wins", 0.5, {1, 2}, {{{1500, 350, 0.06}}, {{1500, 350, 0.06}}}},
+    };
+    SeededDraw draw(20261207);
+    const uint32_t sizes[][2] = {{5, 5}, {1, 4}, {6, 3}, {2, 2}, {17, 2}};
+    for (const auto& size : sizes) {
+        RecordedMatch<Glicko2Player> match;
+        match.name = "seeded " + std::to_string(size[0]) + " v " + std::to_string(size[1]);
+        match.parameter = draw.Uniform(0.3, 1.2);
+        for (uint32_t count : size) {
+            match.ranks.push_back(1 + draw.Below(2));
+            std::vector<Glicko2Player> roster;
+            for (uint32_t i = 0; i < count; ++i) {
+                roster.push_back(
+                    {draw.Uniform(1200, 1800), draw.Uniform(30, 350), draw.Uniform(0.04, 0.08)});
+            }
+            match.rosters.push_back(roster);
+        }
+        matches.push_back(match);
+    }
+    return matches;
+}
+
+inline std::vector<RecordedMatch<BayesianPlayer>> RecordedBayesianMatches() {
+    const double beta_squared = (25.0 / 6.0) * (25.0 / 6.0);
+    const BayesianPlayer fresh = {25.0, 25.0 / 3.0};
+    std::vector<RecordedMatch<BayesianPlayer>> matches = {
+        {"fresh pair", beta_squared, {1, 2}, {{fresh}, {fresh}}},
+        {"three with tied runners-up", beta_squared, {1, 2, 2}, {{fresh}, {fresh}, {fresh}}},
+        {"shares follow variance", beta_squared, {1, 2}, {{{30, 5}, {20, 8}}, {fresh}}},
+    };
+    SeededDraw draw(7031);
+    const std::vector<std::vector<uint32_t>> shapes = {
+        {5, 5}, {1, 3, 2}, {4, 1, 6, 2}, {9, 9, 9}, {1, 1, 1, 1, 1, 1, 1, 1, 1}};
+    for (const auto& shape : shapes) {
+        RecordedMatch<BayesianPlayer> match;
+        match.name = "seeded shape " + std::to_string(matches.size());
+        match.parameter = draw.Uniform(5, 30);
+        for (uint32_t count : shape) {
+            match.ranks.push_back(1 + draw.Below(3));
+            std::vector<BayesianPlayer> roster;
+            for (uint32_t i = 0; i < count; ++i) {
+                roster.push_back({draw.Uniform(15, 35), draw.Uniform(1, 25.0 / 3.0)});
+            }
+            match.rosters.push_back(roster);
+        }
+        matches.push_back(match);
+    }
+    return matches;
+}
+
+}  // namespace KRMatchmakingSystem
