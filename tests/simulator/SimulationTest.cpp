@@ -1,0 +1,284 @@
+// Whole sessions on the emulator, on simulated time: what the simulator
+// reports must match what the players went through, faults included.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "FaultOptions.h"
+#include "KRMatchmakingSystem.h"
+#include "Simulation.h"
+#include "SummaryFormat.h"
+#include "halyard.h"
+
+namespace KRSimulator {
+namespace {
+
+using Counts = std::map<std::string, uint32_t>;
+
+SimulationOptions Options(uint32_t players, int32_t match_size, double decline = 0.0,
+                          double no_answer = 0.0, uint64_t seed = 1) {
+    SimulationOptions options;
+    options.players = players;
+    options.hopper_id = HopperIdForSize(match_size);
+    options.decline_fraction = decline;
+    options.no_answer_fraction = no_answer;
+    options.seed = seed;
+    return options;
+}
+
+SimulationSummary RunChecked(const SimulationOptions& options) {
+    SimulationSummary summary;
+    std::string error;
+    EXPECT_TRUE(RunSimulation(options, &summary, &error)) << error;
+    EXPECT_EQ(summary.invariant_violations, std::vector<std::string>{});
+    return summary;
+}
+
+struct FullRun {
+    int32_t match_size;
+    uint32_t players;
+    bool auto_start;
+    uint32_t expected_matches;
+};
+// Printed field by field: gtest would otherwise dump the padding bytes.
+void PrintTo(const FullRun& run, std::ostream* out) {
+    *out << run.players << " players in matches of " << run.match_size
+         << (run.auto_start ? ", auto start" : "");
+}
+
+class FullRunTest : public ::testing::TestWithParam<FullRun> {};
+
+// Everyone accepts: every full group of the hopper's size plays, one leader
+// each, and a player left over gives up when its matchmaking timeout fires.
+TEST_P(FullRunTest, EveryFullGroupStartsItsMatch) {
+    const FullRun& run = GetParam();
+    SimulationOptions options = Options(run.players, run.match_size, 0.0, 0.0, 7);
+    options.auto_start = run.auto_start;
+    const SimulationSummary summary = RunChecked(options);
+
+    const uint32_t in_matches = run.expected_matches * static_cast<uint32_t>(run.match_size);
+    const uint32_t left_over = run.players - in_matches;
+    EXPECT_EQ(summary.matches_found, run.expected_matches);
+    EXPECT_EQ(summary.matches_started, run.expected_matches);
+    EXPECT_EQ(summary.leaders, run.expected_matches);
+    EXPECT_EQ(summary.followers, in_matches - run.expected_matches);
+    EXPECT_EQ(summary.waits.front().to_start.count, in_matches);
+    EXPECT_EQ(summary.final_states, (Counts{{"MMS_IDLE", run.players}}));
+    const Counts timed_out{{"MME_TIMEOUT_FINDING_MATCH", left_over}};
+    EXPECT_EQ(summary.errors_ended, left_over == 0 ? Counts{} : timed_out);
+
+    // Each started match was seen by exactly its members, who all read a
+    // match of the hopper's size through the accessors.
+    std::map<std::string, int32_t> members;
+    for (const Attempt& attempt : summary.attempts) {
+        if (attempt.started()) {
+            ++members[attempt.match_id];
+            EXPECT_EQ(attempt.users_in_match, run.match_size);
+            EXPECT_LE(attempt.matched_ms, attempt.started_ms);
+        }
+    }
+    EXPECT_EQ(members.size(), run.expected_matches);
+    for (const auto& match : members) {
+        EXPECT_EQ(match.second, run.match_size) << match.first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hoppers, FullRunTest,
+                         ::testing::Values(FullRun{10, 20, false, 2}, FullRun{2, 7, false, 3},
+                                           FullRun{10, 15, true, 1}));
+
+// In a hopper of one every player is alone in its match, so each behaviour
+// has exactly one outcome; the JSON summary carries the same figures.
+TEST(SimulationTest, BehavioursInHopperOfOne) {
+    const SimulationSummary summary = RunChecked(Options(20, 1, 0.25, 0.25, 3));
+
+    EXPECT_EQ(summary.behaviours, (Counts{{"accept", 10}, {"decline", 5}, {"no_answer", 5}}));
+    EXPECT_EQ(summary.outcomes.at("accept"), (Counts{{"started", 10}}));
+    EXPECT_EQ(summary.outcomes.at("decline"), (Counts{{"declined", 5}}));
+    EXPECT_EQ(summary.outcomes.at("no_answer"),
+              (Counts{{"MME_TIMEOUT_WAITING_FOR_LOCAL_ACCEPT", 5}}));
+    EXPECT_EQ(summary.leaders, 10u);
+    EXPECT_EQ(summary.followers, 0u);
+    EXPECT_EQ(summary.accepting_players_started, 10u);
+
+    const std::string text = FormatSummaryJson(summary);
+    hy_json* json = hy_json_parse(text.c_str(), text.size());
+    ASSERT_NE(json, nullptr) << text;
+    EXPECT_EQ(hy_json_get_integer_item(json, "matches_started"), 10);
+    EXPECT_EQ(
+        hy_json_get_integer_item(hy_json_get_item(hy_json_get_item(json, "outcomes"), "no_answer"),
+                                 "MME_TIMEOUT_WAITING_FOR_LOCAL_ACCEPT"),
+        5);
+    const hy_json* to_start =
+        hy_json_get_item(hy_json_get_item(json, "time_to_start_ms"), "leader");
+    EXPECT_EQ(hy_json_get_integer_item(to_start, "count"), 10);
+    EXPECT_EQ(hy_json_get_integer_item(to_start, "p50"), summary.waits[1].to_start.p50);
+    EXPECT_EQ(hy_json_get_size(hy_json_get_item(json, "invariant_violations")), 0);
+    hy_json_free(json);
+}
+
+// One kind of request always answered badly, in a hopper of one: each fault
+// must reach the matchmaker's own handling of it, attempt after attempt.
+TEST(SimulationTest, FaultsReachTheMatchmakersRecovery) {
+    const struct {
+        const char* fault;
+        const char* outcome;  // of every attempt
+        const char* injected;
+        uint32_t per_attempt;  // requests of the kind answered badly
+    } cases[] = {
+        {"ticket:404=1", "MME_HOPPER_DOES_NOT_EXIST", "ticket 404", 1},
+        {"ticket:422=1", "MME_REQUEST_TICKET_USER_PARAMS_INCORRECT", "ticket 422", 1},
+        {"ticket:5xx=1", "MME_REQUEST_TICKET_SERVER_ERROR", "ticket 5xx", 1},
+        {"ticket:never=1", "MME_REQUEST_TICKET_FAILED", "ticket never", 1},
+        {"keepalive:5xx=1", "MME_KEEPALIVE_REQUEST_FAILED", "keepalive 5xx", 1},
+        // Retrying requests try three times.
+        {"accept:5xx=1", "MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED", "accept 5xx", 3},
+        {"start:5xx=1", "MME_INITIAL_START_MATCH_REQUEST_FAILED", "start 5xx", 3},
+        {"start:409=1", "MME_INITIAL_START_MATCH_REQUEST_FAILED", "start 409", 1},
+        {"accept:slow=1", "started", "accept slow", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SimulationOptions options = Options(3, 1);
+        options.requeue = 1;
+        ASSERT_EQ(ParseFaultSpec(c.fault, &options.faults), "");
+        const SimulationSummary summary = RunChecked(options);
+        const uint32_t attempts = std::string(c.outcome) == "started" ? 3 : 6;
+        EXPECT_EQ(summary.attempts.size(), attempts);
+        EXPECT_EQ(summary.outcomes.at("accept"), (Counts{{c.outcome, attempts}}));
+        EXPECT_EQ(summary.faults_injected, (Counts{{c.injected, c.per_attempt * attempts}}));
+    }
+
+    // 504 is retried like every 5xx; the last one opens error recovery, which
+    // the next successful keep-alive closes, and the attempt goes on.
+    SimulationOptions options = Options(2, 1);
+    ASSERT_EQ(ParseFaultSpec("accept:504=1", &options.faults), "");
+    const SimulationSummary summary = RunChecked(options);
+    EXPECT_EQ(summary.faults_injected, (Counts{{"accept 504", 2 * 3u}}));
+    EXPECT_EQ(summary.recoveries_started, 2u);
+    EXPECT_EQ(summary.recoveries_succeeded, 2u);
+    EXPECT_EQ(summary.errors_recovered, Counts{});
+}
+
+// Players who try again: with a partner who never answers, the accepting
+// player's attempts end in the accept timeout and it joins again, exactly
+// requeue more times.
+TEST(SimulationTest, RequeueJoinsAgainAfterAFailedAttempt) {
+    SimulationOptions options = Options(2, 2, 0.0, 0.5, 2);
+    options.join_spread_ms = 0;
+    options.requeue = 2;
+    const SimulationSummary summary = RunChecked(options);
+
+    ASSERT_EQ(summary.player_results.size(), 2u);
+    for (const PlayerResult& player : summary.player_results) {
+        EXPECT_EQ(player.attempts, 3u);
+        EXPECT_EQ(player.first_join_to_start_ms, -1);
+    }
+    std::map<uint32_t, std::vector<uint32_t>> numbers;
+    std::map<uint32_t, uint32_t> last_join;
+    for (const Attempt& attempt : summary.attempts) {
+        EXPECT_FALSE(attempt.started());
+        EXPECT_GE(attempt.joined_ms, last_join[attempt.player]);
+        last_join[attempt.player] = attempt.joined_ms + 1;
+        numbers[attempt.player].push_back(attempt.number);
+    }
+    for (const auto& player : numbers) {
+        EXPECT_EQ(player.second, (std::vector<uint32_t>{1, 2, 3}));
+    }
+    EXPECT_EQ(summary.accepting_players_started, 0u);
+}
+
+// A backend falling over, several seeds, requeue: the run must still end with
+// every player idle and nothing left alive. Coarse frames and short timeouts
+// keep it quick under the sanitizers.
+TEST(SimulationTest, EndOfRunInvariantHoldsThroughAnOutage) {
+    for (uint64_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        SimulationOptions options = Options(200, 2, 0.1, 0.1, seed);
+        ASSERT_EQ(ApplyFaultPreset("outage", &options.faults), "");
+        options.requeue = 2;
+        options.frame_ms = 100;
+        options.heartbeat_ms = 4000;
+        options.matchmaking_timeout_ms = 40000;
+        options.give_up_ms = 10000;
+        const SimulationSummary summary = RunChecked(options);
+        EXPECT_FALSE(summary.safety_limit_hit);
+        EXPECT_EQ(summary.final_states, (Counts{{"MMS_IDLE", 200}}));
+        EXPECT_GT(summary.total_faults(), 1000u);
+        EXPECT_GT(summary.matches_started, 0u);
+    }
+}
+
+// The check itself: a run cut short by the safety limit names the player,
+// its state and the seed.
+TEST(SimulationTest, BrokenInvariantNamesPlayerStateAndSeed) {
+    SimulationOptions options = Options(12, 10, 0.0, 0.0, 5);
+    options.max_time_ms = 10000;
+    SimulationSummary summary;
+    std::string error;
+    ASSERT_TRUE(RunSimulation(options, &summary, &error)) << error;
+
+    EXPECT_TRUE(summary.safety_limit_hit);
+    EXPECT_EQ(summary.players_still_active, 12u);
+    ASSERT_EQ(summary.invariant_violations.size(), 11u);
+    const int32_t state = summary.player_results[0].final_state;
+    EXPECT_NE(state, MMS_IDLE);
+    EXPECT_EQ(
+        summary.invariant_violations[0],
+        std::string("player-1 ended in ") + krmm_matchmaking_state_to_str(state) + " (seed 5)");
+    EXPECT_EQ(summary.invariant_violations[10], "and 2 more players not in MMS_IDLE (seed 5)");
+    EXPECT_NE(FormatSummaryText(summary).find("ERROR: end of run: player-1"), std::string::npos);
+}
+
+// The same seed repeats a faulty run exactly; another seed does not.
+TEST(SimulationTest, SameSeedRepeatsTheRunExactly) {
+    SimulationOptions options = Options(30, 2, 0.1, 0.1, 42);
+    options.requeue = 1;
+    ASSERT_EQ(ApplyFaultPreset("flaky", &options.faults), "");
+    const auto fingerprint = [](const SimulationSummary& summary) {
+        std::string text;
+        for (const Attempt& attempt : summary.attempts) {
+            text += std::to_string(attempt.joined_ms) + attempt.ticket + attempt.match_id +
+                    std::to_string(attempt.started_ms) + AttemptOutcome(attempt) + ";";
+        }
+        return text + std::to_string(summary.total_faults());
+    };
+    const std::string first = fingerprint(RunChecked(options));
+    EXPECT_EQ(fingerprint(RunChecked(options)), first);
+    options.seed = 43;
+    EXPECT_NE(fingerprint(RunChecked(options)), first);
+}
+
+// Matchmaker lines reach the caller only for the flags asked for (the
+// simulator listens to warnings itself); emulator lines are always counted;
+// the last progress line shows the run done.
+TEST(SimulationTest, LinesAreRouted) {
+    SimulationOptions options = Options(8, 1, 0.0, 0.5);
+    std::vector<std::string> log_lines;
+    std::vector<std::string> progress;
+    uint64_t emulator_lines = 0;
+    options.log_flags = MMF_LOG_ERROR;
+    options.on_log_line = [&](const std::string& line) { log_lines.push_back(line); };
+    options.on_emulator_line = [&](const char* line) {
+        emulator_lines += std::string(line).rfind("[HYE][", 0) == 0 ? 1 : 0;
+    };
+    options.on_progress = [&](const std::string& line) { progress.push_back(line); };
+    const SimulationSummary summary = RunChecked(options);
+
+    EXPECT_EQ(summary.total_errors(), 4u);
+    ASSERT_EQ(log_lines.size(), summary.total_errors());
+    for (const std::string& line : log_lines) {
+        EXPECT_NE(line.find("[ERR]"), std::string::npos) << line;
+    }
+    EXPECT_EQ(summary.log_lines, log_lines.size());
+    EXPECT_EQ(emulator_lines, summary.emulator_lines);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_NE(progress.back().find("done 8/8"), std::string::npos) << progress.back();
+}
+
+}  // namespace
+}  // namespace KRSimulator
