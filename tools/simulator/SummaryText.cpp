@@ -40,6 +40,24 @@ std::string CountList(const std::map<std::string, uint32_t>& counts, std::size_t
     return text;
 }
 
+// Words of text on lines of at most about 100 characters, each line after
+// the first indented; the result starts with a blank.
+std::string Wrapped(const std::string& text, std::size_t indent) {
+    std::string out;
+    std::size_t line_length = indent;
+    std::istringstream words(text);
+    std::string word;
+    while (words >> word) {
+        if (line_length + word.size() + 1 > 100) {
+            out += "\n" + std::string(indent - 1, ' ');
+            line_length = indent - 1;
+        }
+        out += " " + word;
+        line_length += word.size() + 1;
+    }
+    return out;
+}
+
 uint32_t Total(const std::map<std::string, uint32_t>& counts) {
     uint32_t total = 0;
     for (const auto& entry : counts) {
@@ -100,7 +118,7 @@ std::string FormatSummaryText(const SimulationSummary& s) {
          << s.accepting_players_started << " of " << s.accepting_players << " played\n";
     PercentileRow(text, "players", s.first_join_to_start);
     if (!s.keepalive_note.empty()) {
-        text << "  NOTE: " << s.keepalive_note << "\n";
+        text << "  NOTE:" << Wrapped(s.keepalive_note, 8) << "\n";
     }
 
     text << "\n  outcomes of attempts, by behaviour\n";
