@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "halyard.h"
+
 namespace KRHalyardEmulator {
 
 // The request kinds a fault can target. Decline covers every cancel request
@@ -85,7 +87,7 @@ private:
 
 // One finished request/answer pair, as the exchange observer sees it.
 struct Exchange {
-    const void* client;  // the backend client handle (hy_client*), null if unknown
+    hy_client* client;  // the backend client that asked; null if unknown
     RequestKind kind;
     const char* argument;    // ticket; hopper id for a ticket request; "" for none
     int32_t status;          // -1 when the request timed out without a response

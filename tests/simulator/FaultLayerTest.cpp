@@ -19,7 +19,7 @@ using KRHalyardEmulator::HalyardEmulator;
 using KRHalyardEmulator::RequestKind;
 
 struct Seen {
-    const void* client;
+    hy_client* client;
     RequestKind kind;
     std::string argument;
     int32_t status;
