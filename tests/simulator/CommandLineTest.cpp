@@ -51,6 +51,14 @@ TEST(CommandLineTest, DefaultsAndHopperChoices) {
     }
     std::sort(sizes.begin(), sizes.end());
     EXPECT_EQ(sizes, (std::vector<int32_t>{1, 2, 10}));
+
+    // Nine players cannot fill a match of ten: the run goes ahead, with a
+    // warning; ten can.
+    const std::vector<std::string> warnings =
+        OptionWarnings(Parse({"--players", "9"}).command_line.options);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("(match size 10)"), std::string::npos) << warnings[0];
+    EXPECT_TRUE(OptionWarnings(Parse({"--players", "10"}).command_line.options).empty());
 }
 
 TEST(CommandLineTest, ValuesAreTakenInBothSpellings) {
