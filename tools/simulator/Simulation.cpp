@@ -57,31 +57,6 @@ bool IsInMatch(int32_t state) {
     return state >= MMS_MATCHED && state <= MMS_MATCH_STARTED;
 }
 
-// The MMF_LOG_ bit that lets a line of this type through.
-uint32_t LogFlagOf(int32_t type) {
-    switch (type) {
-        case KRMM_LOG_NFO:
-            return MMF_LOG_INFO;
-        case KRMM_LOG_DBG:
-            return MMF_LOG_DEBUG;
-        case KRMM_LOG_WRN:
-            return MMF_LOG_WARNING;
-        case KRMM_LOG_ERR:
-            return MMF_LOG_ERROR;
-        case KRMM_LOG_HYD:
-        case KRMM_LOG_HYN:
-            return MMF_LOG_HY_INFO;
-        case KRMM_LOG_HYW:
-        case KRMM_LOG_HYE:
-            return MMF_LOG_HY_ERRORS;
-        case KRMM_LOG_TSN:
-        case KRMM_LOG_TSD:
-            return MMF_LOG_TS_INFO;
-        default:
-            return MMF_LOG_TS_ERRORS;
-    }
-}
-
 class Session;
 
 struct Player {
@@ -402,7 +377,9 @@ void Session::OnLog(krmm_matchmaker*, int32_t type, const char* line, void* user
             ++session.recoveries_failed_;
         }
     }
-    if ((session.options_.log_flags & LogFlagOf(type)) == 0) {
+    // The matchmaker filters by its flags; the only bit added to the
+    // caller's is the warnings'.
+    if (type == KRMM_LOG_WRN && (session.options_.log_flags & MMF_LOG_WARNING) == 0) {
         return;
     }
     ++session.log_lines_;
