@@ -338,7 +338,12 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, CommandLine* co
 static std::string FaultPresetHelp() {
     std::string text;
     for (const FaultPreset& preset : FaultPresets()) {
-        text += std::string("\n      ") + preset.name + ": " + preset.meaning;
+        std::string meaning = preset.meaning;
+        for (std::size_t at = meaning.find('\n'); at != std::string::npos;
+             at = meaning.find('\n', at + 1)) {
+            meaning.insert(at + 1, "        ");
+        }
+        text += std::string("\n      ") + preset.name + ": " + meaning;
         if (preset.specs[0] != '\0') {
             text += std::string("\n        = ") + preset.specs;
         }

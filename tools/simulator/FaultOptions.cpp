@@ -51,11 +51,11 @@ const std::vector<FaultPreset>& FaultPresets() {
     static const std::vector<FaultPreset> presets = {
         {"none", "", "no faults: every request is answered at once with 200"},
         {"flaky", "all:5xx=0.05,all:504=0.03,all:400=0.01,all:404=0.01,all:slow=0.1",
-         "a backend having a bad day: of every kind of request 5 % get a server error, 3 % "
-         "504, 1 % 400, 1 % 404, 10 % answer late (up to --slow-max)"},
+         "a backend having a bad day: of every kind of request 5 % get a\n"
+         "server error, 3 % 504, 1 % 400, 1 % 404, 10 % answer late"},
         {"outage", "all:5xx=0.3,all:504=0.1,all:never=0.05,all:slow=0.2",
-         "a backend falling over: 30 % server errors, 10 % 504, 5 % never answered (given up "
-         "after --give-up), 20 % late"},
+         "a backend falling over: 30 % server errors, 10 % 504, 5 % never\n"
+         "answered, 20 % late"},
     };
     return presets;
 }

@@ -14,8 +14,8 @@ using KRHalyardEmulator::FaultRule;
 
 struct FaultPreset {
     const char* name;
-    const char* specs;  // comma-separated KIND:WHAT=P
-    const char* meaning;
+    const char* specs;    // comma-separated KIND:WHAT=P
+    const char* meaning;  // lines of at most 64 characters
 };
 // none, flaky, outage.
 const std::vector<FaultPreset>& FaultPresets();
