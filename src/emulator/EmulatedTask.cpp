@@ -41,6 +41,36 @@ hy_json* Task::Own(hy_json* value) {
     return value;
 }
 
+void Task::SetAnswer(const FaultAnswer& answer) {
+    status_ = answer.status;
+    polls_left_ = answer.pending_polls;
+    times_out_ = answer.times_out;
+}
+
+bool Task::Poll() {
+    if (polls_left_ == 0) {
+        return false;
+    }
+    --polls_left_;
+    ++polls_pending_;
+    return true;
+}
+
+void Task::Describe(RequestKind kind, hy_client* requester, const char* argument) {
+    description_ = std::make_unique<Description>();
+    description_->kind = kind;
+    description_->requester =
+        requester != nullptr || client_ == nullptr ? requester : client_->halyard_client();
+    description_->argument = argument != nullptr ? argument : "";
+}
+
+hy_json* TaskFaulted::GetJson() {
+    hy_json* body = hy_json_new_object();
+    hy_json_set_string_key(body, "error", "emulated backend fault");
+    hy_json_set_integer_key(body, "status", fault_status_);
+    return Own(body);
+}
+
 hy_json* TaskMatchmakingTicket::GetJson() {
     return client() != nullptr ? Own(BuildTicketBody(*client())) : nullptr;
 }

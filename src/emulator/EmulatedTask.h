@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "emulator/Faults.h"
 #include "halyard.h"
 
 namespace KRHalyardEmulator {
@@ -24,8 +26,9 @@ enum TaskType : uint32_t {
 // "TASK_TYPE_MATCHMAKING_TICKET" ...; "<unknown>" for any other value.
 const char* TaskTypeName(uint32_t type);
 
-// One emulated request. It is complete and successful from the moment it
-// exists, and it is its own response: the handle of both is its id text.
+// One emulated request; it is its own response: the handle of both is its id
+// text. It is complete and successful (200) from the moment it exists, unless
+// the fault plan gave it another answer (Faults.h).
 class Task {
 public:
     Task(HalyardEmulator& emulator, TaskType type, Client* client);
@@ -43,6 +46,26 @@ public:
     TaskType type() const { return type_; }
     Client* client() const { return client_; }
 
+    // The answer the fault plan chose, in place of "at once, 200".
+    void SetAnswer(const FaultAnswer& answer);
+    // One hye_task_is_pending poll: true while the answer is still held back.
+    bool Poll();
+    bool timed_out() const { return times_out_ && polls_left_ == 0; }
+    bool okay() const { return !times_out_ && status_ >= 200 && status_ <= 399; }
+    int32_t status() const { return times_out_ ? -1 : status_; }
+    uint32_t polls_pending() const { return polls_pending_; }
+
+    // What the exchange observer is told when the task is freed; kept only
+    // while an observer listens.
+    struct Description {
+        RequestKind kind = RequestKind::kTicket;
+        hy_client* requester = nullptr;
+        std::string argument;
+        std::string last_body;
+    };
+    void Describe(RequestKind kind, hy_client* requester, const char* argument);
+    Description* description() const { return description_.get(); }
+
 protected:
     // Keeps value until the task is destroyed and returns it.
     hy_json* Own(hy_json* value);
@@ -54,6 +77,23 @@ private:
     std::vector<hy_json*> owned_json_;
     std::string id_;
     TaskType type_;
+    int32_t status_ = 200;
+    uint32_t polls_left_ = 0;
+    uint32_t polls_pending_ = 0;
+    bool times_out_ = false;
+    std::unique_ptr<Description> description_;
+};
+
+// The answer to a request the fault plan lost before the hopper saw it: the
+// drawn status code with an error body {"error": ..., "status": code}.
+class TaskFaulted : public Task {
+public:
+    TaskFaulted(HalyardEmulator& emulator, TaskType type, int32_t status)
+        : Task(emulator, type, nullptr), fault_status_(status) {}
+    hy_json* GetJson() override;
+
+private:
+    int32_t fault_status_;
 };
 
 // Answers with {"ticket": ...} of its client.

@@ -26,20 +26,26 @@ const char* TextOrNull(const char* text) {
 // Runs a ticket request on the ticket's hopper. A ticket the emulator never
 // issued gets a task of the same kind without a client.
 template <class ClientlessTask, class HopperOperation>
-const char* RunTicketRequest(HalyardEmulator& emulator, const char* operation, const char* ticket,
-                             HopperOperation run) {
+Task* RunTicketRequest(HalyardEmulator& emulator, const char* operation, const char* ticket,
+                       HopperOperation run) {
     Client* client = emulator.FindClient(ticket);
     if (client == nullptr) {
         emulator.EmulatorLog(EMU_LOG_WARNING,
                              "HalyardEmulator::%s: Unknown ticket %s - answering without a client",
                              operation, TextOrNull(ticket));
-        return emulator.RegisterTask(std::make_unique<ClientlessTask>(emulator, nullptr))
-            .id()
-            .c_str();
+        return &emulator.RegisterTask(std::make_unique<ClientlessTask>(emulator, nullptr));
     }
-    const Task& task = run(*client->hopper(), *client);
-    return task.id().c_str();
+    return &run(*client->hopper(), *client);
 }
+
+hy_client* RequesterOf(const HalyardEmulator& emulator, const char* ticket) {
+    const Client* client = emulator.FindClient(ticket);
+    return client != nullptr ? client->halyard_client() : nullptr;
+}
+
+// Proof requests make no task of their own; one that a fault answers is
+// logged with a type no real task has.
+constexpr TaskType kProofTaskType = static_cast<TaskType>(6);
 
 }  // namespace
 
@@ -101,6 +107,48 @@ void HalyardEmulator::SetOutput(OutputSink sink, void* user) {
 
 void HalyardEmulator::SetRandomSource(RandomSource source) {
     random_source_ = source;
+}
+
+void HalyardEmulator::SetFaultPlan(FaultPlan plan) {
+    faults_ = std::move(plan);
+}
+
+void HalyardEmulator::SetExchangeObserver(ExchangeObserver observer, void* user) {
+    observer_ = observer;
+    observer_user_ = observer != nullptr ? user : nullptr;
+}
+
+template <class Perform>
+const char* HalyardEmulator::Answer(RequestKind kind, TaskType type, hy_client* requester,
+                                    const char* argument, Perform perform) {
+    FaultAnswer answer;
+    if (!faults_.empty()) {
+        answer = faults_.Draw(kind);
+    }
+    Task* task = nullptr;
+    if (answer.applied) {
+        task = perform();
+    } else {
+        task = &RegisterTask(std::make_unique<TaskFaulted>(*this, type, answer.status));
+    }
+    if (task == nullptr) {
+        return nullptr;
+    }
+    if (answer.faulted) {
+        task->SetAnswer(answer);
+        EmulatorLog(EMU_LOG_WARNING,
+                    "HalyardEmulator::Fault: %s request %s answered %s (status %i after %u polls)",
+                    RequestKindName(kind), task->id().c_str(),
+                    answer.times_out ? "never"
+                    : answer.applied ? "slowly"
+                                     : "with an error",
+                    answer.status, answer.pending_polls);
+    }
+    if (observer_ != nullptr) {
+        task->Describe(kind, requester != nullptr ? requester : RequesterOf(*this, argument),
+                       argument);
+    }
+    return task->id().c_str();
 }
 
 std::string HalyardEmulator::NewUuid() {
@@ -239,6 +287,13 @@ void HalyardEmulator::TaskFree(const char* task_id) {
     }
     // task_id may be the task's own text: nothing reads it past this point.
     std::unique_ptr<Task> task = std::move(found->second);
+    const Task::Description* described = task->description();
+    if (observer_ != nullptr && described != nullptr) {
+        const Exchange exchange{described->requester,         described->kind,
+                                described->argument.c_str(),  task->status(),
+                                described->last_body.c_str(), task->polls_pending()};
+        observer_(exchange, observer_user_);
+    }
     live_handles_.erase(task->id().c_str());
     tasks_.erase(found);
 }
@@ -246,27 +301,29 @@ void HalyardEmulator::TaskFree(const char* task_id) {
 bool HalyardEmulator::TaskIsPending(const char* task_id) {
     LogCall("===> APICALL TaskIsPending ===", "HalyardEmulator::TaskIsPending: taskId: %s",
             task_id);
-    ResolveTask("TaskIsPending", task_id);
-    return false;
+    Task* task = ResolveTask("TaskIsPending", task_id);
+    return task != nullptr && task->Poll();
 }
 
 bool HalyardEmulator::TaskIsTimedOut(const char* task_id) {
     LogCall("===> APICALL TaskIsTimedOut ===", "HalyardEmulator::TaskIsTimedOut: taskId: %s",
             task_id);
-    ResolveTask("TaskIsTimedOut", task_id);
-    return false;
+    const Task* task = ResolveTask("TaskIsTimedOut", task_id);
+    return task != nullptr && task->timed_out();
 }
 
 bool HalyardEmulator::TaskIsOkay(const char* task_id) {
     LogCall("===> APICALL TaskIsOkay === ===", "HalyardEmulator::TaskIsOkay: taskId: %s", task_id);
-    return ResolveTask("TaskIsOkay", task_id) != nullptr;
+    const Task* task = ResolveTask("TaskIsOkay", task_id);
+    return task != nullptr && task->okay();
 }
 
 const char* HalyardEmulator::TaskFetchResponse(const char* task_id) {
     LogCall("===> APICALL TaskFetchResponse ===", "HalyardEmulator::TaskFetchResponse: taskId: %s",
             task_id);
     const Task* task = ResolveTask("TaskFetchResponse", task_id);
-    return task != nullptr ? task->id().c_str() : nullptr;
+    // A request the client library gave up on has no response.
+    return task != nullptr && !task->timed_out() ? task->id().c_str() : nullptr;
 }
 
 void HalyardEmulator::ResponseFree(const char* response_id) {
@@ -278,20 +335,32 @@ void HalyardEmulator::ResponseFree(const char* response_id) {
 int32_t HalyardEmulator::ResponseGetStatusCode(const char* response_id) {
     LogCall("===> APICALL ResponseGetStatusCode ===",
             "HalyardEmulator::ResponseGetStatusCode: responseId: %s", response_id);
-    return ResolveTask("ResponseGetStatusCode", response_id) != nullptr ? 200 : -1;
+    const Task* task = ResolveTask("ResponseGetStatusCode", response_id);
+    return task != nullptr ? task->status() : -1;
 }
 
 bool HalyardEmulator::ResponseIsOkay(const char* response_id) {
     LogCall("===> APICALL ResponseIsOkay ===", "HalyardEmulator::ResponseIsOkay: responseId: %s",
             response_id);
-    return ResolveTask("ResponseIsOkay", response_id) != nullptr;
+    const Task* task = ResolveTask("ResponseIsOkay", response_id);
+    return task != nullptr && task->okay();
 }
 
 hy_json* HalyardEmulator::ResponseGetJson(const char* response_id) {
     LogCall("===> APICALL ResponseGetJson ===", "HalyardEmulator::ResponseGetJson: responseId: %s",
             response_id);
     Task* task = ResolveTask("ResponseGetJson", response_id);
-    return task != nullptr ? task->GetJson() : nullptr;
+    if (task == nullptr) {
+        return nullptr;
+    }
+    hy_json* body = task->GetJson();
+    Task::Description* described = task->description();
+    if (described != nullptr && observer_ != nullptr) {
+        char* text = body != nullptr ? hy_json_serialize(body, 0) : nullptr;
+        described->last_body = text != nullptr ? text : "";
+        hy_free(text);
+    }
+    return body;
 }
 
 // ---- Requests ---------------------------------------------------------------
@@ -316,34 +385,45 @@ const char* HalyardEmulator::MatchmakingTicket(hy_client* client, const hy_uuid*
     }
     const std::string hopper(hopper_text);
     hy_free(hopper_text);
-    const Task& task = GenerateTicket(client, hopper);
-    EmulatorLog(EMU_LOG_INFO, "HalyardEmulator::MatchmakingTicket: ticket: %s", task.id().c_str());
-    return task.id().c_str();
+    return Answer(RequestKind::kTicket, TASK_TYPE_MATCHMAKING_TICKET, client, hopper.c_str(),
+                  [&]() -> Task* {
+                      Task& task = GenerateTicket(client, hopper);
+                      EmulatorLog(EMU_LOG_INFO, "HalyardEmulator::MatchmakingTicket: ticket: %s",
+                                  task.id().c_str());
+                      return &task;
+                  });
 }
 
 const char* HalyardEmulator::MatchmakingKeepAlive(const char* ticket) {
     LogCall("===> APICALL MatchmakingKeepAlive ===",
             "HalyardEmulator::MatchmakingKeepAlive: ticket: %s", ticket);
-    return RunTicketRequest<TaskMatchmakeClient>(
-        *this, "MatchmakingKeepAlive", ticket,
-        [&](Hopper& hopper, Client& client) -> Task& { return hopper.MatchmakeClient(client); });
+    return Answer(RequestKind::kKeepAlive, TASK_TYPE_MATCHMAKE_CLIENT, nullptr, ticket, [&]() {
+        return RunTicketRequest<TaskMatchmakeClient>(*this, "MatchmakingKeepAlive", ticket,
+                                                     [&](Hopper& hopper, Client& client) -> Task& {
+                                                         return hopper.MatchmakeClient(client);
+                                                     });
+    });
 }
 
 const char* HalyardEmulator::MatchmakingAccept(const char* ticket) {
     LogCall("===> APICALL MatchmakingAccept ===", "HalyardEmulator::MatchmakingAccept: ticket: %s",
             ticket);
-    return RunTicketRequest<TaskAccept>(
-        *this, "MatchmakingAccept", ticket,
-        [&](Hopper& hopper, Client& client) -> Task& { return hopper.Accept(client); });
+    return Answer(RequestKind::kAccept, TASK_TYPE_ACCEPT, nullptr, ticket, [&]() {
+        return RunTicketRequest<TaskAccept>(
+            *this, "MatchmakingAccept", ticket,
+            [&](Hopper& hopper, Client& client) -> Task& { return hopper.Accept(client); });
+    });
 }
 
 const char* HalyardEmulator::MatchmakingCancel(const char* ticket, bool soft) {
     EmulatorLog(EMU_LOG_INFO, "===> APICALL MatchmakingCancel ===");
     EmulatorLog(EMU_LOG_INFO, "HalyardEmulator::MatchmakingCancel: ticket: %s, soft: %s",
                 TextOrNull(ticket), soft ? "true" : "false");
-    return RunTicketRequest<TaskCancel>(
-        *this, "MatchmakingCancel", ticket,
-        [&](Hopper& hopper, Client& client) -> Task& { return hopper.Cancel(client, soft); });
+    return Answer(RequestKind::kDecline, TASK_TYPE_CANCEL, nullptr, ticket, [&]() {
+        return RunTicketRequest<TaskCancel>(
+            *this, "MatchmakingCancel", ticket,
+            [&](Hopper& hopper, Client& client) -> Task& { return hopper.Cancel(client, soft); });
+    });
 }
 
 const char* HalyardEmulator::MatchmakingStart(const char* ticket, hy_json* join_info) {
@@ -352,21 +432,25 @@ const char* HalyardEmulator::MatchmakingStart(const char* ticket, hy_json* join_
                 TextOrNull(ticket), join_info != nullptr ? "<json_object>" : "<null>");
     // Handed over with the request and not part of the emulated status.
     hy_json_free(join_info);
-    return RunTicketRequest<TaskStart>(
-        *this, "MatchmakingStart", ticket,
-        [&](Hopper& hopper, Client& client) -> Task& { return hopper.Start(client); });
+    return Answer(RequestKind::kStart, TASK_TYPE_START, nullptr, ticket, [&]() {
+        return RunTicketRequest<TaskStart>(
+            *this, "MatchmakingStart", ticket,
+            [&](Hopper& hopper, Client& client) -> Task& { return hopper.Start(client); });
+    });
 }
 
 const char* HalyardEmulator::MatchmakingCreateProof(const char* ticket) {
     LogCall("===> APICALL MatchmakingCreateProof ===",
             "HalyardEmulator::MatchmakingCreateProof: ticket: %s", ticket);
-    return nullptr;
+    return Answer(RequestKind::kProof, kProofTaskType, nullptr, ticket,
+                  []() -> Task* { return nullptr; });
 }
 
 const char* HalyardEmulator::MatchmakingCheckProof(const char* proof) {
     LogCall("===> APICALL MatchmakingCheckProof ===",
             "HalyardEmulator::MatchmakingCheckProof: proof: %s", proof);
-    return nullptr;
+    return Answer(RequestKind::kProof, kProofTaskType, nullptr, proof,
+                  []() -> Task* { return nullptr; });
 }
 
 const char* HalyardEmulator::MatchmakingCreateManualProof(const char* /*argument*/) {

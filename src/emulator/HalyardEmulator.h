@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "emulator/Faults.h"
 #include "halyard.h"
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -21,6 +22,7 @@ namespace KRHalyardEmulator {
 class Client;
 class Hopper;
 class Task;
+enum TaskType : uint32_t;
 
 // Levels of the emulator's own log lines; the line shows "NFO", "DBG", "WRN".
 enum EmulatorLogLevel : int32_t {
@@ -37,6 +39,9 @@ const char* EmulatorLogTag(int32_t level);
 using OutputSink = void (*)(const char* line, void* user);
 // Fills out with count random bytes; false on failure.
 using RandomSource = bool (*)(uint8_t* out, std::size_t count);
+// Told about each finished exchange (Faults.h). The texts are valid during
+// the call only.
+using ExchangeObserver = void (*)(const Exchange& exchange, void* user);
 
 // The process-wide in-process emulation of the backend's matchmaking service.
 // Created on first use, never destroyed. Task and response handles are the
@@ -129,8 +134,22 @@ public:
     // Replaces the random source of UUIDs; null restores the platform's.
     void SetRandomSource(RandomSource source);
 
+    // Backend faults (Faults.h). An empty plan, the default, answers every
+    // request at once with 200 and logs exactly as without this call; a plan
+    // with rules also logs a WRN line "HalyardEmulator::Fault: ..." for every
+    // request it changes.
+    void SetFaultPlan(FaultPlan plan);
+    // Calls observer once per completed exchange, when the caller frees its
+    // task: the backend client handle, the request kind, the ticket (the
+    // hopper id for a ticket request), the answer's status code, the last
+    // body the caller read (serialised) and the number of polls that found it
+    // pending. Requests made before the observer was set are not reported.
+    // Null (the default) switches observation off; tasks then record nothing.
+    void SetExchangeObserver(ExchangeObserver observer, void* user);
+
     // Drops every task, client, hopper and identity and switches the emulator
-    // off, as if it had just been created; output and random source are kept.
+    // off, as if it had just been created; output, random source, fault plan
+    // and observer are kept.
     // Handles given out before are invalid afterwards.
     void Reset();
 
@@ -141,6 +160,12 @@ private:
     void LogCall(const char* call_line, const char* detail_format, const char* handle);
     // The live task named by a handle, or null (with a warning naming the call).
     Task* ResolveTask(const char* operation, const char* handle);
+    // Answers one request under the fault plan: a request the plan loses
+    // never reaches perform (which carries it out and returns its task, or
+    // null for none). Returns the handle of the answering task, or null.
+    template <class Perform>
+    const char* Answer(RequestKind kind, TaskType type, hy_client* requester, const char* argument,
+                       Perform perform);
 
     bool enabled_ = false;
     std::unordered_map<std::string, std::unique_ptr<Hopper>> hoppers_;
@@ -154,6 +179,9 @@ private:
     void* sink_user_ = nullptr;
     RandomSource random_source_ = nullptr;
     bool warned_random_failure_ = false;
+    FaultPlan faults_;
+    ExchangeObserver observer_ = nullptr;
+    void* observer_user_ = nullptr;
     uint64_t fallback_state_ = 0;
 };
 

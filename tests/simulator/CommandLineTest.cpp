@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "FaultOptions.h"
 #include "KRMatchmakingSystem.h"
 #include "emulator/Hopper.h"
 
@@ -50,13 +51,49 @@ TEST(CommandLineTest, DefaultsAndHopperChoices) {
     }
     std::sort(sizes.begin(), sizes.end());
     EXPECT_EQ(sizes, (std::vector<int32_t>{1, 2, 10}));
+
+    // Nine players cannot fill a match of ten: the run goes ahead, with a
+    // warning; ten can.
+    const std::vector<std::string> warnings =
+        OptionWarnings(Parse({"--players", "9"}).command_line.options);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("(match size 10)"), std::string::npos) << warnings[0];
+    EXPECT_TRUE(OptionWarnings(Parse({"--players", "10"}).command_line.options).empty());
 }
 
 TEST(CommandLineTest, ValuesAreTakenInBothSpellings) {
-    const Parsed parsed = Parse(
-        {"--players", "300", "--decline=0.25", "--no-answer", "0.5", "--seed",
-         "18446744073709551615", "--join-spread", "1.5", "--matchmaking-timeout=0", "--frame-ms",
-         "50", "--log", "info,error", "--json", "--emulator-log", "--auto-start", "--quiet"});
+    const Parsed parsed = Parse({"--players",
+                                 "300",
+                                 "--decline=0.25",
+                                 "--no-answer",
+                                 "0.5",
+                                 "--seed",
+                                 "18446744073709551615",
+                                 "--join-spread",
+                                 "1.5",
+                                 "--matchmaking-timeout=0",
+                                 "--frame-ms",
+                                 "50",
+                                 "--log",
+                                 "info,error",
+                                 "--json",
+                                 "--emulator-log",
+                                 "--auto-start",
+                                 "--quiet",
+                                 "--requeue",
+                                 "3",
+                                 "--think=0.5",
+                                 "--faults",
+                                 "flaky",
+                                 "--fault",
+                                 "start:409=0.25",
+                                 "--csv",
+                                 "a.csv",
+                                 "--events=e.jsonl",
+                                 "--report",
+                                 "r.html",
+                                 "--heartbeat",
+                                 "0.25"});
     ASSERT_EQ(parsed.outcome, ParseOutcome::kRun) << parsed.error;
     const CommandLine& cl = parsed.command_line;
     EXPECT_EQ(cl.options.players, 300u);
@@ -71,6 +108,13 @@ TEST(CommandLineTest, ValuesAreTakenInBothSpellings) {
     EXPECT_TRUE(cl.json);
     EXPECT_TRUE(cl.emulator_log);
     EXPECT_TRUE(cl.quiet);
+    EXPECT_EQ(cl.options.requeue, 3u);
+    EXPECT_EQ(cl.options.think_ms, 500u);
+    EXPECT_EQ(cl.options.heartbeat_ms, 250u);
+    EXPECT_EQ(FaultRuleTexts(cl.options.faults),
+              (std::vector<std::string>{"all:5xx=0.05", "all:504=0.03", "all:400=0.01",
+                                        "all:404=0.01", "all:slow=0.1", "start:409=0.25"}));
+    EXPECT_EQ(cl.csv_file + cl.events_file + cl.report_file, "a.csve.jsonlr.html");
 }
 
 TEST(CommandLineTest, LogFlagsByNumberOrName) {
@@ -98,8 +142,10 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse) {
     EXPECT_EQ(Parse({"--players", "5", "--help"}).outcome, ParseOutcome::kHelp);
     EXPECT_EQ(Parse({"-h"}).outcome, ParseOutcome::kHelp);
     const std::string usage = UsageText("krmm_simulator");
-    for (const char* option : {"--players", "--hopper", "--decline", "--no-answer", "--seed",
-                               "--log", "--emulator-log", "--json", "--real-time"}) {
+    for (const char* option :
+         {"--players", "--hopper", "--decline", "--no-answer", "--seed", "--log", "--emulator-log",
+          "--json", "--real-time", "--requeue", "--fault KIND:WHAT=P", "flaky", "outage", "--csv",
+          "--events", "--report", "final_state,error"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }
@@ -112,7 +158,18 @@ struct BadCase {
 TEST(CommandLineTest, BadOptionsAreRefusedWithTheReason) {
     const BadCase cases[] = {
         {{"--players", "0"}, "--players '0'"},
-        {{"--players", "100001"}, "--players"},
+        {{"--players", "100001"}, "from 1 to 100000"},
+        {{"--requeue", "101"}, "from 0 to 100"},
+        {{"--heartbeat", "0"}, "leave it out for the library's 17 s"},
+        {{"--join-spread", "90000"}, "from 0 to 86400"},
+        {{"--fault", "keepalive:5xx"}, "expects KIND:WHAT=P"},
+        {{"--fault", "lobby:5xx=0.1"}, "unknown request kind 'lobby'"},
+        {{"--fault", "all:teapot=0.1"}, "unknown fault 'teapot'"},
+        {{"--fault", "accept:600=0.1"}, "unknown fault '600'"},
+        {{"--fault", "accept:slow=2"}, "must be from 0 to 1"},
+        {{"--fault", "accept:5xx=0.6", "--fault", "all:never=0.5"}, "accept requests add up"},
+        {{"--faults", "stormy"}, "none, flaky, outage"},
+        {{"--csv"}, "--csv needs a value"},
         {{"--players", "twenty"}, "--players 'twenty'"},
         {{"--players"}, "--players needs a value"},
         {{"--hopper", "3"}, "--hopper '3'"},

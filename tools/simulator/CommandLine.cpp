@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "FaultOptions.h"
 #include "KRMatchmakingSystem.h"
 #include "emulator/Hopper.h"
 
@@ -103,7 +104,29 @@ Apply Fraction(double SimulationOptions::*field) {
 
 Apply Seconds(uint32_t SimulationOptions::*field) {
     return [field](const std::string& value, CommandLine* cl) -> std::string {
-        return ParseSeconds(value, &(cl->options.*field)) ? "" : "expects seconds";
+        return ParseSeconds(value, &(cl->options.*field)) ? "" : "expects seconds from 0 to 86400";
+    };
+}
+
+// Seconds, more than 0: a zero here would stall or flood the run.
+Apply PositiveSeconds(uint32_t SimulationOptions::*field, const char* zero_means) {
+    return [field, zero_means](const std::string& value, CommandLine* cl) -> std::string {
+        uint32_t ms = 0;
+        if (!ParseSeconds(value, &ms) || ms == 0) {
+            return std::string("expects seconds more than 0 and at most 86400") + zero_means;
+        }
+        cl->options.*field = ms;
+        return "";
+    };
+}
+
+Apply File(std::string CommandLine::*field) {
+    return [field](const std::string& value, CommandLine* cl) -> std::string {
+        if (value.empty()) {
+            return "expects a file name";
+        }
+        cl->*field = value;
+        return "";
     };
 }
 
@@ -139,6 +162,29 @@ const std::vector<OptionEntry>& Options() {
              }
              return "";
          }},
+        {"--requeue", "N",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             uint64_t count = 0;
+             if (!ParseUnsigned(value, kMaxRequeue, &count)) {
+                 return "expects a number of requeues from 0 to " + std::to_string(kMaxRequeue);
+             }
+             cl->options.requeue = static_cast<uint32_t>(count);
+             return "";
+         }},
+        {"--think", "SECONDS", Seconds(&SimulationOptions::think_ms)},
+        {"--fault", "KIND:WHAT=P",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             return ParseFaultSpec(value, &cl->options.faults);
+         }},
+        {"--faults", "PRESET",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             return ApplyFaultPreset(value, &cl->options.faults);
+         }},
+        {"--slow-max", "SECONDS", PositiveSeconds(&SimulationOptions::slow_max_ms, "")},
+        {"--give-up", "SECONDS", PositiveSeconds(&SimulationOptions::give_up_ms, "")},
+        {"--csv", "FILE", File(&CommandLine::csv_file)},
+        {"--events", "FILE", File(&CommandLine::events_file)},
+        {"--report", "FILE", File(&CommandLine::report_file)},
         {"--decline", "P", Fraction(&SimulationOptions::decline_fraction)},
         {"--no-answer", "P", Fraction(&SimulationOptions::no_answer_fraction)},
         {"--seed", "S",
@@ -163,11 +209,13 @@ const std::vector<OptionEntry>& Options() {
         {"--join-spread", "SECONDS", Seconds(&SimulationOptions::join_spread_ms)},
         {"--start-delay", "SECONDS", Seconds(&SimulationOptions::start_delay_ms)},
         {"--matchmaking-timeout", "SECONDS", Seconds(&SimulationOptions::matchmaking_timeout_ms)},
-        {"--heartbeat", "SECONDS", Seconds(&SimulationOptions::heartbeat_ms)},
+        {"--heartbeat", "SECONDS",
+         PositiveSeconds(&SimulationOptions::heartbeat_ms,
+                         " (leave it out for the library's 17 s)")},
         {"--max-time", "SECONDS",
          [](const std::string& value, CommandLine* cl) -> std::string {
              if (!ParseSeconds(value, &cl->options.max_time_ms) || cl->options.max_time_ms == 0) {
-                 return "expects a safety limit of more than 0 seconds";
+                 return "expects a safety limit of more than 0 and at most 86400 seconds";
              }
              return "";
          }},
@@ -287,6 +335,22 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, CommandLine* co
     return ParseOutcome::kRun;
 }
 
+static std::string FaultPresetHelp() {
+    std::string text;
+    for (const FaultPreset& preset : FaultPresets()) {
+        std::string meaning = preset.meaning;
+        for (std::size_t at = meaning.find('\n'); at != std::string::npos;
+             at = meaning.find('\n', at + 1)) {
+            meaning.insert(at + 1, "        ");
+        }
+        text += std::string("\n      ") + preset.name + ": " + meaning;
+        if (preset.specs[0] != '\0') {
+            text += std::string("\n        = ") + preset.specs;
+        }
+    }
+    return text;
+}
+
 std::string UsageText(const char* program) {
     const SimulationOptions defaults;
     std::ostringstream text;
@@ -297,44 +361,93 @@ std::string UsageText(const char* program) {
          << "offered, and the leader of each match starts it. Time is simulated (a frame\n"
          << "step per frame), so minutes of heartbeats pass in about a second.\n"
          << "\n"
-         << "Options:\n"
-         << "  --players N              players in the session (default " << defaults.players
-         << ")\n"
+         << "Players:\n"
+         << "  --players N              players in the session, 1 to " << kMaxPlayers
+         << " (default " << defaults.players << ")\n"
          << "  --hopper H               hopper by match size or id (default 10):" << HopperHelp()
          << "\n"
          << "  --decline P              fraction of players that decline their match\n"
          << "  --no-answer P            fraction that never answer, so their accept\n"
          << "                           timeout fires (the rest accept automatically)\n"
-         << "  --seed S                 seed for behaviours, join times and ids (default "
-         << defaults.seed << ")\n"
+         << "  --requeue N              a player whose attempt ended without a started\n"
+         << "                           match (timeout, a partner's decline, an error)\n"
+         << "                           joins again, up to N times (0 to " << kMaxRequeue
+         << ", default 0)\n"
+         << "  --think SECONDS          before joining again a player thinks for up to\n"
+         << "                           this long (default " << defaults.think_ms / 1000.0 << ")\n"
+         << "  --seed S                 seed for behaviours, join times, ids and faults\n"
+         << "                           (default " << defaults.seed << ")\n"
          << "  --auto-start             leaders start with MMF_AUTO_START instead of\n"
          << "                           krmm_start_match with join info\n"
          << "  --start-delay SECONDS    time a leader takes to find a server (default "
          << defaults.start_delay_ms / 1000.0 << ")\n"
          << "  --join-spread SECONDS    players join within this time (default "
          << defaults.join_spread_ms / 1000.0 << ")\n"
+         << "\n"
+         << "Backend faults (off by default; the emulator then answers every request at\n"
+         << "once with 200):\n"
+         << "  --fault KIND:WHAT=P      answer a fraction P of one kind of request badly;\n"
+         << "                           repeatable, fractions of a kind add up (at most 1)\n"
+         << "      KIND  ticket, keepalive, accept, decline (every cancel), start, proof,\n"
+         << "            hopper (hopper-info requests go to the client library, not the\n"
+         << "            emulator, and the simulated players send neither proof nor\n"
+         << "            hopper-info requests: both kinds are accepted for completeness)\n"
+         << "            or all\n"
+         << "      WHAT  5xx    a code drawn from 500-599; the request is lost (retrying\n"
+         << "                   requests try again, up to 3 times)\n"
+         << "            CODE   that status, 100-599: 400 and 504 open the matchmaker's\n"
+         << "                   error recovery, others (404, 409, 422) end the attempt\n"
+         << "            slow   carried out at once, answered after up to --slow-max\n"
+         << "            never  never answered: lost, and given up by the client\n"
+         << "                   library after --give-up (no response, status -1)\n"
+         << "  --faults PRESET          add a preset's faults:" << FaultPresetHelp() << "\n"
+         << "  --slow-max SECONDS       longest wait of a slow answer (default "
+         << defaults.slow_max_ms / 1000.0 << ")\n"
+         << "  --give-up SECONDS        wait for a never-answered request (default "
+         << defaults.give_up_ms / 1000.0 << ")\n"
+         << "\n"
+         << "Matchmaker and run:\n"
          << "  --matchmaking-timeout SECONDS\n"
          << "                           give up looking for a match (default "
          << defaults.matchmaking_timeout_ms / 1000.0 << ", 0: never)\n"
-         << "  --heartbeat SECONDS      keep-alive interval (default: the library's, 17)\n"
-         << "  --frame-ms MS            simulated time per frame (default " << defaults.frame_ms
-         << ")\n"
+         << "  --heartbeat SECONDS      keep-alive interval, more than 0 (default: the\n"
+         << "                           library's, 17)\n"
+         << "  --frame-ms MS            simulated time per frame, 1 to 1000 (default "
+         << defaults.frame_ms << ")\n"
          << "  --max-time SECONDS       safety limit; a run still going then fails (default "
          << defaults.max_time_ms / 1000.0 << ")\n"
          << "  --real-time              run on the real clock, sleeping one frame per frame\n"
+         << "\n"
+         << "Output:\n"
          << "  --log FLAGS              matchmaker log lines to stderr: MMF_LOG_ bits\n"
          << "                           (e.g. 0xF0) or a list of info, debug, warning,\n"
          << "                           error, hy-info, hy-errors, ts-info, ts-errors, all\n"
          << "  --emulator-log           print the emulator's lines to stderr (by default\n"
          << "                           they are only counted)\n"
-         << "  --progress SECONDS       progress line to stderr this often (default "
-         << defaults.progress_every_ms / 1000.0 << ", 0: none)\n"
+         << "  --progress SECONDS       progress line to stderr every this many seconds of\n"
+         << "                           wall time, with an estimate of the time left\n"
+         << "                           (default " << defaults.progress_every_ms / 1000.0
+         << ", 0: none)\n"
          << "  --quiet                  no progress lines\n"
          << "  --json                   summary as JSON on stdout\n"
+         << "  --csv FILE               one row per player attempt, columns:\n"
+         << "                           player,attempt,behaviour,joined,ticket,matched,\n"
+         << "                           accepted,started,role,final_state,error\n"
+         << "                           (times in seconds of run time, empty if never\n"
+         << "                           reached; final_state: last active state; error:\n"
+         << "                           the error that ended the attempt)\n"
+         << "  --events FILE            JSON lines of state changes:\n"
+         << "                           "
+            "{\"t\":SECONDS,\"player\":N,\"attempt\":N,\"state\":\"MMS_...\"}\n"
+         << "  --report FILE            self-contained HTML report (inline SVG, nothing\n"
+         << "                           fetched): histogram of time to match and to\n"
+         << "                           start, players by state over time, error counts\n"
          << "  --help                   this text\n"
          << "\n"
-         << "Exit status: 0 when every player is back in MMS_IDLE, 1 when the safety\n"
-         << "limit stopped the run or the players could not be created, 2 for bad options.\n";
+         << "Exit status: 0 when the run ended with every player back in MMS_IDLE and no\n"
+         << "backend task, response or JSON value alive; 1 when it did not (the error\n"
+         << "names the player, its state and the seed), when the safety limit stopped\n"
+         << "the run, or the players or files could not be created; 2 for bad options.\n";
     return text.str();
 }
 

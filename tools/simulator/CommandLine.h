@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Simulation.h"
+#include "Options.h"
 
 namespace KRSimulator {
 
@@ -14,6 +14,10 @@ struct CommandLine {
     bool json = false;          // machine-readable summary on stdout
     bool emulator_log = false;  // print the emulator's lines instead of only counting them
     bool quiet = false;         // no progress lines
+    // Output files; empty: not written.
+    std::string csv_file;     // one row per player attempt
+    std::string events_file;  // JSON lines of state changes
+    std::string report_file;  // self-contained HTML report
 };
 
 enum class ParseOutcome {

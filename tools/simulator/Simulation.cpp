@@ -1,15 +1,18 @@
 #include "Simulation.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
 #include <random>
 #include <set>
 #include <thread>
 
+#include "FaultOptions.h"
 #include "KRMatchmakingSystem.h"
+#include "Progress.h"
 #include "emulator/HalyardEmulator.h"
-#include "emulator/Hopper.h"
 #include "halyard.h"
 #include "util/Clock.h"
 
@@ -23,8 +26,8 @@ namespace TestClock = KRMatchmakingSystem::TestClock;
 // Where simulated time starts. Any value works; a round one reads well when
 // the matchmakers' own debug lines are shown.
 constexpr uint32_t kClockOrigin = 1000000;
-constexpr uint32_t kMaxPlayers = 100000;
-constexpr uint32_t kMaxRunTimeMs = 86400000;  // one day
+// The listed players of a broken invariant; the rest are counted.
+constexpr std::size_t kViolationsListed = 10;
 
 // The emulator's UUIDs (tickets, match ids, identities) come from this
 // generator, seeded per run, so that a seed repeats a run exactly. The
@@ -39,28 +42,14 @@ bool SeededRandomBytes(uint8_t* out, std::size_t count) {
     return true;
 }
 
-// A uniform value in [0, bound] from the generator, the same on every
-// standard library (the distributions of <random> are not).
+// A uniform value in [0, bound], the same on every standard library.
 uint32_t Draw(std::mt19937_64& generator, uint32_t bound) {
     return static_cast<uint32_t>(generator() % (static_cast<uint64_t>(bound) + 1));
 }
 
-TimeStats Stats(const std::vector<uint32_t>& values) {
-    TimeStats stats;
-    if (values.empty()) {
-        return stats;
-    }
-    stats.count = static_cast<uint32_t>(values.size());
-    stats.min_ms = *std::min_element(values.begin(), values.end());
-    stats.max_ms = *std::max_element(values.begin(), values.end());
-    double total = 0.0;
-    for (uint32_t value : values) {
-        total += value;
-    }
-    stats.mean_ms = total / static_cast<double>(values.size());
-    return stats;
+bool IsActive(int32_t state) {
+    return state >= MMS_REQUEST_TICKET && state <= MMS_MATCH_STARTED;
 }
-
 bool IsSearching(int32_t state) {
     return state >= MMS_REQUEST_TICKET && state <= MMS_MATCHING;
 }
@@ -76,21 +65,17 @@ struct Player {
     hy_client* client = nullptr;
     krmm_matchmaker* matchmaker = nullptr;
     Behaviour behaviour = Behaviour::kAccept;
-    uint32_t join_at_ms = 0;
 
-    bool joined = false;
-    bool done = false;  // back in MMS_IDLE after joining
     int32_t state = MMS_IDLE;
-    uint32_t joined_ms = 0;
-    bool matched = false;
-    uint32_t matched_ms = 0;
-    bool leader = false;
+    bool in_attempt = false;
+    bool done = false;  // idle after its last attempt
+    uint32_t next_join_ms = 0;
+    uint32_t attempts_made = 0;
+    std::size_t attempt = 0;            // index of its current attempt in the session's list
+    std::size_t errors_classified = 0;  // of the current attempt's errors
     uint32_t leader_start_at_ms = 0;
-    bool match_started = false;
-    uint32_t started_ms = 0;
-    std::string match_id;
-    int32_t users_in_match = 0;
-    std::vector<int32_t> errors;
+    int64_t first_join_ms = -1;
+    int64_t first_started_ms = -1;
 };
 
 class Session {
@@ -103,10 +88,10 @@ public:
 
     bool Setup(std::string* error);
     void Run();
-    // Frees every matchmaker and client and empties the emulator; the
-    // emulator lines this causes are still counted.
+    // Checks that every player is idle, frees every matchmaker and client,
+    // empties the emulator and checks that no backend object is left alive.
     void Finish();
-    void Summarise(SimulationSummary* summary) const;
+    void Summarise(SimulationSummary* summary);
 
 private:
     static void OnMessage(krmm_matchmaker* matchmaker, const char* name, int32_t value,
@@ -115,25 +100,40 @@ private:
     static void OnEmulatorLine(const char* line, void* user_data);
 
     void HandleState(Player& player, int32_t state);
-    void Join(Player& player, const char* hopper_id);
+    void ClassifyErrors(Player& player, bool recovered);
+    void Join(Player& player);
+    void EndAttempt(Player& player);
     void Act(Player& player);
-    void ReportProgress();
+    void CountFault(const char* line);
+    void ReportProgress(double wall_ms);
     uint32_t FlagsFor(const Player& player) const;
+    Attempt& CurrentAttempt(const Player& player) { return attempts_[player.attempt]; }
 
     const SimulationOptions& options_;
+    std::mt19937_64 think_times_;
     // Reserved in full before the first player is made and never grown
     // after: each player's address is the user data of its callbacks.
     std::vector<Player> players_;
+    std::vector<Attempt> attempts_;
+    std::vector<StateEvent> events_;
     uint32_t now_ms_ = 0;
     uint32_t done_count_ = 0;
     uint64_t frames_ = 0;
     uint64_t emulator_lines_ = 0;
     uint64_t log_lines_ = 0;
+    uint32_t recoveries_started_ = 0;
+    uint32_t recoveries_succeeded_ = 0;
+    uint32_t recoveries_failed_ = 0;
+    std::map<std::string, uint32_t> faults_injected_;
     bool safety_limit_hit_ = false;
     bool finished_ = false;
     double wall_ms_ = 0.0;
     std::set<std::string> found_matches_;
     std::set<std::string> started_matches_;
+    std::vector<std::string> violations_;
+    uint32_t baseline_tasks_ = 0;
+    uint32_t baseline_responses_ = 0;
+    uint32_t baseline_json_ = 0;
 
     bool engaged_clock_ = false;
     std::chrono::steady_clock::time_point real_start_;
@@ -144,6 +144,7 @@ Session::~Session() {
     HalyardEmulator& emulator = HalyardEmulator::Instance();
     emulator.SetOutput(nullptr, nullptr);
     emulator.SetRandomSource(nullptr);
+    emulator.SetFaultPlan(KRHalyardEmulator::FaultPlan());
     if (engaged_clock_) {
         TestClock::Release();
     }
@@ -154,11 +155,30 @@ void Session::Finish() {
         return;
     }
     finished_ = true;
+    const std::string seed = " (seed " + std::to_string(options_.seed) + ")";
+    std::size_t not_idle = 0;
+    for (const Player& player : players_) {
+        if (player.state != MMS_IDLE && ++not_idle <= kViolationsListed) {
+            violations_.push_back("player-" + std::to_string(player.index + 1) + " ended in " +
+                                  krmm_matchmaking_state_to_str(player.state) + seed);
+        }
+    }
+    if (not_idle > kViolationsListed) {
+        violations_.push_back("and " + std::to_string(not_idle - kViolationsListed) +
+                              " more players not in MMS_IDLE" + seed);
+    }
     // Matchmakers first: freeing one drains its queue, which still talks to
     // the emulator and may name its client.
     for (Player& player : players_) {
         krmm_free_matchmaking(player.matchmaker);
         player.matchmaker = nullptr;
+    }
+    HalyardEmulator& emulator = HalyardEmulator::Instance();
+    if (emulator.task_count() != 0) {
+        violations_.push_back(std::to_string(emulator.task_count()) +
+                              " backend tasks (with their responses and bodies) left alive in "
+                              "the emulator" +
+                              seed);
     }
     for (Player& player : players_) {
         if (player.client != nullptr) {
@@ -167,11 +187,21 @@ void Session::Finish() {
         }
     }
     // Leave no clients or hoppers behind for whatever runs next.
-    HalyardEmulator::Instance().Reset();
+    emulator.Reset();
+    const auto left = [](uint32_t now, uint32_t before) { return now > before ? now - before : 0; };
+    const uint32_t tasks = left(hyl_live_tasks(), baseline_tasks_);
+    const uint32_t responses = left(hyl_live_responses(), baseline_responses_);
+    const uint32_t json = left(hyl_live_json(), baseline_json_);
+    if (tasks + responses + json != 0) {
+        violations_.push_back(std::to_string(tasks) + " client library tasks, " +
+                              std::to_string(responses) + " responses and " + std::to_string(json) +
+                              " JSON blocks left alive" + seed);
+    }
 }
 
 uint32_t Session::FlagsFor(const Player& player) const {
-    uint32_t flags = options_.log_flags;
+    // Warnings always: they tell how error recoveries end.
+    uint32_t flags = options_.log_flags | MMF_LOG_WARNING;
     if (player.behaviour == Behaviour::kAccept) {
         flags |= MMF_AUTO_ACCEPT;
     }
@@ -189,8 +219,16 @@ bool Session::Setup(std::string* error) {
     emulator.SetOutput(&Session::OnEmulatorLine, this);
     emulator.Reset();
     emulator_lines_ = 0;
+    baseline_tasks_ = hyl_live_tasks();
+    baseline_responses_ = hyl_live_responses();
+    baseline_json_ = hyl_live_json();
     g_uuid_bytes.seed(options_.seed ^ 0x5eed0f0e1a7a11ceULL);
     emulator.SetRandomSource(&SeededRandomBytes);
+    // Polls are passes: one per frame.
+    emulator.SetFaultPlan(KRHalyardEmulator::FaultPlan(
+        options_.faults, options_.seed ^ 0xfa017fa017ULL, options_.slow_max_ms / options_.frame_ms,
+        options_.give_up_ms / options_.frame_ms));
+    think_times_.seed(options_.seed ^ 0x7417c7417cULL);
 
     if (!options_.real_time) {
         TestClock::Set(kClockOrigin);
@@ -200,26 +238,9 @@ bool Session::Setup(std::string* error) {
     }
     real_start_ = std::chrono::steady_clock::now();
 
-    // Behaviours go to seeded positions, so that decliners are not simply the
-    // first players to join.
     std::mt19937_64 generator(options_.seed);
+    const std::vector<Behaviour> behaviours = AssignBehaviours(options_, generator);
     const uint32_t count = options_.players;
-    std::vector<Behaviour> behaviours(count, Behaviour::kAccept);
-    const uint32_t decliners = static_cast<uint32_t>(options_.decline_fraction * count + 0.5);
-    const uint32_t silent =
-        std::min<uint32_t>(count - std::min(decliners, count),
-                           static_cast<uint32_t>(options_.no_answer_fraction * count + 0.5));
-    for (uint32_t i = 0; i < count; ++i) {
-        if (i < decliners) {
-            behaviours[i] = Behaviour::kDecline;
-        } else if (i < decliners + silent) {
-            behaviours[i] = Behaviour::kNoAnswer;
-        }
-    }
-    for (uint32_t i = count; i > 1; --i) {
-        std::swap(behaviours[i - 1], behaviours[Draw(generator, i - 1)]);
-    }
-
     players_.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         players_.emplace_back();
@@ -227,7 +248,7 @@ bool Session::Setup(std::string* error) {
         player->session = this;
         player->index = i;
         player->behaviour = behaviours[i];
-        player->join_at_ms = Draw(generator, options_.join_spread_ms);
+        player->next_join_ms = Draw(generator, options_.join_spread_ms);
         player->client = hy_client_create(nullptr);
         char name[32];
         std::snprintf(name, sizeof name, "player-%05u", i + 1);
@@ -242,9 +263,7 @@ bool Session::Setup(std::string* error) {
             krmm_set_heartbeat_interval(matchmaker, options_.heartbeat_ms);
         }
         krmm_register_msg_callback(matchmaker, &Session::OnMessage, player);
-        if (options_.log_flags != 0) {
-            krmm_register_log_callback(matchmaker, &Session::OnLog, player);
-        }
+        krmm_register_log_callback(matchmaker, &Session::OnLog, player);
     }
     // Creating a matchmaker switches the emulator off, so switch it on only
     // now that every player exists.
@@ -257,74 +276,176 @@ bool Session::Setup(std::string* error) {
 void Session::OnMessage(krmm_matchmaker*, const char* name, int32_t value, const char*,
                         void* user_data) {
     Player& player = *static_cast<Player*>(user_data);
-    const std::string message = name != nullptr ? name : "";
-    if (message == "state") {
-        player.session->HandleState(player, value);
-    } else if (message == "error") {
-        player.errors.push_back(value);
+    Session& session = *player.session;
+    if (name == nullptr) {
+        return;
+    }
+    if (std::strcmp(name, "state") == 0) {
+        session.HandleState(player, value);
+    } else if (std::strcmp(name, "error") == 0 && player.in_attempt) {
+        session.CurrentAttempt(player).errors.push_back(RaisedError{value, false});
+    }
+}
+
+// Errors raised since the last state change: the attempt went on after them
+// when the state changed to an active one.
+void Session::ClassifyErrors(Player& player, bool recovered) {
+    if (!player.in_attempt) {
+        return;
+    }
+    std::vector<RaisedError>& errors = CurrentAttempt(player).errors;
+    for (; player.errors_classified < errors.size(); ++player.errors_classified) {
+        errors[player.errors_classified].recovered = recovered;
     }
 }
 
 void Session::HandleState(Player& player, int32_t state) {
     player.state = state;
+    ClassifyErrors(player, IsActive(state));
+    if (!player.in_attempt) {
+        return;
+    }
+    Attempt& attempt = CurrentAttempt(player);
+    events_.push_back(StateEvent{now_ms_, player.index, attempt.number, state});
+    if (IsActive(state)) {
+        attempt.last_state = state;
+    }
+    if (attempt.ticket.empty() && state >= MMS_INITIAL_WAITING && IsActive(state)) {
+        attempt.ticket = krmm_get_match_info_matchable_id(player.matchmaker);
+    }
     switch (state) {
-        case MMS_MATCHED: {
-            if (!player.matched) {
-                player.matched = true;
-                player.matched_ms = now_ms_ - player.joined_ms;
+        case MMS_MATCHED:
+            if (attempt.matched_ms < 0) {
+                attempt.matched_ms = now_ms_;
             }
-            player.match_id = krmm_get_match_info_match_id(player.matchmaker);
-            if (!player.match_id.empty()) {
-                found_matches_.insert(player.match_id);
-            }
+            attempt.match_id = krmm_get_match_info_match_id(player.matchmaker);
+            found_matches_.insert(attempt.match_id);
             break;
-        }
         case MMS_ACCEPTED_LEADER:
-            player.leader = true;
+            attempt.role = Role::kLeader;
+            attempt.accepted_ms = now_ms_;
             player.leader_start_at_ms = now_ms_ + options_.start_delay_ms;
             break;
+        case MMS_ACCEPTED_FOLLOWER:
+            attempt.role = Role::kFollower;
+            attempt.accepted_ms = now_ms_;
+            break;
         case MMS_MATCH_STARTED:
-            player.match_started = true;
-            player.started_ms = now_ms_ - player.joined_ms;
-            player.match_id = krmm_get_match_info_match_id(player.matchmaker);
-            player.users_in_match = krmm_get_match_info_num_users(player.matchmaker);
-            started_matches_.insert(player.match_id);
+            attempt.started_ms = now_ms_;
+            if (attempt.role == Role::kNone) {
+                attempt.role = Role::kFollower;
+            }
+            attempt.match_id = krmm_get_match_info_match_id(player.matchmaker);
+            attempt.users_in_match = krmm_get_match_info_num_users(player.matchmaker);
+            started_matches_.insert(attempt.match_id);
+            if (player.first_started_ms < 0) {
+                player.first_started_ms = now_ms_;
+            }
             break;
         case MMS_IDLE:
-            if (player.joined && !player.done) {
-                player.done = true;
-                ++done_count_;
-            }
+            EndAttempt(player);
             break;
         default:
             break;
     }
 }
 
-void Session::OnLog(krmm_matchmaker*, int32_t, const char* line, void* user_data) {
-    Session& session = *static_cast<Player*>(user_data)->session;
+void Session::EndAttempt(Player& player) {
+    Attempt& attempt = CurrentAttempt(player);
+    attempt.ended = true;
+    player.in_attempt = false;
+    if (attempt.started() || player.attempts_made > options_.requeue) {
+        player.done = true;
+        ++done_count_;
+        return;
+    }
+    // Joins again after thinking about it for a moment.
+    player.next_join_ms = now_ms_ + Draw(think_times_, options_.think_ms);
+}
+
+void Session::OnLog(krmm_matchmaker*, int32_t type, const char* line, void* user_data) {
+    const Player& player = *static_cast<Player*>(user_data);
+    Session& session = *player.session;
+    if (type == KRMM_LOG_WRN) {
+        if (std::strstr(line, "Trying to recover from error") != nullptr) {
+            ++session.recoveries_started_;
+        } else if (std::strstr(line, "Recovered from error") != nullptr) {
+            // The matchmaker also says so when the attempt ended meanwhile;
+            // only a recovery that leaves the attempt going counts.
+            session.recoveries_succeeded_ += IsActive(player.state) ? 1 : 0;
+        } else if (std::strstr(line, "Panicking with error") != nullptr) {
+            ++session.recoveries_failed_;
+        }
+    }
+    // The matchmaker filters by its flags; the only bit added to the
+    // caller's is the warnings'.
+    if (type == KRMM_LOG_WRN && (session.options_.log_flags & MMF_LOG_WARNING) == 0) {
+        return;
+    }
     ++session.log_lines_;
     if (session.options_.on_log_line) {
         session.options_.on_log_line(line);
     }
 }
 
+// "[HYE][WRN] HalyardEmulator::Fault: keepalive request <id> answered with an
+// error (status 503 after 0 polls)" counts as "keepalive 5xx"; 504 and codes
+// outside 500-599 count by themselves.
+void Session::CountFault(const char* line) {
+    static const char kPrefix[] = "[HYE][WRN] HalyardEmulator::Fault: ";
+    if (std::strncmp(line, kPrefix, sizeof kPrefix - 1) != 0) {
+        return;
+    }
+    char kind[16] = {};
+    char how[16] = {};
+    if (std::sscanf(line + sizeof kPrefix - 1, "%15s request %*s answered %15s", kind, how) != 2) {
+        return;
+    }
+    std::string label = kind;
+    if (std::strcmp(how, "never") == 0) {
+        label += " never";
+    } else if (std::strcmp(how, "slowly") == 0) {
+        label += " slow";
+    } else {
+        const char* text = std::strstr(line, "(status ");
+        const int status = text != nullptr ? std::atoi(text + 8) : 0;
+        // 504 opens error recovery like 400; every other 5xx is retried.
+        const bool retried = status >= 500 && status <= 599 && status != 504;
+        label += retried ? " 5xx" : " " + std::to_string(status);
+    }
+    ++faults_injected_[label];
+}
+
 void Session::OnEmulatorLine(const char* line, void* user_data) {
     Session& session = *static_cast<Session*>(user_data);
     ++session.emulator_lines_;
+    if (line[6] == 'W') {
+        session.CountFault(line);
+    }
     if (session.options_.on_emulator_line) {
         session.options_.on_emulator_line(line);
     }
 }
 
-void Session::Join(Player& player, const char* hopper_id) {
-    player.joined = true;
-    player.joined_ms = now_ms_;
-    if (!krmm_start_matchmaking(player.matchmaker, hopper_id, nullptr, nullptr, 0, nullptr,
-                                nullptr)) {
+void Session::Join(Player& player) {
+    ++player.attempts_made;
+    Attempt attempt;
+    attempt.player = player.index;
+    attempt.number = player.attempts_made;
+    attempt.behaviour = player.behaviour;
+    attempt.joined_ms = now_ms_;
+    player.attempt = attempts_.size();
+    attempts_.push_back(std::move(attempt));
+    player.in_attempt = true;
+    player.errors_classified = 0;
+    if (player.first_join_ms < 0) {
+        player.first_join_ms = now_ms_;
+    }
+    if (!krmm_start_matchmaking(player.matchmaker, options_.hopper_id.c_str(), nullptr, nullptr, 0,
+                                nullptr, nullptr)) {
         // Refused at once (the error is recorded): nothing to wait for.
-        player.done = true;
-        ++done_count_;
+        ClassifyErrors(player, false);
+        EndAttempt(player);
     }
 }
 
@@ -343,45 +464,48 @@ void Session::Act(Player& player) {
     }
 }
 
-void Session::ReportProgress() {
-    uint32_t waiting = 0;
-    uint32_t searching = 0;
-    uint32_t in_match = 0;
-    uint32_t restarting = 0;
+void Session::ReportProgress(double wall_ms) {
+    ProgressCounts counts;
+    counts.wall_ms = wall_ms;
+    counts.run_time_ms = now_ms_;
+    counts.players = static_cast<uint32_t>(players_.size());
+    counts.done = done_count_;
+    counts.matches_found = static_cast<uint32_t>(found_matches_.size());
+    counts.matches_started = static_cast<uint32_t>(started_matches_.size());
     for (const Player& player : players_) {
-        if (!player.joined) {
-            ++waiting;
-        } else if (player.done) {
+        if (player.done) {
             continue;
+        }
+        if (!player.in_attempt) {
+            ++counts.not_joined;
         } else if (IsSearching(player.state)) {
-            ++searching;
+            ++counts.searching;
         } else if (IsInMatch(player.state)) {
-            ++in_match;
+            ++counts.in_match;
         } else {
-            ++restarting;
+            ++counts.restarting;
         }
     }
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "[%7.1fs] not joined %u, searching %u, in a match %u, restarting %u, done %u/%zu"
-                  " | matches found %zu, started %zu",
-                  now_ms_ / 1000.0, waiting, searching, in_match, restarting, done_count_,
-                  players_.size(), found_matches_.size(), started_matches_.size());
-    options_.on_progress(line);
+    options_.on_progress(ProgressLine(counts, RunTimeBoundMs(options_)));
 }
 
 void Session::Run() {
     const auto wall_start = std::chrono::steady_clock::now();
-    const char* hopper_id = options_.hopper_id.c_str();
-    uint32_t next_progress_ms = options_.progress_every_ms;
+    const auto wall_ms = [&]() {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                         wall_start)
+            .count();
+    };
+    const bool progress = options_.on_progress && options_.progress_every_ms != 0;
+    double next_progress_ms = options_.progress_every_ms;
     const uint32_t count = static_cast<uint32_t>(players_.size());
 
     for (;;) {
         // One visit per player and frame: a crowd of matchmakers does not
         // fit in the cache, so every extra walk over them costs a miss each.
         for (Player& player : players_) {
-            if (!player.joined && now_ms_ >= player.join_at_ms) {
-                Join(player, hopper_id);
+            if (!player.in_attempt && !player.done && now_ms_ >= player.next_join_ms) {
+                Join(player);
             }
             krmm_process(player.matchmaker);
             Act(player);
@@ -395,10 +519,14 @@ void Session::Run() {
             safety_limit_hit_ = true;
             break;
         }
-        if (options_.on_progress && options_.progress_every_ms != 0 &&
-            now_ms_ >= next_progress_ms) {
-            ReportProgress();
-            next_progress_ms += options_.progress_every_ms;
+        // Wall time, so that even a crowd too big for a frame a millisecond
+        // reports within the first second.
+        if (progress && (frames_ & 7) == 0) {
+            const double wall = wall_ms();
+            if (wall >= next_progress_ms) {
+                ReportProgress(wall);
+                next_progress_ms = wall + options_.progress_every_ms;
+            }
         }
 
         if (options_.real_time) {
@@ -411,131 +539,53 @@ void Session::Run() {
             now_ms_ += options_.frame_ms;
         }
     }
-    if (options_.on_progress && options_.progress_every_ms != 0) {
-        ReportProgress();
+    wall_ms_ = wall_ms();
+    if (progress) {
+        ReportProgress(wall_ms_);
     }
-    wall_ms_ =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall_start)
-            .count();
 }
 
-void Session::Summarise(SimulationSummary* summary) const {
+void Session::Summarise(SimulationSummary* summary) {
     SimulationSummary out;
     out.players = static_cast<uint32_t>(players_.size());
     out.hopper_id = options_.hopper_id;
     out.match_size = KRHalyardEmulator::HopperMatchSize(options_.hopper_id);
     out.seed = options_.seed;
+    out.requeue = options_.requeue;
+    out.heartbeat_ms = HeartbeatMs(options_);
+    out.faults = FaultRuleTexts(options_.faults);
+    out.warnings = OptionWarnings(options_);
     out.matches_found = static_cast<uint32_t>(found_matches_.size());
     out.matches_started = static_cast<uint32_t>(started_matches_.size());
+    out.recoveries_started = recoveries_started_;
+    out.recoveries_succeeded = recoveries_succeeded_;
+    out.recoveries_failed = recoveries_failed_;
+    out.faults_injected = std::move(faults_injected_);
     out.frames = frames_;
     out.run_time_ms = now_ms_;
     out.wall_ms = wall_ms_;
     out.emulator_lines = emulator_lines_;
     out.log_lines = log_lines_;
     out.safety_limit_hit = safety_limit_hit_;
-
-    std::vector<uint32_t> to_match;
-    std::vector<uint32_t> to_start;
+    out.invariant_violations = violations_;
     for (const Player& player : players_) {
-        ++out.behaviours[BehaviourName(player.behaviour)];
-        if (player.matched) {
-            to_match.push_back(player.matched_ms);
-        }
-        if (player.match_started) {
-            to_start.push_back(player.started_ms);
-            ++out.players_in_started_matches;
-            if (!player.leader) {
-                ++out.followers;
-            }
-        }
-        if (player.leader) {
-            ++out.leaders;
-        }
-        for (int32_t code : player.errors) {
-            ++out.errors[krmm_error_code_to_str(code)];
-        }
-        ++out.final_states[krmm_matchmaking_state_to_str(player.state)];
-        if (!player.done) {
-            ++out.players_still_active;
-        }
-
         PlayerResult result;
         result.behaviour = player.behaviour;
-        result.joined_at_ms = player.joined_ms;
-        result.matched = player.matched;
-        result.leader = player.leader;
-        result.match_started = player.match_started;
-        result.match_id = player.match_id;
-        result.users_in_match = player.users_in_match;
-        result.errors = player.errors;
+        result.attempts = player.attempts_made;
         result.final_state = player.state;
-        out.player_results.push_back(std::move(result));
+        if (player.first_started_ms >= 0) {
+            result.first_join_to_start_ms = player.first_started_ms - player.first_join_ms;
+        }
+        out.players_still_active += player.done ? 0 : 1;
+        out.player_results.push_back(result);
     }
-    out.time_to_match = Stats(to_match);
-    out.time_to_start = Stats(to_start);
+    out.attempts = std::move(attempts_);
+    out.events = std::move(events_);
+    DeriveFigures(&out);
     *summary = std::move(out);
 }
 
 }  // namespace
-
-const char* BehaviourName(Behaviour behaviour) {
-    switch (behaviour) {
-        case Behaviour::kAccept:
-            return "accept";
-        case Behaviour::kDecline:
-            return "decline";
-        case Behaviour::kNoAnswer:
-            return "no_answer";
-    }
-    return "<unknown>";
-}
-
-const char* HopperIdForSize(int32_t match_size) {
-    for (const HopperChoice& hopper : KnownHoppers()) {
-        if (hopper.match_size == match_size) {
-            return hopper.id;
-        }
-    }
-    return nullptr;
-}
-
-uint32_t SimulationSummary::total_errors() const {
-    uint32_t total = 0;
-    for (const auto& entry : errors) {
-        total += entry.second;
-    }
-    return total;
-}
-
-std::string ValidateOptions(const SimulationOptions& options) {
-    if (options.players == 0 || options.players > kMaxPlayers) {
-        return "the number of players must be between 1 and " + std::to_string(kMaxPlayers);
-    }
-    if (KRHalyardEmulator::HopperMatchSize(options.hopper_id) <= 0) {
-        return "the emulator forms no matches in hopper '" + options.hopper_id + "'";
-    }
-    const auto is_fraction = [](double value) { return value >= 0.0 && value <= 1.0; };
-    if (!is_fraction(options.decline_fraction) || !is_fraction(options.no_answer_fraction)) {
-        return "behaviour fractions must be between 0 and 1";
-    }
-    if (options.decline_fraction + options.no_answer_fraction > 1.0 + 1e-9) {
-        return "the decline and no-answer fractions add up to more than 1";
-    }
-    if (options.frame_ms == 0 || options.frame_ms > 1000) {
-        return "the frame step must be between 1 and 1000 ms";
-    }
-    if (options.max_time_ms == 0 || options.max_time_ms > kMaxRunTimeMs) {
-        return "the safety limit must be more than 0 and at most one day";
-    }
-    if (options.join_spread_ms > kMaxRunTimeMs || options.start_delay_ms > kMaxRunTimeMs ||
-        options.matchmaking_timeout_ms > kMaxRunTimeMs || options.heartbeat_ms > kMaxRunTimeMs) {
-        return "times must be at most one day";
-    }
-    if ((options.log_flags & ~0xFFu) != 0) {
-        return "log flags are the MMF_LOG_ bits 0x01 to 0x80";
-    }
-    return "";
-}
 
 bool RunSimulation(const SimulationOptions& options, SimulationSummary* summary,
                    std::string* error) {

@@ -1,12 +1,41 @@
 // krmm_simulator: a whole matchmaking session on the in-process emulator.
-// Progress and log lines go to stderr, the summary to stdout.
+// Progress and log lines go to stderr, the summary to stdout, the optional
+// files where the options say.
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "CommandLine.h"
-#include "Report.h"
+#include "CsvOutput.h"
+#include "EventsOutput.h"
+#include "HtmlReport.h"
 #include "Simulation.h"
+#include "SummaryFormat.h"
+
+namespace {
+
+using KRSimulator::SimulationSummary;
+
+// Writes one output file; false (with a message) when it cannot.
+bool WriteFile(const char* program, const std::string& path, const SimulationSummary& summary,
+               void (*write)(const SimulationSummary&, std::ostream&)) {
+    if (path.empty()) {
+        return true;
+    }
+    std::ofstream out(path, std::ios::binary);
+    if (out) {
+        write(summary, out);
+        out.flush();
+    }
+    if (!out) {
+        std::fprintf(stderr, "%s: cannot write '%s'\n", program, path.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace KRSimulator;
@@ -27,6 +56,9 @@ int main(int argc, char** argv) {
     }
 
     SimulationOptions& options = command_line.options;
+    for (const std::string& warning : OptionWarnings(options)) {
+        std::fprintf(stderr, "%s: warning: %s\n", program, warning.c_str());
+    }
     if (!command_line.quiet) {
         options.on_progress = [](const std::string& line) {
             std::fprintf(stderr, "%s\n", line.c_str());
@@ -48,5 +80,12 @@ int main(int argc, char** argv) {
     const std::string report =
         command_line.json ? FormatSummaryJson(summary) : FormatSummaryText(summary);
     std::fputs(report.c_str(), stdout);
-    return summary.safety_limit_hit ? 1 : 0;
+    bool written = WriteFile(program, command_line.csv_file, summary, &WriteCsv);
+    written &= WriteFile(program, command_line.events_file, summary, &WriteEvents);
+    written &= WriteFile(program, command_line.report_file, summary, &WriteHtmlReport);
+    for (const std::string& violation : summary.invariant_violations) {
+        std::fprintf(stderr, "%s: end of run: %s\n", program, violation.c_str());
+    }
+    const bool held = summary.invariant_violations.empty() && !summary.safety_limit_hit;
+    return held && written ? 0 : 1;
 }

@@ -4,13 +4,14 @@
 
 #include <string>
 
-#include "Simulation.h"
+#include "Summary.h"
 
 namespace KRSimulator {
 
 // A readable multi-line summary.
 std::string FormatSummaryText(const SimulationSummary& summary);
-// One JSON object (with a trailing newline); per-player results are left out.
+// One JSON object (with a trailing newline) with the same figures; the
+// per-attempt record and the events are left out (--csv, --events).
 std::string FormatSummaryJson(const SimulationSummary& summary);
 
 }  // namespace KRSimulator

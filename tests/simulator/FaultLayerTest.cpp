@@ -1,0 +1,102 @@
+// The emulator's fault layer and exchange observer, as a session drives
+// them: what each request was answered, how long it stayed pending, and that
+// without faults every answer is immediate and successful.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FaultOptions.h"
+#include "Simulation.h"
+#include "emulator/HalyardEmulator.h"
+
+namespace KRSimulator {
+namespace {
+
+using KRHalyardEmulator::Exchange;
+using KRHalyardEmulator::HalyardEmulator;
+using KRHalyardEmulator::RequestKind;
+
+struct Seen {
+    hy_client* client;
+    RequestKind kind;
+    std::string argument;
+    int32_t status;
+    std::string body;
+    uint32_t pending_polls;
+};
+
+// Runs one player alone in the hopper of one and returns every exchange.
+std::vector<Seen> Exchanges(const char* fault) {
+    std::vector<Seen> seen;
+    HalyardEmulator::Instance().SetExchangeObserver(
+        [](const Exchange& exchange, void* user) {
+            static_cast<std::vector<Seen>*>(user)->push_back(
+                Seen{exchange.client, exchange.kind, exchange.argument, exchange.status,
+                     exchange.body, exchange.pending_polls});
+        },
+        &seen);
+    SimulationOptions options;
+    options.players = 1;
+    options.hopper_id = HopperIdForSize(1);
+    options.slow_max_ms = 160;  // ten frames
+    options.give_up_ms = 800;   // fifty frames
+    if (fault != nullptr) {
+        EXPECT_EQ(ParseFaultSpec(fault, &options.faults), "");
+    }
+    SimulationSummary summary;
+    std::string error;
+    EXPECT_TRUE(RunSimulation(options, &summary, &error)) << error;
+    EXPECT_EQ(summary.invariant_violations, std::vector<std::string>{});
+    HalyardEmulator::Instance().SetExchangeObserver(nullptr, nullptr);
+    return seen;
+}
+
+TEST(FaultLayerTest, WithoutFaultsEveryAnswerIsImmediateAndSuccessful) {
+    const std::vector<Seen> seen = Exchanges(nullptr);
+    ASSERT_GE(seen.size(), 4u);  // ticket, keep-alive, accept, start at least
+    EXPECT_EQ(seen[0].kind, RequestKind::kTicket);
+    EXPECT_EQ(seen[0].argument, HopperIdForSize(1));
+    const std::string ticket = seen[0].body.substr(seen[0].body.find(':') + 2, 36);
+    EXPECT_EQ(seen[0].body, "{\"ticket\":\"" + ticket + "\"}");
+    bool started = false;
+    for (const Seen& exchange : seen) {
+        EXPECT_EQ(exchange.status, 200);
+        EXPECT_EQ(exchange.pending_polls, 0u);
+        EXPECT_EQ(exchange.client, seen[0].client);
+        if (exchange.kind != RequestKind::kTicket) {
+            EXPECT_EQ(exchange.argument, ticket);
+            EXPECT_NE(exchange.body.find("\"matchable_id\":\"" + ticket + "\""), std::string::npos)
+                << exchange.body;
+        }
+        started |= exchange.kind == RequestKind::kStart;
+    }
+    EXPECT_TRUE(started);
+}
+
+TEST(FaultLayerTest, FaultsShapeTheAnswers) {
+    // Slow: carried out, answered within the limit.
+    for (const Seen& exchange : Exchanges("keepalive:slow=1")) {
+        if (exchange.kind == RequestKind::kKeepAlive) {
+            EXPECT_EQ(exchange.status, 200);
+            EXPECT_GE(exchange.pending_polls, 1u);
+            EXPECT_LE(exchange.pending_polls, 10u);
+        }
+    }
+    // Never: given up after the limit, without a response.
+    const std::vector<Seen> lost = Exchanges("ticket:never=1");
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_EQ(lost[0].status, -1);
+    EXPECT_EQ(lost[0].body, "");
+    EXPECT_EQ(lost[0].pending_polls, 50u);
+    // A status: the request is lost, the answer says why.
+    const std::vector<Seen> refused = Exchanges("accept:409=1");
+    ASSERT_GE(refused.size(), 3u);
+    EXPECT_EQ(refused[2].kind, RequestKind::kAccept);
+    EXPECT_EQ(refused[2].status, 409);
+    EXPECT_EQ(refused[2].body, "{\"error\":\"emulated backend fault\",\"status\":409}");
+}
+
+}  // namespace
+}  // namespace KRSimulator

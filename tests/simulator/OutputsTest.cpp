@@ -1,0 +1,173 @@
+// The files a run writes: CSV rows, event lines and the HTML report must
+// carry what the summary holds, in a form other programs can read.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CsvOutput.h"
+#include "EventsOutput.h"
+#include "FaultOptions.h"
+#include "HtmlReport.h"
+#include "Simulation.h"
+#include "halyard.h"
+
+#ifdef KRMM_HAVE_EXPAT
+#include <expat.h>
+#endif
+
+namespace KRSimulator {
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) {
+        parts.push_back(part);
+    }
+    if (!text.empty() && text.back() == separator) {
+        parts.emplace_back();
+    }
+    return parts;
+}
+
+// A small faulty run with every outcome: started, declined, timed out, and
+// attempts ended by errors, with requeues.
+const SimulationSummary& FaultyRun() {
+    static const SimulationSummary summary = [] {
+        SimulationOptions options;
+        options.players = 40;
+        options.hopper_id = HopperIdForSize(2);
+        options.decline_fraction = 0.1;
+        options.no_answer_fraction = 0.1;
+        options.requeue = 2;
+        ApplyFaultPreset("flaky", &options.faults);
+        SimulationSummary result;
+        std::string error;
+        EXPECT_TRUE(RunSimulation(options, &result, &error)) << error;
+        return result;
+    }();
+    return summary;
+}
+
+TEST(OutputsTest, CsvHasOneConsistentRowPerAttempt) {
+    const SimulationSummary& summary = FaultyRun();
+    std::ostringstream out;
+    WriteCsv(summary, out);
+    std::vector<std::string> lines = Split(out.str(), '\n');
+    ASSERT_EQ(lines.back(), "");  // the last row ends its line
+    lines.pop_back();
+    ASSERT_EQ(lines.size(), summary.attempts.size() + 1);
+    const std::vector<std::string> header = Split(lines[0], ',');
+    EXPECT_EQ(header, (std::vector<std::string>{"player", "attempt", "behaviour", "joined",
+                                                "ticket", "matched", "accepted", "started", "role",
+                                                "final_state", "error"}));
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> row = Split(lines[i], ',');
+        ASSERT_EQ(row.size(), header.size()) << lines[i];
+        const Attempt& attempt = summary.attempts[i - 1];
+        EXPECT_EQ(row[0], std::to_string(attempt.player + 1));
+        EXPECT_EQ(row[1], std::to_string(attempt.number));
+        // A started attempt was matched first and ended without an error;
+        // one that was not has an empty start.
+        EXPECT_EQ(row[7].empty(), !attempt.started()) << lines[i];
+        if (attempt.started()) {
+            EXPECT_FALSE(row[5].empty()) << lines[i];
+            EXPECT_EQ(row[9], "MMS_MATCH_STARTED") << lines[i];
+            EXPECT_EQ(row[10], "") << lines[i];
+        }
+        EXPECT_TRUE(row[4].empty() || row[4].size() == 36) << lines[i];
+    }
+}
+
+TEST(OutputsTest, EventLinesAreJsonInTimeOrder) {
+    const SimulationSummary& summary = FaultyRun();
+    std::ostringstream out;
+    WriteEvents(summary, out);
+    const std::vector<std::string> lines = Split(out.str(), '\n');
+    ASSERT_EQ(lines.size(), summary.events.size() + 1);  // trailing newline
+    double previous = 0.0;
+    for (std::size_t i = 0; i < summary.events.size(); ++i) {
+        hy_json* event = hy_json_parse(lines[i].c_str(), lines[i].size());
+        ASSERT_NE(event, nullptr) << lines[i];
+        const double t = hy_json_get_double_item(event, "t");
+        EXPECT_GE(t, previous);
+        previous = t;
+        EXPECT_EQ(hy_json_get_integer_item(event, "player"),
+                  static_cast<int32_t>(summary.events[i].player + 1));
+        EXPECT_EQ(std::string(hy_json_get_string_item(event, "state")).rfind("MMS_", 0), 0u);
+        hy_json_free(event);
+    }
+}
+
+#ifdef KRMM_HAVE_EXPAT
+struct ReportShape {
+    std::vector<std::string> ids;
+    int svgs = 0;
+    int polygons = 0;
+    int scripts = 0;
+    int fetches = 0;  // attributes that would load something
+    std::string text;
+};
+
+void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+    ReportShape& shape = *static_cast<ReportShape*>(data);
+    const std::string element = name;
+    shape.svgs += element == "svg" ? 1 : 0;
+    shape.polygons += element == "polygon" ? 1 : 0;
+    shape.scripts += element == "script" || element == "link" || element == "img" ? 1 : 0;
+    for (int i = 0; attributes[i] != nullptr; i += 2) {
+        const std::string attribute = attributes[i];
+        shape.fetches += attribute == "src" || attribute == "href" ? 1 : 0;
+        if (attribute == "id") {
+            shape.ids.push_back(attributes[i + 1]);
+        }
+    }
+}
+
+void OnText(void* data, const XML_Char* text, int length) {
+    static_cast<ReportShape*>(data)->text.append(text, static_cast<std::size_t>(length));
+}
+#endif
+
+TEST(OutputsTest, ReportIsWellFormedAndSelfContained) {
+#ifndef KRMM_HAVE_EXPAT
+    GTEST_SKIP() << "built without expat";
+#else
+    const SimulationSummary& summary = FaultyRun();
+    std::ostringstream out;
+    WriteHtmlReport(summary, out);
+    const std::string html = out.str();
+
+    ReportShape shape;
+    XML_Parser parser = XML_ParserCreate("UTF-8");
+    XML_SetUserData(parser, &shape);
+    XML_SetElementHandler(parser, &OnStart, [](void*, const XML_Char*) {});
+    XML_SetCharacterDataHandler(parser, &OnText);
+    const bool parsed =
+        XML_Parse(parser, html.c_str(), static_cast<int>(html.size()), 1) == XML_STATUS_OK;
+    EXPECT_TRUE(parsed) << XML_ErrorString(XML_GetErrorCode(parser)) << " at line "
+                        << XML_GetCurrentLineNumber(parser);
+    XML_ParserFree(parser);
+
+    EXPECT_EQ(shape.ids,
+              (std::vector<std::string>{"histogram", "timeline", "errors", "faults", "summary"}));
+    EXPECT_EQ(shape.svgs, 2);
+    EXPECT_EQ(shape.polygons, 5);  // one area per state group
+    EXPECT_EQ(shape.scripts, 0);
+    EXPECT_EQ(shape.fetches, 0);
+    // The error table and the summary carry the run's own figures.
+    ASSERT_FALSE(summary.errors_ended.empty());
+    const auto& first_error = *summary.errors_ended.begin();
+    EXPECT_NE(shape.text.find(first_error.first + std::to_string(first_error.second)),
+              std::string::npos);
+    EXPECT_NE(shape.text.find("40 players"), std::string::npos);
+    EXPECT_NE(shape.text.find("every player in MMS_IDLE"), std::string::npos);
+#endif
+}
+
+}  // namespace
+}  // namespace KRSimulator

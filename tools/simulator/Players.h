@@ -1,0 +1,67 @@
+#pragma once
+
+// The simulated players: how each answers a match, and what one attempt of
+// one player (from joining the queue to being idle again) went through.
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Options.h"
+
+namespace KRSimulator {
+
+// How a player answers a match that was found for it.
+enum class Behaviour {
+    kAccept,    // accepts by itself (MMF_AUTO_ACCEPT)
+    kDecline,   // declines as soon as it sees the match
+    kNoAnswer,  // never answers, so its accept timeout fires
+};
+// "accept", "decline", "no_answer".
+const char* BehaviourName(Behaviour behaviour);
+
+// The options' fractions of decliners and silent players, at seeded positions
+// so that decliners are not simply the first players to join.
+std::vector<Behaviour> AssignBehaviours(const SimulationOptions& options,
+                                        std::mt19937_64& generator);
+
+enum class Role { kNone, kLeader, kFollower };
+// "", "leader", "follower".
+const char* RoleName(Role role);
+
+// An "error" message of the attempt. Recovered: the attempt went on
+// (matchmaking continued after it); otherwise it ended the attempt.
+struct RaisedError {
+    int32_t code;
+    bool recovered;
+};
+
+// Run times are milliseconds since the run began; -1: never reached.
+struct Attempt {
+    uint32_t player = 0;  // 0-based
+    uint32_t number = 1;  // 1-based
+    Behaviour behaviour = Behaviour::kAccept;
+    Role role = Role::kNone;
+    uint32_t joined_ms = 0;
+    int64_t matched_ms = -1;   // first MMS_MATCHED
+    int64_t accepted_ms = -1;  // everyone accepted: MMS_ACCEPTED_LEADER or _FOLLOWER
+    int64_t started_ms = -1;   // MMS_MATCH_STARTED
+    std::string ticket;        // the matchable id, once a status arrived
+    std::string match_id;      // of the started match, else of the last match found
+    int32_t users_in_match = 0;
+    // The last state before the attempt wound down (MMS_RESTART or idle).
+    int32_t last_state = 3;  // MMS_REQUEST_TICKET
+    std::vector<RaisedError> errors;
+    bool ended = false;  // back in MMS_IDLE
+
+    bool started() const { return started_ms >= 0; }
+    // The error that ended the attempt, 0 when none did.
+    int32_t EndingError() const;
+};
+
+// How an attempt ended, for the outcome tallies: "started", the name of the
+// error that ended it, "declined" (its own choice, no error) or "stopped".
+std::string AttemptOutcome(const Attempt& attempt);
+
+}  // namespace KRSimulator
