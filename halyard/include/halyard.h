@@ -247,8 +247,9 @@ typedef enum hyl_kind {
 HY_API const char* HY_CALL hyl_kind_name(hyl_kind kind);
 
 /* The reason for the most recent refusal (a -1 or null result) of a hyl_
- * function on the calling thread, e.g. "hyl_script: body: line 1, column 2
- * (byte 1): string or '}' expected near 'n'"; "" until the first refusal. A
+ * function on the calling thread, e.g. for the body "{not json": "hyl_script:
+ * body: line 1, column 4 (byte 4): string or '}' expected near 'not'"; ""
+ * until the first refusal. A
  * later success does not clear it. Static storage of the thread, valid until
  * the next refusal. */
 HY_API const char* HY_CALL hyl_last_error(void);
