@@ -127,56 +127,58 @@ private:
                ReadCount(object, "repeat", path, repeat);
     }
 
-    bool ReadAnswers(const json_t* answers, Scenario* out) {
-        if (answers == nullptr) {
+    // Calls read(kind, value, path) for each member of a section keyed by
+    // request kind ("answers", "defaults").
+    template <typename Read>
+    bool ReadKinds(const json_t* section, const char* name, Read read) {
+        if (section == nullptr) {
             return true;
         }
-        if (!Expect(json_is_object(answers), "answers", "expected an object of request kinds")) {
+        if (!Expect(json_is_object(section), name, "expected an object of request kinds")) {
             return false;
         }
-        const char* name = nullptr;
-        const json_t* list = nullptr;
-        json_object_foreach(const_cast<json_t*>(answers), name, list) {
-            const std::string path = std::string("answers.") + name;
+        const char* key = nullptr;
+        const json_t* value = nullptr;
+        json_object_foreach(const_cast<json_t*>(section), key, value) {
+            const std::string path = std::string(name) + "." + key;
             hyl_kind kind = HYL_TICKET;
-            if (!ReadKind(name, path, &kind) ||
-                !Expect(json_is_array(list), path, "expected an array of answers")) {
+            if (!ReadKind(key, path, &kind) || !read(kind, value, path)) {
                 return false;
-            }
-            for (size_t i = 0; i < json_array_size(list); ++i) {
-                Answer answer;
-                uint32_t repeat = 1;
-                if (!ReadAnswer(json_array_get(list, i), path + "[" + std::to_string(i) + "]", true,
-                                &answer, &repeat)) {
-                    return false;
-                }
-                out->answers.insert(out->answers.end(), repeat, {kind, answer});
             }
         }
         return true;
     }
 
+    bool ReadAnswers(const json_t* answers, Scenario* out) {
+        return ReadKinds(
+            answers, "answers", [&](hyl_kind kind, const json_t* list, const std::string& path) {
+                if (!Expect(json_is_array(list), path, "expected an array of answers")) {
+                    return false;
+                }
+                for (size_t i = 0; i < json_array_size(list); ++i) {
+                    Answer answer;
+                    uint32_t repeat = 1;
+                    if (!ReadAnswer(json_array_get(list, i), path + "[" + std::to_string(i) + "]",
+                                    true, &answer, &repeat)) {
+                        return false;
+                    }
+                    out->answers.insert(out->answers.end(), repeat, {kind, answer});
+                }
+                return true;
+            });
+    }
+
     bool ReadDefaults(const json_t* defaults, Scenario* out) {
-        if (defaults == nullptr) {
-            return true;
-        }
-        if (!Expect(json_is_object(defaults), "defaults", "expected an object of request kinds")) {
-            return false;
-        }
-        const char* name = nullptr;
-        const json_t* object = nullptr;
-        json_object_foreach(const_cast<json_t*>(defaults), name, object) {
-            const std::string path = std::string("defaults.") + name;
-            hyl_kind kind = HYL_TICKET;
-            Answer answer;
-            uint32_t repeat = 1;
-            if (!ReadKind(name, path, &kind) ||
-                !ReadAnswer(object, path, false, &answer, &repeat)) {
-                return false;
-            }
-            out->defaults.emplace_back(kind, std::move(answer));
-        }
-        return true;
+        return ReadKinds(defaults, "defaults",
+                         [&](hyl_kind kind, const json_t* object, const std::string& path) {
+                             Answer answer;
+                             uint32_t repeat = 1;
+                             if (!ReadAnswer(object, path, false, &answer, &repeat)) {
+                                 return false;
+                             }
+                             out->defaults.emplace_back(kind, std::move(answer));
+                             return true;
+                         });
     }
 
     bool ReadPushes(const json_t* pushes, Scenario* out) {

@@ -6,18 +6,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "check.h"
 #include "halyard.h"
 
 #define MATCHABLE_ID "0f1e2d3c-4b5a-4978-8695-a4b3c2d1e0f9"
 #define HOPPER_ID "11111111-2222-4333-8444-555555555555"
-
-#define CHECK(condition)                                                            \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-            return 1;                                                               \
-        }                                                                           \
-    } while (0)
 
 /* The game's own allocator, set before anything else runs. */
 static size_t g_game_blocks = 0;

@@ -7,15 +7,8 @@
 
 #include "KRMatchmakingSystem.h"
 #include "KRMatchmakingSystemTesting.h"
+#include "check.h"
 #include "halyard.h"
-
-#define CHECK(condition)                                                            \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-            return 1;                                                               \
-        }                                                                           \
-    } while (0)
 
 typedef struct Game {
     int32_t states[32];
