@@ -247,11 +247,11 @@ typedef enum hyl_kind {
 HY_API const char* HY_CALL hyl_kind_name(hyl_kind kind);
 
 /* The reason for the most recent refusal (a -1 or null result) of a hyl_
- * function on the calling thread, e.g. for the body "{not json": "hyl_script:
- * body: line 1, column 4 (byte 4): string or '}' expected near 'not'"; ""
- * until the first refusal. A
- * later success does not clear it. Static storage of the thread, valid until
- * the next refusal. */
+ * function on the calling thread: the function's name, then the reason, e.g.
+ * for the body "{not json": "hyl_script: body: line 1, column 4 (byte 4):
+ * string or '}' expected near 'not'". "" until the first refusal; a later
+ * success does not clear it. Storage of the thread, valid until its next
+ * refusal. */
 HY_API const char* HY_CALL hyl_last_error(void);
 
 /* ---- Scripting ---- */
