@@ -30,14 +30,26 @@
  *     hyl_push_message / hyl_push_log), newest registration first.
  *
  * The loopback control interface (hy_client_create, hy_client_free and the
- * hyl_ functions) is documented at its declarations below. A typical test:
+ * hyl_ functions) is documented at its declarations below; halyard/README.md
+ * covers scenario files, record and replay. A typical test (tests/halyard
+ * compiles and runs this very sequence):
  *
  *     hy_client* client = hy_client_create(NULL);
- *     hyl_script(client, HYL_KEEPALIVE, 200, "{\"state\":1}", 2);
- *     ... drive the code under test, which calls hy_r_matchmaking_keepalive ...
+ *     hy_json* status = hyl_status_json(MATCHABLE_ID, HOPPER_ID, 1, "matching");
+ *     hyl_script_json(client, HYL_KEEPALIVE, 200, status, 2);  // takes status
+ *     hy_task* task = hy_r_matchmaking_keepalive(client, MATCHABLE_ID);
+ *     while (hy_task_is_pending(task)) {}  // pending twice, then finished
+ *     hy_response* response = hy_task_fetch_response(task);
+ *     assert(strcmp(hy_json_get_string_item(hy_response_get_json(response), "state"),
+ *                   "matching") == 0);
+ *     hy_response_free(response);
+ *     hy_task_free(task);
  *     assert(hyl_journal_count_kind(client, HYL_KEEPALIVE) == 1);
  *     hy_client_free(client);
- *     assert(hyl_live_tasks() == 0 && hyl_live_responses() == 0);
+ *     assert(hyl_live_tasks() == 0 && hyl_live_responses() == 0 && hyl_live_json() == 0);
+ *
+ * In a game's test the matchmaker makes the requests: script the answers,
+ * call krmm_process, then read the journal.
  *
  * Nothing here is thread-safe: use one thread, as the matchmaker does.
  */
@@ -172,13 +184,12 @@ HY_API void HY_CALL hy_response_free(hy_response* response);
 /* ---- Requests (each returns a task, or null for a null client) ---- */
 HY_API hy_task* HY_CALL hy_r_matchmaking_ticket(hy_client* client, const hy_uuid* hopper_id,
                                                 const hy_uuid* group_id,
-                                                const hy_uuid* second_group_id,
-                                                uint32_t group_size, void* reserved,
-                                                hy_json* attributes, hy_json* values);
+                                                const hy_uuid* second_group_id, uint32_t group_size,
+                                                void* reserved, hy_json* attributes,
+                                                hy_json* values);
 HY_API hy_task* HY_CALL hy_r_matchmaking_keepalive(hy_client* client, const char* ticket);
 HY_API hy_task* HY_CALL hy_r_matchmaking_accept(hy_client* client, const char* ticket);
-HY_API hy_task* HY_CALL hy_r_matchmaking_cancel(hy_client* client, const char* ticket,
-                                                int soft);
+HY_API hy_task* HY_CALL hy_r_matchmaking_cancel(hy_client* client, const char* ticket, int soft);
 HY_API hy_task* HY_CALL hy_r_matchmaking_start(hy_client* client, const char* ticket,
                                                hy_json* join_info);
 HY_API hy_task* HY_CALL hy_r_matchmaking_create_proof(hy_client* client, const char* ticket);
@@ -229,6 +240,22 @@ typedef enum hyl_kind {
     HYL_KIND_COUNT
 } hyl_kind;
 
+/* The name of a kind, as scenario files and log lines write it: "ticket",
+ * "keepalive", "accept", "cancel", "start", "create_proof", "check_proof",
+ * "create_manual_proof", "get_object", "mark_identity_active". A static
+ * text; null for a kind out of range. */
+HY_API const char* HY_CALL hyl_kind_name(hyl_kind kind);
+
+/* The reason for the most recent refusal (a -1 or null result) of a hyl_
+ * function on the calling thread: the function's name, then the reason, e.g.
+ * for the body "{not json": "hyl_script: body: line 1, column 4 (byte 4):
+ * string or '}' expected near 'not'". "" until the first refusal; a later
+ * success does not clear it. Storage of the thread, valid until its next
+ * refusal. */
+HY_API const char* HY_CALL hyl_last_error(void);
+
+/* ---- Scripting ---- */
+
 /* Queues one answer for the next request of that kind on the client: its
  * status code, its JSON body text (null: no body) and the number of
  * hy_task_is_pending polls that answer "pending" before the task finishes
@@ -236,26 +263,117 @@ typedef enum hyl_kind {
  * order queued; a request takes its answer when it is made, so scripting
  * later does not change a task already issued. Every hy_task_fetch_response
  * parses the body anew into a response of its own. Returns 0, or -1 (and
- * queues nothing) for a null client, a body that is not JSON or a kind out of
- * range. */
+ * queues nothing; see hyl_last_error) for a null client, a body that is not
+ * JSON or a kind out of range. */
 HY_API int HY_CALL hyl_script(hy_client* client, hyl_kind kind, int32_t status,
                               const char* body_json, uint32_t pending_polls);
-/* Sets the answer given, as often as needed, when the kind's queue is empty;
- * a later call replaces it. Until it is set, the default answer is: for
- * HYL_TICKET, status 200 with {"ticket":"<fresh UUID>"} (a new UUID each
- * time); for every other kind, status 404 without a body; never pending.
- * Returns 0 or -1 as hyl_script. */
+/* hyl_script with a JSON value as the body (null: no body), e.g. one built
+ * by hyl_status_json. Takes the value in every case, refusal included. */
+HY_API int HY_CALL hyl_script_json(hy_client* client, hyl_kind kind, int32_t status, hy_json* body,
+                                   uint32_t pending_polls);
+/* Queues the same answer count times (0 queues nothing). */
+HY_API int HY_CALL hyl_script_repeat(hy_client* client, hyl_kind kind, int32_t status,
+                                     const char* body_json, uint32_t pending_polls, uint32_t count);
+/* The next count requests of the kind fail with status (no body, never
+ * pending), ahead of any queued answer, which waits for the requests after
+ * them. A later call replaces the remaining faults of the kind; count 0
+ * cancels them. Journalled with the source HYL_FAULT. */
+HY_API int HY_CALL hyl_fault(hy_client* client, hyl_kind kind, int32_t status, uint32_t count);
+/* Sets the answer given, as often as needed, when the kind has no fault and
+ * no queued answer; a later call replaces it. Until it is set, the built-in
+ * default answers: for HYL_TICKET, status 200 with {"ticket":"<fresh UUID>"}
+ * (a new UUID each time); for every other kind, status 404 without a body;
+ * never pending. Each request answered by a default writes a log entry to
+ * the client's log functions (first text "halyard"): HY_LOG_WARNING for the
+ * built-in default ("unscripted keepalive request: built-in default answer
+ * 404 without a body"), HY_LOG_NOTICE for one set here. Returns 0 or -1 as
+ * hyl_script. */
 HY_API int HY_CALL hyl_set_default(hy_client* client, hyl_kind kind, int32_t status,
                                    const char* body_json, uint32_t pending_polls);
-/* Number of answers still queued for the kind. */
+/* Number of answers still queued for the kind (faults not included). */
 HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind);
 
-/* One journal entry per request made on the client, oldest first. Texts are
- * owned by the journal ("" when the argument was absent), valid until
- * hyl_journal_clear or hy_client_free. Every text field is non-null: fields a
- * kind does not use read "" and numbers 0. JSON arguments are recorded as
- * their compact serialized text, members in the order they were set. A
- * request on a null client is not journalled (it still frees its JSON). */
+/* ---- Body builders ----
+ * New JSON values in the backend's formats, so that no test writes them by
+ * hand. Each returns a value owned by the caller (counted by hyl_live_json):
+ * give it to hyl_script_json or hyl_push_json, attach it with hy_json_set_key,
+ * or free it with hy_json_free. Change or add members with the hy_json_
+ * building functions. Each refuses (null, see hyl_last_error) an id that is
+ * not 36 characters long, because the matchmaker would reject the body. */
+
+/* A matchable status: {"seq":seq,"matchable_id":...,"hopper_id":...,
+ * "state":state,"estimated_hopper_size":1,"group_size":1}. state is the
+ * backend's text: "initial_waiting", "matching", "matched", "accepted",
+ * "match_started", "expired" or "cancelled" (anything else is refused). The
+ * matchmaker takes the matchable id from the first status after its ticket
+ * and afterwards only accepts a higher seq for it. */
+HY_API hy_json* HY_CALL hyl_status_json(const char* matchable_id, const char* hopper_id,
+                                        uint32_t seq, const char* state);
+/* A match for the "match" member of a status: {"id":match_id,"accepted":[],
+ * "teams":[]}; add "params" and "join_info" with hy_json_set_key. */
+HY_API hy_json* HY_CALL hyl_match_json(const char* match_id);
+/* Appends a team of count users {"identity_id":id,"attributes":{},
+ * "values":{}} to a match, ids in the given order. The matchmaker reads
+ * teams and members in reverse: its team 0 is the last team added and the
+ * match leader is the last member of that team. Returns 0 or -1. */
+HY_API int HY_CALL hyl_match_add_team(hy_json* match, const char* const* identity_ids,
+                                      uint32_t count);
+/* Appends an identity id to the match's "accepted" list. Returns 0 or -1. */
+HY_API int HY_CALL hyl_match_add_accepted(hy_json* match, const char* identity_id);
+/* A hopper body: {"_id":hopper_id,"name":name,"is_enabled":true,
+ * "allow_groups":false,"expansion_time":0,"expansion_wait":0,
+ * "maximum_wait_time":0,"players":players,"teams":[fractions...]}. The
+ * matchmaker needs players >= 1 and at least one team fraction. */
+HY_API hy_json* HY_CALL hyl_hopper_json(const char* hopper_id, const char* name, int32_t players,
+                                        const double* team_fractions, uint32_t team_count);
+
+/* ---- Scenario files ----
+ * A scenario is one JSON object (format in halyard/README.md):
+ *   {"identity_id": "...",
+ *    "answers":  {"keepalive": [{"status":200, "body":{...}, "pending":2,
+ *                                "repeat":3, "request":{"ticket":"..."}}, ...], ...},
+ *    "defaults": {"accept": {"status":503}},
+ *    "pushes":   [{"after_requests":2, "after_polls":5, "type":"matchmaking_update",
+ *                  "first":"", "json":{...}}]}
+ * Loading adds its answers behind those already queued, replaces the
+ * defaults it names, schedules its pushes and, with "identity_id", gives the
+ * client that identity (load before a matchmaker reads it). Nothing is
+ * changed when the scenario is refused: -1, and hyl_last_error names the
+ * file, the position (line and column for bad JSON, the member path
+ * otherwise, e.g. "answers.keepalive[2].status") and the reason.
+ *
+ * A push is delivered at the start of the first request or poll made on the
+ * client once at least after_requests requests and after_polls polls
+ * (hy_task_is_pending calls on its tasks) have been made, before that call is
+ * counted or answered. An answer with "request" expects the request it
+ * answers to have exactly those arguments; one that differs is answered all
+ * the same, logged at HY_LOG_ERROR and counted by hyl_replay_mismatches. */
+HY_API int HY_CALL hyl_load_scenario(hy_client* client, const char* path);
+/* The same from text; errors name the file "<text>". */
+HY_API int HY_CALL hyl_load_scenario_text(hy_client* client, const char* text);
+/* Pushes scheduled but not yet delivered. */
+HY_API uint32_t HY_CALL hyl_pending_pushes(hy_client* client);
+/* Requests whose arguments differed from the answer's "request". */
+HY_API uint32_t HY_CALL hyl_replay_mismatches(hy_client* client);
+
+/* ---- Journal ---- */
+
+/* Where an answer came from. */
+typedef enum hyl_source {
+    HYL_SCRIPTED = 0,     /* a queued answer (hyl_script, scenario "answers") */
+    HYL_DEFAULT,          /* the kind's default set by hyl_set_default or a scenario */
+    HYL_BUILT_IN_DEFAULT, /* nothing was scripted */
+    HYL_FAULT             /* hyl_fault */
+} hyl_source;
+
+/* One journal entry per request made on the client, oldest first: the
+ * request and the answer it got. Texts are owned by the journal ("" when the
+ * argument was absent), valid until hyl_journal_clear or hy_client_free.
+ * Every text field is non-null: fields a kind does not use read "" and
+ * numbers 0. JSON arguments are recorded as their compact serialized text,
+ * members in the order they were set. A request on a null client is not
+ * journalled (it still frees its JSON). The same structure is what
+ * hyl_recorder_add reads; there a null text reads as "". */
 typedef struct hyl_request {
     hyl_kind kind;
     const char* ticket;          /* keep-alive, accept, cancel, start, create proof */
@@ -273,39 +391,96 @@ typedef struct hyl_request {
     const char* object_id;       /* get object: UUID text */
     const char* options_json;    /* get object: "" for none */
     int32_t argument;            /* mark identity active */
+    /* The answer given. */
+    int32_t status;
+    const char* body_json; /* compact JSON text, "" for no body */
+    uint32_t pending_polls;
+    hyl_source source;
 } hyl_request;
+
+/* One pushed message delivered to the client's message functions (by
+ * hyl_push_message, hyl_push_json or a scenario), with the number of
+ * requests and polls made on the client before it. */
+typedef struct hyl_push {
+    const char* first;
+    const char* type;
+    const char* json; /* compact JSON text, "" for none */
+    uint32_t after_requests;
+    uint32_t after_polls;
+} hyl_push;
 
 HY_API uint32_t HY_CALL hyl_journal_count(hy_client* client);
 /* Null when index is out of range. */
 HY_API const hyl_request* HY_CALL hyl_journal_get(hy_client* client, uint32_t index);
 /* Number of journal entries of one kind. */
 HY_API uint32_t HY_CALL hyl_journal_count_kind(hy_client* client, hyl_kind kind);
+HY_API uint32_t HY_CALL hyl_journal_push_count(hy_client* client);
+/* Null when index is out of range; owned by the journal like its requests. */
+HY_API const hyl_push* HY_CALL hyl_journal_push_get(hy_client* client, uint32_t index);
+/* Forgets requests and pushes (the request and poll counts of push
+ * triggers keep running). */
 HY_API void HY_CALL hyl_journal_clear(hy_client* client);
+/* The journal as a scenario (the client's identity, every answer given, in
+ * order, with the request it answered, and every push delivered): loaded
+ * into a fresh client, it replays the session. Free with hy_free; null for
+ * a null client. */
+HY_API char* HY_CALL hyl_journal_scenario(hy_client* client);
+/* Writes hyl_journal_scenario to a file; 0, or -1 (see hyl_last_error). */
+HY_API int HY_CALL hyl_journal_write(hy_client* client, const char* path);
+
+/* ---- Recorder ----
+ * A journal filled by the caller, for sessions served by something other
+ * than the loopback (such as the in-process emulator), written as a
+ * scenario that the loopback replays. */
+typedef struct hyl_recorder hyl_recorder;
+/* identity_id: the recorded player's identity (null: none is written).
+ * Free with hyl_recorder_free. */
+HY_API hyl_recorder* HY_CALL hyl_recorder_new(const char* identity_id);
+HY_API void HY_CALL hyl_recorder_free(hyl_recorder* recorder);
+/* Adds one exchange: the request and its answer (status, body_json,
+ * pending_polls, source); texts are copied. -1 for a kind out of range or a
+ * body that is not JSON. */
+HY_API int HY_CALL hyl_recorder_add(hyl_recorder* recorder, const hyl_request* exchange);
+/* Adds one delivered push; texts are copied. -1 for a type that is null or
+ * JSON that is not JSON. */
+HY_API int HY_CALL hyl_recorder_add_push(hyl_recorder* recorder, const hyl_push* push);
+/* The scenario text; free with hy_free. */
+HY_API char* HY_CALL hyl_recorder_scenario(const hyl_recorder* recorder);
+HY_API int HY_CALL hyl_recorder_write(const hyl_recorder* recorder, const char* path);
+
+/* ---- Pushes ---- */
 
 /* Delivers a pushed message to every message function registered on the
  * client, newest first: (client, first, type, JSON value of json_text or null,
- * user data). A function removed by an earlier one during the same delivery is
- * not called; a function must not free the client it is called for. Returns
- * 0, or -1 (and delivers nothing) for a null client or when json_text is not
- * JSON. */
+ * user data), and journals it. A function removed by an earlier one during
+ * the same delivery is not called; a function must not free the client it is
+ * called for. Returns 0, or -1 (and delivers nothing) for a null client or
+ * when json_text is not JSON. */
 HY_API int HY_CALL hyl_push_message(hy_client* client, const char* first, const char* type,
                                     const char* json_text);
+/* hyl_push_message with a JSON value (taken in every case, null: none). */
+HY_API int HY_CALL hyl_push_json(hy_client* client, const char* first, const char* type,
+                                 hy_json* json);
 /* Delivers a log entry to every log function registered on the client,
  * newest first, as (level, first, second, null, user data). */
 HY_API void HY_CALL hyl_push_log(hy_client* client, int32_t level, const char* first,
                                  const char* second);
 
-/* Live object counts of the whole process, to prove that nothing leaks:
- * tasks not yet freed, responses not yet freed, JSON memory blocks not yet
- * freed, and options not yet consumed by a request.
+/* ---- Leak counters ----
+ * Live object counts of the whole process, to prove that nothing leaks:
+ * tasks not yet freed, responses not yet freed, JSON values and texts not
+ * yet given back, and options not yet consumed by a request.
  *
- * The JSON count is of memory blocks, not values: every allocation the JSON
- * runtime makes (a value may take several, such as an object and its member
- * table) and every text handed out for hy_free (hy_json_serialize,
- * hy_uuid_to_string). Response bodies count while their response lives.
- * Scripts and journal entries hold plain copies and do not count. Compare the
- * count against a baseline taken before the code under test, not against a
- * fixed number. */
+ * The JSON count is of the values this library handed out and the caller
+ * still owns (hy_json_parse, hy_json_new_object/array, hy_json_clone, the
+ * body builders), plus response bodies while their response lives, plus
+ * texts not yet released with hy_free (hy_json_serialize,
+ * hy_uuid_to_string, hyl_journal_scenario). A value stops counting when it
+ * is freed or handed over (attached to a parent, given to a request, a
+ * script or a push). Only this library's values count: the JSON runtime's
+ * allocator is left as the process set it, and JSON values the game makes
+ * with the runtime directly are neither counted nor touched. Compare the
+ * counts against a baseline taken before the code under test. */
 HY_API uint32_t HY_CALL hyl_live_tasks(void);
 HY_API uint32_t HY_CALL hyl_live_responses(void);
 HY_API uint32_t HY_CALL hyl_live_json(void);

@@ -3,8 +3,36 @@
 #include <algorithm>
 
 #include "Client.h"
+#include "LastError.h"
+#include "LiveCounts.h"
+#include "ScenarioFile.h"
 
 namespace halyard {
+namespace {
+
+std::string Text(const char* text) {
+    return text != nullptr ? text : "";
+}
+
+}  // namespace
+
+std::unique_ptr<JournalEntry> JournalEntry::CopyOf(const hyl_request& exchange) {
+    auto entry = std::make_unique<JournalEntry>(exchange.kind);
+    entry->request = exchange;
+    entry->ticket = Text(exchange.ticket);
+    entry->hopperId = Text(exchange.hopper_id);
+    entry->groupId = Text(exchange.group_id);
+    entry->secondGroupId = Text(exchange.second_group_id);
+    entry->attributesJson = Text(exchange.attributes_json);
+    entry->valuesJson = Text(exchange.values_json);
+    entry->joinInfoJson = Text(exchange.join_info_json);
+    entry->text = Text(exchange.text);
+    entry->collection = Text(exchange.collection);
+    entry->objectId = Text(exchange.object_id);
+    entry->optionsJson = Text(exchange.options_json);
+    entry->body = Text(exchange.body_json);
+    return entry;
+}
 
 void JournalEntry::Bind() {
     request.ticket = ticket.c_str();
@@ -18,11 +46,23 @@ void JournalEntry::Bind() {
     request.collection = collection.c_str();
     request.object_id = objectId.c_str();
     request.options_json = optionsJson.c_str();
+    request.body_json = body.c_str();
+}
+
+void PushEntry::Bind() {
+    push.first = first.c_str();
+    push.type = type.c_str();
+    push.json = json.c_str();
 }
 
 void Journal::Add(std::unique_ptr<JournalEntry> entry) {
     entry->Bind();
     entries_.push_back(std::move(entry));
+}
+
+void Journal::AddPush(std::unique_ptr<PushEntry> entry) {
+    entry->Bind();
+    pushes_.push_back(std::move(entry));
 }
 
 uint32_t Journal::CountKind(hyl_kind kind) const {
@@ -33,6 +73,10 @@ uint32_t Journal::CountKind(hyl_kind kind) const {
 
 const hyl_request* Journal::Get(uint32_t index) const {
     return index < entries_.size() ? &entries_[index]->request : nullptr;
+}
+
+const hyl_push* Journal::GetPush(uint32_t index) const {
+    return index < pushes_.size() ? &pushes_[index]->push : nullptr;
 }
 
 }  // namespace halyard
@@ -51,10 +95,34 @@ HY_API uint32_t HY_CALL hyl_journal_count_kind(hy_client* client, hyl_kind kind)
     return client != nullptr ? client->journal.CountKind(kind) : 0;
 }
 
+HY_API uint32_t HY_CALL hyl_journal_push_count(hy_client* client) {
+    return client != nullptr ? client->journal.PushCount() : 0;
+}
+
+HY_API const hyl_push* HY_CALL hyl_journal_push_get(hy_client* client, uint32_t index) {
+    return client != nullptr ? client->journal.GetPush(index) : nullptr;
+}
+
 HY_API void HY_CALL hyl_journal_clear(hy_client* client) {
     if (client != nullptr) {
         client->journal.Clear();
     }
+}
+
+HY_API char* HY_CALL hyl_journal_scenario(hy_client* client) {
+    if (client == nullptr) {
+        halyard::Refuse("hyl_journal_scenario", "no client");
+        return nullptr;
+    }
+    return halyard::CopyText(halyard::ScenarioText(client->identity, client->journal));
+}
+
+HY_API int HY_CALL hyl_journal_write(hy_client* client, const char* path) {
+    if (client == nullptr) {
+        return halyard::Refuse("hyl_journal_write", "no client");
+    }
+    return halyard::WriteScenarioFile("hyl_journal_write", path,
+                                      halyard::ScenarioText(client->identity, client->journal));
 }
 
 }  // extern "C"

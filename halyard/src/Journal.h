@@ -9,13 +9,17 @@
 
 namespace halyard {
 
-// One recorded request. The texts live here; request points into them once
-// Bind has run, and the entry is never moved afterwards (the journal holds it
-// by pointer), so those pointers stay valid for the entry's life.
+// One exchange: a request and the answer it got. The texts live here;
+// request points into them once Bind has run, and the entry is never moved
+// afterwards (the journal holds it by pointer), so those pointers stay valid
+// for the entry's life.
 struct JournalEntry {
     explicit JournalEntry(hyl_kind kind) { request.kind = kind; }
     JournalEntry(const JournalEntry&) = delete;
     JournalEntry& operator=(const JournalEntry&) = delete;
+
+    // An entry holding copies of every field of exchange (null texts as "").
+    static std::unique_ptr<JournalEntry> CopyOf(const hyl_request& exchange);
 
     // Points every text field of request at its string; fields a kind does
     // not use read as "".
@@ -33,19 +37,40 @@ struct JournalEntry {
     std::string collection;
     std::string objectId;
     std::string optionsJson;
+    std::string body;
 };
 
-// The requests made on one client, oldest first.
+// One delivered push, held like a JournalEntry.
+struct PushEntry {
+    void Bind();
+
+    hyl_push push{};
+    std::string first;
+    std::string type;
+    std::string json;
+};
+
+// The exchanges and pushes of one client (or one recorder), oldest first.
 class Journal {
 public:
     void Add(std::unique_ptr<JournalEntry> entry);
+    void AddPush(std::unique_ptr<PushEntry> entry);
     uint32_t Count() const { return static_cast<uint32_t>(entries_.size()); }
     uint32_t CountKind(hyl_kind kind) const;
     const hyl_request* Get(uint32_t index) const;
-    void Clear() { entries_.clear(); }
+    uint32_t PushCount() const { return static_cast<uint32_t>(pushes_.size()); }
+    const hyl_push* GetPush(uint32_t index) const;
+    void Clear() {
+        entries_.clear();
+        pushes_.clear();
+    }
 
 private:
     std::vector<std::unique_ptr<JournalEntry>> entries_;
+    std::vector<std::unique_ptr<PushEntry>> pushes_;
 };
+
+// The journal in the scenario format, identity_id first when not empty.
+std::string ScenarioText(const std::string& identity, const Journal& journal);
 
 }  // namespace halyard

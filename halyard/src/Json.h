@@ -20,9 +20,17 @@ inline hy_json* Handle(json_t* node) {
     return reinterpret_cast<hy_json*>(node);
 }
 
-// Any JSON text (scalars too); null when the bytes are not JSON.
-json_t* ParseJson(const char* text, size_t length);
-// Compact text; "" for a null value or one that cannot be written.
-std::string SerializeToString(const json_t* node);
+// Any JSON text (scalars too); null when the bytes are not JSON, with the
+// reason ("line 1, column 7 (byte 6): ...") in *error when error is given.
+json_t* ParseJson(const char* text, size_t length, std::string* error = nullptr);
+constexpr size_t kCompactFlags = JSON_COMPACT | JSON_ENCODE_ANY;
+
+// Text of the value as the JSON runtime writes it with flags (compact by
+// default); "" for a null value or one that cannot be written. The text never
+// passes through the runtime's allocator, which belongs to the process.
+std::string SerializeToString(const json_t* node, size_t flags = kCompactFlags);
+// Takes a value handed to this library: it no longer counts as the
+// caller's, and is released. Returns its compact text ("" for null).
+std::string TakeJson(hy_json* value);
 
 }  // namespace halyard

@@ -7,13 +7,11 @@ using halyard::Node;
 extern "C" {
 
 HY_API hy_json* HY_CALL hy_json_new_object(void) {
-    halyard::EnsureJsonCounting();
-    return Handle(json_object());
+    return Handle(halyard::TrackJson(json_object()));
 }
 
 HY_API hy_json* HY_CALL hy_json_new_array(void) {
-    halyard::EnsureJsonCounting();
-    return Handle(json_array());
+    return Handle(halyard::TrackJson(json_array()));
 }
 
 HY_API int HY_CALL hy_json_set_key(hy_json* object, const char* key, hy_json* value) {
@@ -21,6 +19,7 @@ HY_API int HY_CALL hy_json_set_key(hy_json* object, const char* key, hy_json* va
         // A value cannot own itself; taking it would free the caller's object.
         return -1;
     }
+    halyard::UntrackJson(Node(value));
     if (key == nullptr || !json_is_object(Node(object))) {
         json_decref(Node(value));
         return -1;
@@ -45,6 +44,7 @@ HY_API int HY_CALL hy_json_append_value(hy_json* array, hy_json* value) {
     if (value == array) {
         return -1;
     }
+    halyard::UntrackJson(Node(value));
     if (!json_is_array(Node(array))) {
         json_decref(Node(value));
         return -1;
@@ -61,7 +61,7 @@ HY_API int HY_CALL hy_json_append_string_value(hy_json* array, const char* text)
 }
 
 HY_API hy_json* HY_CALL hy_json_clone(const hy_json* value) {
-    return Handle(json_deep_copy(Node(value)));
+    return Handle(halyard::TrackJson(json_deep_copy(Node(value))));
 }
 
 }  // extern "C"

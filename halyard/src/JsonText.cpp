@@ -2,32 +2,40 @@
 #include "LiveCounts.h"
 
 namespace halyard {
-namespace {
-
-constexpr size_t kCompactFlags = JSON_COMPACT | JSON_ENCODE_ANY;
-
-}  // namespace
-
-json_t* ParseJson(const char* text, size_t length) {
+json_t* ParseJson(const char* text, size_t length, std::string* error) {
     if (text == nullptr) {
+        if (error != nullptr) {
+            *error = "no text";
+        }
         return nullptr;
     }
-    EnsureJsonCounting();
-    json_error_t error;
-    return json_loadb(text, length, JSON_DECODE_ANY, &error);
+    json_error_t failure;
+    json_t* node = json_loadb(text, length, JSON_DECODE_ANY, &failure);
+    if (node == nullptr && error != nullptr) {
+        *error = "line " + std::to_string(failure.line) + ", column " +
+                 std::to_string(failure.column) + " (byte " + std::to_string(failure.position) +
+                 "): " + failure.text;
+    }
+    return node;
 }
 
-std::string SerializeToString(const json_t* node) {
+std::string SerializeToString(const json_t* node, size_t flags) {
     if (node == nullptr) {
         return std::string();
     }
-    char* text = json_dumps(node, kCompactFlags);
-    if (text == nullptr) {
+    const size_t size = json_dumpb(node, nullptr, 0, flags);
+    std::string text(size, '\0');
+    if (size == 0 || json_dumpb(node, &text[0], size, flags) != size) {
         return std::string();
     }
-    std::string copy(text);
-    FreeText(text);
-    return copy;
+    return text;
+}
+
+std::string TakeJson(hy_json* value) {
+    std::string text = SerializeToString(Node(value));
+    UntrackJson(Node(value));
+    json_decref(Node(value));
+    return text;
 }
 
 }  // namespace halyard
@@ -35,20 +43,22 @@ std::string SerializeToString(const json_t* node) {
 extern "C" {
 
 HY_API hy_json* HY_CALL hy_json_parse(const char* text, size_t length) {
-    return halyard::Handle(halyard::ParseJson(text, length));
+    return halyard::Handle(halyard::TrackJson(halyard::ParseJson(text, length)));
 }
 
 HY_API void HY_CALL hy_json_free(hy_json* value) {
+    halyard::UntrackJson(halyard::Node(value));
     json_decref(halyard::Node(value));
 }
 
+// Texts are written into a buffer of this library's own, never the JSON
+// runtime's, so hy_free always releases what it was given.
 HY_API char* HY_CALL hy_json_serialize(const hy_json* value, uint32_t /*flags*/) {
     if (value == nullptr) {
         return nullptr;
     }
-    // The runtime allocates the text through the counting allocator, so it is
-    // released by hy_free like every other text of this library.
-    return json_dumps(halyard::Node(value), halyard::kCompactFlags);
+    const std::string text = halyard::SerializeToString(halyard::Node(value));
+    return text.empty() ? nullptr : halyard::CopyText(text);
 }
 
 HY_API void HY_CALL hy_free(void* text) {

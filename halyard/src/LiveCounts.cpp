@@ -1,10 +1,11 @@
 #include "LiveCounts.h"
 
-#include <jansson.h>
-
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
 
 #include "halyard.h"
 
@@ -14,7 +15,7 @@ namespace {
 std::atomic<uint32_t> g_tasks{0};
 std::atomic<uint32_t> g_responses{0};
 std::atomic<uint32_t> g_options{0};
-std::atomic<uint32_t> g_jsonBlocks{0};
+std::atomic<uint32_t> g_texts{0};
 
 std::atomic<uint32_t>& CounterOf(LiveKind kind) {
     switch (kind) {
@@ -28,26 +29,17 @@ std::atomic<uint32_t>& CounterOf(LiveKind kind) {
     return g_options;
 }
 
-void* CountingMalloc(size_t size) {
-    void* block = std::malloc(size);
-    if (block != nullptr) {
-        g_jsonBlocks.fetch_add(1, std::memory_order_relaxed);
-    }
-    return block;
-}
+// The set rather than a count: handing back a value that was never handed
+// out (a borrowed member, say) must not lower the tally.
+struct OwnedValues {
+    std::mutex mutex;
+    std::unordered_set<const json_t*> nodes;
+};
 
-void CountingFree(void* block) {
-    if (block != nullptr) {
-        g_jsonBlocks.fetch_sub(1, std::memory_order_relaxed);
-        std::free(block);
-    }
+OwnedValues& Owned() {
+    static OwnedValues* owned = new OwnedValues();  // outlives every static destructor
+    return *owned;
 }
-
-// Installing at load time keeps any block from being made by the plain
-// allocator and later released through the counting one.
-struct InstallAtLoad {
-    InstallAtLoad() { EnsureJsonCounting(); }
-} g_installAtLoad;
 
 }  // namespace
 
@@ -59,20 +51,37 @@ void CountFreed(LiveKind kind) {
     CounterOf(kind).fetch_sub(1, std::memory_order_relaxed);
 }
 
-void EnsureJsonCounting() {
-    static const bool installed = [] {
-        json_set_alloc_funcs(&CountingMalloc, &CountingFree);
-        return true;
-    }();
-    (void)installed;
+json_t* TrackJson(json_t* node) {
+    if (node != nullptr) {
+        OwnedValues& owned = Owned();
+        std::lock_guard<std::mutex> lock(owned.mutex);
+        owned.nodes.insert(node);
+    }
+    return node;
 }
 
-char* AllocateText(size_t size) {
-    return static_cast<char*>(CountingMalloc(size));
+void UntrackJson(const json_t* node) {
+    if (node != nullptr) {
+        OwnedValues& owned = Owned();
+        std::lock_guard<std::mutex> lock(owned.mutex);
+        owned.nodes.erase(node);
+    }
+}
+
+char* CopyText(const std::string& text) {
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy != nullptr) {
+        g_texts.fetch_add(1, std::memory_order_relaxed);
+        std::memcpy(copy, text.c_str(), text.size() + 1);
+    }
+    return copy;
 }
 
 void FreeText(void* text) {
-    CountingFree(text);
+    if (text != nullptr) {
+        g_texts.fetch_sub(1, std::memory_order_relaxed);
+        std::free(text);
+    }
 }
 
 }  // namespace halyard
@@ -86,7 +95,9 @@ HY_API uint32_t HY_CALL hyl_live_responses(void) {
     return halyard::g_responses.load();
 }
 HY_API uint32_t HY_CALL hyl_live_json(void) {
-    return halyard::g_jsonBlocks.load();
+    halyard::OwnedValues& owned = halyard::Owned();
+    std::lock_guard<std::mutex> lock(owned.mutex);
+    return static_cast<uint32_t>(owned.nodes.size()) + halyard::g_texts.load();
 }
 HY_API uint32_t HY_CALL hyl_live_options(void) {
     return halyard::g_options.load();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <jansson.h>
+
 #include <cstddef>
+#include <string>
 
 namespace halyard {
 
@@ -11,13 +14,17 @@ enum class LiveKind { Task, Response, Options };
 void CountCreated(LiveKind kind);
 void CountFreed(LiveKind kind);
 
-// Routes every allocation of the JSON runtime through counting functions.
-// Idempotent; must run before the first JSON value is made.
-void EnsureJsonCounting();
+// JSON values the caller owns: a value handed out by this library counts
+// until it is freed or handed back (attached to a parent, given to a request
+// or a script). Only these values count, so a game's own JSON values stay
+// out of the tally. Both take null.
+json_t* TrackJson(json_t* node);
+void UntrackJson(const json_t* node);
 
-// Texts handed to the caller for hy_free come from the same counted pool as
-// JSON values, so a forgotten hy_free shows up in hyl_live_json.
-char* AllocateText(size_t size);
+// Texts handed to the caller for hy_free; they count with the JSON values, so
+// a forgotten hy_free shows up in hyl_live_json.
+// A counted copy of text for hy_free; null when memory runs out.
+char* CopyText(const std::string& text);
 void FreeText(void* text);
 
 }  // namespace halyard

@@ -1,9 +1,11 @@
 #include "Loopback.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Client.h"
 #include "Json.h"
+#include "LastError.h"
 #include "Uuid.h"
 
 namespace halyard {
@@ -15,7 +17,6 @@ Answer BuiltInDefault(hyl_kind kind) {
     Answer answer;
     if (kind == HYL_TICKET) {
         answer.status = 200;
-        answer.hasBody = true;
         answer.body = "{\"ticket\":\"" + NewUuidText() + "\"}";
     } else {
         answer.status = 404;
@@ -23,46 +24,80 @@ Answer BuiltInDefault(hyl_kind kind) {
     return answer;
 }
 
-int StoreAnswer(hy_client* client, hyl_kind kind, int32_t status, const char* body,
-                uint32_t pendingPolls, bool asDefault) {
-    Answer answer;
-    if (client == nullptr || !IsValidKind(kind) ||
-        !MakeAnswer(status, body, pendingPolls, &answer)) {
+int CheckTarget(const char* function, hy_client* client, hyl_kind kind) {
+    if (client == nullptr) {
+        return Refuse(function, "no client");
+    }
+    if (!IsValidKind(kind)) {
+        return Refuse(function, "request kind " + std::to_string(kind) + " out of range");
+    }
+    return 0;
+}
+
+int StoreAnswer(const char* function, hy_client* client, hyl_kind kind, int32_t status,
+                const char* body, uint32_t pendingPolls, uint32_t count, bool asDefault) {
+    if (CheckTarget(function, client, kind) != 0) {
         return -1;
+    }
+    Answer answer;
+    std::string error;
+    if (!MakeAnswer(status, body, pendingPolls, &answer, &error)) {
+        return Refuse(function, "body: " + error);
     }
     if (asDefault) {
         client->loopback.SetDefault(kind, std::move(answer));
-    } else {
-        client->loopback.Script(kind, std::move(answer));
+        return 0;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        client->loopback.Script(kind, answer);
     }
     return 0;
 }
 
 }  // namespace
 
-bool MakeAnswer(int32_t status, const char* body, uint32_t pendingPolls, Answer* out) {
+bool MakeAnswer(int32_t status, const char* body, uint32_t pendingPolls, Answer* out,
+                std::string* error) {
     if (body != nullptr) {
-        json_t* parsed = ParseJson(body, std::strlen(body));
+        json_t* parsed = ParseJson(body, std::strlen(body), error);
         if (parsed == nullptr) {
             return false;
         }
+        out->body = SerializeToString(parsed);
         json_decref(parsed);
     }
     out->status = status;
-    out->hasBody = body != nullptr;
-    out->body = body != nullptr ? body : "";
     out->pendingPolls = pendingPolls;
     return true;
 }
 
-Answer Loopback::Next(hyl_kind kind) {
+Answer Loopback::Next(hyl_kind kind, hyl_source* source) {
+    if (faults_[kind].count > 0) {
+        --faults_[kind].count;
+        *source = HYL_FAULT;
+        Answer fault;
+        fault.status = faults_[kind].status;
+        return fault;
+    }
     std::deque<Answer>& queue = queues_[kind];
     if (!queue.empty()) {
         Answer answer = std::move(queue.front());
         queue.pop_front();
+        *source = HYL_SCRIPTED;
         return answer;
     }
+    *source = defaults_[kind] ? HYL_DEFAULT : HYL_BUILT_IN_DEFAULT;
     return defaults_[kind] ? *defaults_[kind] : BuiltInDefault(kind);
+}
+
+std::vector<ScheduledPush> Loopback::TakeDuePushes() {
+    std::vector<ScheduledPush> due;
+    const auto isDue = [this](const ScheduledPush& push) {
+        return push.afterRequests <= requests && push.afterPolls <= polls;
+    };
+    std::copy_if(pushes_.begin(), pushes_.end(), std::back_inserter(due), isDue);
+    pushes_.erase(std::remove_if(pushes_.begin(), pushes_.end(), isDue), pushes_.end());
+    return due;
 }
 
 }  // namespace halyard
@@ -71,12 +106,37 @@ extern "C" {
 
 HY_API int HY_CALL hyl_script(hy_client* client, hyl_kind kind, int32_t status,
                               const char* body_json, uint32_t pending_polls) {
-    return halyard::StoreAnswer(client, kind, status, body_json, pending_polls, false);
+    return halyard::StoreAnswer("hyl_script", client, kind, status, body_json, pending_polls, 1,
+                                false);
+}
+
+HY_API int HY_CALL hyl_script_json(hy_client* client, hyl_kind kind, int32_t status, hy_json* body,
+                                   uint32_t pending_polls) {
+    const bool hasBody = body != nullptr;
+    const std::string text = halyard::TakeJson(body);
+    return halyard::StoreAnswer("hyl_script_json", client, kind, status,
+                                hasBody ? text.c_str() : nullptr, pending_polls, 1, false);
+}
+
+HY_API int HY_CALL hyl_script_repeat(hy_client* client, hyl_kind kind, int32_t status,
+                                     const char* body_json, uint32_t pending_polls,
+                                     uint32_t count) {
+    return halyard::StoreAnswer("hyl_script_repeat", client, kind, status, body_json, pending_polls,
+                                count, false);
 }
 
 HY_API int HY_CALL hyl_set_default(hy_client* client, hyl_kind kind, int32_t status,
                                    const char* body_json, uint32_t pending_polls) {
-    return halyard::StoreAnswer(client, kind, status, body_json, pending_polls, true);
+    return halyard::StoreAnswer("hyl_set_default", client, kind, status, body_json, pending_polls,
+                                1, true);
+}
+
+HY_API int HY_CALL hyl_fault(hy_client* client, hyl_kind kind, int32_t status, uint32_t count) {
+    if (halyard::CheckTarget("hyl_fault", client, kind) != 0) {
+        return -1;
+    }
+    client->loopback.SetFault(kind, status, count);
+    return 0;
 }
 
 HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind) {
@@ -84,6 +144,14 @@ HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind) {
         return 0;
     }
     return client->loopback.ScriptedCount(kind);
+}
+
+HY_API uint32_t HY_CALL hyl_pending_pushes(hy_client* client) {
+    return client != nullptr ? client->loopback.PendingPushes() : 0;
+}
+
+HY_API uint32_t HY_CALL hyl_replay_mismatches(hy_client* client) {
+    return client != nullptr ? client->loopback.mismatches : 0;
 }
 
 }  // extern "C"

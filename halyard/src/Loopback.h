@@ -5,7 +5,9 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "Kinds.h"
 #include "halyard.h"
 
 namespace halyard {
@@ -13,32 +15,62 @@ namespace halyard {
 // What the loopback backend answers to one request.
 struct Answer {
     int32_t status = 0;
-    bool hasBody = false;
-    std::string body;  // JSON text, checked when scripted
+    std::string body;  // compact JSON text, "" for no body
     uint32_t pendingPolls = 0;
+    // The request this answer expects (RequestKey form), "" for any.
+    std::string expectedRequest;
 };
 
-// Builds an answer from its scripted form; false when body is not JSON.
-bool MakeAnswer(int32_t status, const char* body, uint32_t pendingPolls, Answer* out);
+// Builds an answer from its scripted form; false, with the reason in *error,
+// when body is not JSON.
+bool MakeAnswer(int32_t status, const char* body, uint32_t pendingPolls, Answer* out,
+                std::string* error);
 
-inline bool IsValidKind(hyl_kind kind) {
-    return static_cast<int>(kind) >= 0 && static_cast<int>(kind) < HYL_KIND_COUNT;
-}
+// A message to push once the client has made enough requests and polls.
+struct ScheduledPush {
+    std::string first;
+    std::string type;
+    std::string json;  // compact JSON text, "" for none
+    uint32_t afterRequests = 0;
+    uint32_t afterPolls = 0;
+};
 
-// The scripted answers of one client, one queue per request kind.
+// The scripted side of one client: per kind its faults, queued answers and
+// default; the pushes still to deliver; the request and poll counts that
+// trigger them.
 class Loopback {
 public:
     void Script(hyl_kind kind, Answer answer) { queues_[kind].push_back(std::move(answer)); }
     void SetDefault(hyl_kind kind, Answer answer) { defaults_[kind] = std::move(answer); }
+    void SetFault(hyl_kind kind, int32_t status, uint32_t count) {
+        faults_[kind] = Fault{status, count};
+    }
     uint32_t ScriptedCount(hyl_kind kind) const {
         return static_cast<uint32_t>(queues_[kind].size());
     }
-    // The oldest queued answer for the kind, else its default.
-    Answer Next(hyl_kind kind);
+    // The answer for the next request of the kind: a fault, else the oldest
+    // queued answer, else the default; *source says which.
+    Answer Next(hyl_kind kind, hyl_source* source);
+
+    void Schedule(ScheduledPush push) { pushes_.push_back(std::move(push)); }
+    // Removes and returns, in scheduled order, the pushes due at the counts.
+    std::vector<ScheduledPush> TakeDuePushes();
+    uint32_t PendingPushes() const { return static_cast<uint32_t>(pushes_.size()); }
+
+    uint32_t requests = 0;
+    uint32_t polls = 0;
+    uint32_t mismatches = 0;
 
 private:
+    struct Fault {
+        int32_t status = 0;
+        uint32_t count = 0;
+    };
+
     std::array<std::deque<Answer>, HYL_KIND_COUNT> queues_;
     std::array<std::optional<Answer>, HYL_KIND_COUNT> defaults_;
+    std::array<Fault, HYL_KIND_COUNT> faults_{};
+    std::vector<ScheduledPush> pushes_;
 };
 
 }  // namespace halyard

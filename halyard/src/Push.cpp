@@ -2,26 +2,68 @@
 
 #include "Client.h"
 #include "Json.h"
+#include "LastError.h"
+#include "LiveCounts.h"
+
+namespace halyard {
+
+void BeginCall(hy_client* client) {
+    for (const ScheduledPush& push : client->loopback.TakeDuePushes()) {
+        json_t* json = push.json.empty() ? nullptr : ParseJson(push.json.data(), push.json.size());
+        Deliver(client, push.first.c_str(), push.type.c_str(), json);
+        json_decref(json);
+    }
+}
+
+void Deliver(hy_client* client, const char* first, const char* type, json_t* json) {
+    auto entry = std::make_unique<PushEntry>();
+    entry->first = first != nullptr ? first : "";
+    entry->type = type != nullptr ? type : "";
+    entry->json = SerializeToString(json);
+    entry->push.after_requests = client->loopback.requests;
+    entry->push.after_polls = client->loopback.polls;
+    client->journal.AddPush(std::move(entry));
+    client->msgFuncs.Deliver([&](hy_msg_func func, void* userData) {
+        func(client, first, type, Handle(json), userData);
+    });
+}
+
+void LogToClient(hy_client* client, int32_t level, const std::string& text) {
+    client->logFuncs.Deliver([&](hy_log_func func, void* userData) {
+        func(level, "halyard", text.c_str(), nullptr, userData);
+    });
+}
+
+}  // namespace halyard
 
 extern "C" {
 
 HY_API int HY_CALL hyl_push_message(hy_client* client, const char* first, const char* type,
                                     const char* json_text) {
     if (client == nullptr) {
-        return -1;
+        return halyard::Refuse("hyl_push_message", "no client");
     }
     json_t* value = nullptr;
     if (json_text != nullptr) {
-        value = halyard::ParseJson(json_text, std::strlen(json_text));
+        std::string error;
+        value = halyard::ParseJson(json_text, std::strlen(json_text), &error);
         if (value == nullptr) {
-            return -1;
+            return halyard::Refuse("hyl_push_message", "json: " + error);
         }
     }
-    client->msgFuncs.Deliver([&](hy_msg_func func, void* userData) {
-        func(client, first, type, halyard::Handle(value), userData);
-    });
+    halyard::Deliver(client, first, type, value);
     json_decref(value);
     return 0;
+}
+
+HY_API int HY_CALL hyl_push_json(hy_client* client, const char* first, const char* type,
+                                 hy_json* json) {
+    halyard::UntrackJson(halyard::Node(json));
+    if (client != nullptr) {
+        halyard::Deliver(client, first, type, halyard::Node(json));
+    }
+    json_decref(halyard::Node(json));
+    return client != nullptr ? 0 : halyard::Refuse("hyl_push_json", "no client");
 }
 
 HY_API void HY_CALL hyl_push_log(hy_client* client, int32_t level, const char* first,

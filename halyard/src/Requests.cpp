@@ -4,19 +4,14 @@
 #include "Client.h"
 #include "Json.h"
 #include "Options.h"
+#include "RequestKey.h"
 #include "Task.h"
 #include "Uuid.h"
 
 namespace {
 
 using halyard::JournalEntry;
-
-// Requests own the JSON handed to them: record its text, then release it.
-std::string TakeJson(hy_json* value) {
-    std::string text = halyard::SerializeToString(halyard::Node(value));
-    json_decref(halyard::Node(value));
-    return text;
-}
+using halyard::TakeJson;
 
 std::string TakeOptions(hy_options* options) {
     std::string text = options != nullptr ? std::move(options->json) : std::string();
@@ -32,11 +27,58 @@ std::string Text(const char* text) {
     return text != nullptr ? text : "";
 }
 
-// Journals the request and answers it with the next scripted answer of its kind.
+std::string BodyDescription(const halyard::Answer& answer) {
+    return answer.body.empty() ? "without a body" : "with " + answer.body;
+}
+
+// Defaults answer silently in a real session but usually mean a test forgot
+// to script something, so each one is logged on the client.
+void LogDefault(hy_client* client, hyl_kind kind, hyl_source source,
+                const halyard::Answer& answer) {
+    const std::string what = std::string(hyl_kind_name(kind)) + " request: ";
+    if (source == HYL_BUILT_IN_DEFAULT) {
+        halyard::LogToClient(client, HY_LOG_WARNING,
+                             "unscripted " + what + "built-in default answer " +
+                                 std::to_string(answer.status) + " " + BodyDescription(answer));
+    } else if (source == HYL_DEFAULT) {
+        halyard::LogToClient(client, HY_LOG_NOTICE,
+                             what + "default answer " + std::to_string(answer.status) + " " +
+                                 BodyDescription(answer));
+    }
+}
+
+// A replayed answer names the request it answered when it was recorded; a
+// different request means the code under test took another road.
+void CheckExpected(hy_client* client, const JournalEntry& entry, const halyard::Answer& answer) {
+    if (answer.expectedRequest.empty()) {
+        return;
+    }
+    const std::string made = halyard::RequestKey(entry.request);
+    if (made != answer.expectedRequest) {
+        ++client->loopback.mismatches;
+        halyard::LogToClient(client, HY_LOG_ERROR,
+                             std::string(hyl_kind_name(entry.request.kind)) + " request " + made +
+                                 " differs from the recorded " + answer.expectedRequest);
+    }
+}
+
+// Journals the request and answers it: a fault, the next scripted answer of
+// its kind or its default. Pushes that are due go out first.
 hy_task* Issue(hy_client* client, std::unique_ptr<JournalEntry> entry) {
+    halyard::BeginCall(client);
+    ++client->loopback.requests;
     const hyl_kind kind = entry->request.kind;
+    hyl_source source = HYL_SCRIPTED;
+    halyard::Answer answer = client->loopback.Next(kind, &source);
+    entry->Bind();
+    CheckExpected(client, *entry, answer);
+    entry->request.status = answer.status;
+    entry->body = answer.body;
+    entry->request.pending_polls = answer.pendingPolls;
+    entry->request.source = source;
     client->journal.Add(std::move(entry));
-    return new (std::nothrow) hy_task(client->loopback.Next(kind));
+    LogDefault(client, kind, source, answer);
+    return new (std::nothrow) hy_task(std::move(answer), client->self);
 }
 
 // The common shape of the requests whose only argument is a text.

@@ -24,7 +24,8 @@ bool SameHeaderName(const char* a, const char* b) {
 }  // namespace
 
 hy_response* NewResponse(const Answer& answer) {
-    json_t* body = answer.hasBody ? ParseJson(answer.body.data(), answer.body.size()) : nullptr;
+    json_t* body =
+        !answer.body.empty() ? ParseJson(answer.body.data(), answer.body.size()) : nullptr;
     hy_response* response = new (std::nothrow) hy_response(answer.status, body);
     if (response == nullptr) {
         json_decref(body);

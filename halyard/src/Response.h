@@ -6,12 +6,13 @@
 #include "Loopback.h"
 
 // A finished request's answer as the caller sees it; the body is parsed anew
-// for every response, so each one owns its JSON.
+// for every response, so each one owns its JSON (counted while it lives).
 struct hy_response {
-    hy_response(int32_t status, json_t* body) : status(status), body(body) {
+    hy_response(int32_t status, json_t* body) : status(status), body(halyard::TrackJson(body)) {
         halyard::CountCreated(halyard::LiveKind::Response);
     }
     ~hy_response() {
+        halyard::UntrackJson(body);
         json_decref(body);
         halyard::CountFreed(halyard::LiveKind::Response);
     }

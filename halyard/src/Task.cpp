@@ -1,10 +1,15 @@
 #include "Task.h"
 
+#include "Client.h"
 #include "Response.h"
 
 extern "C" {
 
 HY_API int HY_CALL hy_task_is_pending(hy_task* task) {
+    if (task != nullptr && *task->client != nullptr) {
+        halyard::BeginCall(*task->client);
+        ++(*task->client)->loopback.polls;
+    }
     if (task == nullptr || task->finished()) {
         return 0;
     }

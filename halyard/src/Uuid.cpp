@@ -102,12 +102,7 @@ HY_API char* HY_CALL hy_uuid_to_string(const hy_uuid* uuid) {
     if (uuid == nullptr) {
         return nullptr;
     }
-    const std::string text = halyard::FormatUuid(*uuid);
-    char* copy = halyard::AllocateText(text.size() + 1);
-    if (copy != nullptr) {
-        std::memcpy(copy, text.c_str(), text.size() + 1);
-    }
-    return copy;
+    return halyard::CopyText(halyard::FormatUuid(*uuid));
 }
 
 }  // extern "C"

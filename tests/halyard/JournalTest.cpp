@@ -54,10 +54,24 @@ TEST_F(JournalTest, EachRequestKindRecordsItsOwnArguments) {
     };
     EXPECT_EQ(hyl_live_options(), liveOptions);
     ASSERT_EQ(hyl_journal_count(client_), 10u);
+    const char* const names[] = {"keepalive",
+                                 "accept",
+                                 "cancel",
+                                 "start",
+                                 "create_proof",
+                                 "check_proof",
+                                 "create_manual_proof",
+                                 "get_object",
+                                 "mark_identity_active",
+                                 "get_object"};
     for (uint32_t i = 0; i < 10; ++i) {
         hy_task_free(sent[i].first);
         EXPECT_EQ(hyl_journal_get(client_, i)->kind, sent[i].second) << i;
+        EXPECT_STREQ(hyl_kind_name(sent[i].second), names[i]);
+        EXPECT_EQ(hyl_journal_get(client_, i)->status, 404) << i;  // the answer is journalled too
     }
+    EXPECT_STREQ(hyl_kind_name(HYL_TICKET), "ticket");
+    EXPECT_EQ(hyl_kind_name(HYL_KIND_COUNT), nullptr);
     const auto at = [this](uint32_t i) { return *hyl_journal_get(client_, i); };
     EXPECT_STREQ(at(1).ticket, "tk-2");
     EXPECT_EQ(at(2).soft, 1);

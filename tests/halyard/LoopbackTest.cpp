@@ -1,3 +1,6 @@
+#include <utility>
+#include <vector>
+
 #include "HalyardTest.h"
 
 namespace {
@@ -6,6 +9,12 @@ using LoopbackTest = HalyardClientTest;
 
 hy_task* TicketRequest(hy_client* client) {
     return hy_r_matchmaking_ticket(client, nullptr, nullptr, nullptr, 1, nullptr, nullptr, nullptr);
+}
+
+// Log entries of the client as "level first: second".
+void HY_CALL RecordLog(int32_t level, const char* first, const char* second, void*, void* user) {
+    static_cast<std::vector<std::string>*>(user)->push_back(std::to_string(level) + " " + first +
+                                                            ": " + second);
 }
 
 TEST_F(LoopbackTest, ScriptedAnswersComeInOrderAfterTheirPendingPolls) {
@@ -47,6 +56,8 @@ TEST_F(LoopbackTest, ScriptedAnswersComeInOrderAfterTheirPendingPolls) {
 }
 
 TEST_F(LoopbackTest, BuiltInDefaultsGiveFreshTicketsAndNotFoundElsewhere) {
+    std::vector<std::string> log;
+    hy_client_add_log_func(client_, RecordLog, &log);
     std::string bodies[2];
     for (std::string& body : bodies) {
         const Outcome outcome = Finish(TicketRequest(client_));
@@ -63,10 +74,20 @@ TEST_F(LoopbackTest, BuiltInDefaultsGiveFreshTicketsAndNotFoundElsewhere) {
     // A script for one kind does not answer another.
     ASSERT_EQ(hyl_script(client_, HYL_KEEPALIVE, 200, "{}", 0), 0);
     EXPECT_EQ(Finish(hy_r_matchmaking_accept(client_, "t")).status, 404);
+    // Every unscripted request says so on the client's log.
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[1], "50 halyard: unscripted ticket request: built-in default answer 200 with " +
+                          bodies[1]);
+    EXPECT_EQ(log[2],
+              "50 halyard: unscripted accept request: built-in default answer 404 "
+              "without a body");
+    EXPECT_EQ(hyl_journal_get(client_, 2)->source, HYL_BUILT_IN_DEFAULT);
 }
 
 TEST_F(LoopbackTest, SetDefaultAnswersOnceTheQueueIsEmpty) {
-    ASSERT_EQ(hyl_set_default(client_, HYL_TICKET, 500, R"({"error":"busy"})", 1), 0);
+    std::vector<std::string> log;
+    hy_client_add_log_func(client_, RecordLog, &log);
+    ASSERT_EQ(hyl_set_default(client_, HYL_TICKET, 500, R"({ "error" : "busy" })", 1), 0);
     ASSERT_EQ(hyl_script(client_, HYL_TICKET, 200, R"({"ticket":"scripted"})", 0), 0);
     EXPECT_EQ(hyl_scripted_count(client_, HYL_TICKET), 1u);  // a default is not queued
 
@@ -78,14 +99,51 @@ TEST_F(LoopbackTest, SetDefaultAnswersOnceTheQueueIsEmpty) {
         EXPECT_EQ(outcome.status, 500);
         EXPECT_EQ(outcome.body, R"({"error":"busy"})");
     }
+    EXPECT_EQ(log,
+              std::vector<std::string>(
+                  2, R"(10 halyard: ticket request: default answer 500 with {"error":"busy"})"));
 }
 
-TEST_F(LoopbackTest, BadScriptsAreRefusedAndQueueNothing) {
+TEST_F(LoopbackTest, FaultsGoAheadOfQueuedAnswersWhichRepeatInOrder) {
+    ASSERT_EQ(hyl_script_repeat(client_, HYL_ACCEPT, 200, "[1]", 1, 2), 0);
+    ASSERT_EQ(hyl_script_json(client_, HYL_ACCEPT, 202, Parse("[2]"), 0), 0);
+    ASSERT_EQ(hyl_fault(client_, HYL_ACCEPT, 503, 2), 0);
+    EXPECT_EQ(hyl_scripted_count(client_, HYL_ACCEPT), 3u);  // faults are not queued
+    std::vector<std::pair<int32_t, std::string>> got;
+    for (int i = 0; i < 6; ++i) {
+        const Outcome outcome = Finish(hy_r_matchmaking_accept(client_, "t"));
+        got.emplace_back(outcome.status, outcome.body);
+    }
+    EXPECT_EQ(got, (std::vector<std::pair<int32_t, std::string>>{{503, "<null>"},
+                                                                 {503, "<null>"},
+                                                                 {200, "[1]"},
+                                                                 {200, "[1]"},
+                                                                 {202, "[2]"},
+                                                                 {404, "<null>"}}));
+    EXPECT_EQ(hyl_journal_get(client_, 1)->source, HYL_FAULT);
+    EXPECT_EQ(hyl_journal_get(client_, 2)->source, HYL_SCRIPTED);
+    EXPECT_STREQ(hyl_journal_get(client_, 2)->body_json, "[1]");
+    EXPECT_EQ(hyl_journal_get(client_, 2)->pending_polls, 1u);
+
+    // A later call replaces the remaining faults; 0 cancels them.
+    hyl_fault(client_, HYL_ACCEPT, 500, 3);
+    hyl_fault(client_, HYL_ACCEPT, 500, 0);
+    EXPECT_EQ(Finish(hy_r_matchmaking_accept(client_, "t")).status, 404);
+}
+
+TEST_F(LoopbackTest, BadScriptsAreRefusedWithTheirReasonAndQueueNothing) {
     EXPECT_EQ(hyl_script(client_, HYL_ACCEPT, 200, "{not json", 0), -1);
+    EXPECT_STREQ(hyl_last_error(),
+                 "hyl_script: body: line 1, column 4 (byte 4): string or '}' expected near 'not'");
     EXPECT_EQ(hyl_set_default(client_, HYL_ACCEPT, 200, "[1,", 0), -1);
+    EXPECT_STREQ(hyl_last_error(),
+                 "hyl_set_default: body: line 1, column 3 (byte 3): ']' expected near end of file");
     EXPECT_EQ(hyl_script(client_, HYL_KIND_COUNT, 200, nullptr, 0), -1);
-    EXPECT_EQ(hyl_script(client_, static_cast<hyl_kind>(-1), 200, nullptr, 0), -1);
-    EXPECT_EQ(hyl_script(nullptr, HYL_ACCEPT, 200, nullptr, 0), -1);
+    EXPECT_STREQ(hyl_last_error(), "hyl_script: request kind 10 out of range");
+    EXPECT_EQ(hyl_script_repeat(client_, static_cast<hyl_kind>(-1), 200, nullptr, 0, 2), -1);
+    EXPECT_EQ(hyl_fault(nullptr, HYL_ACCEPT, 500, 1), -1);
+    EXPECT_STREQ(hyl_last_error(), "hyl_fault: no client");
+    EXPECT_EQ(hyl_script_json(nullptr, HYL_ACCEPT, 200, Parse("{}"), 0), -1);  // still takes it
     EXPECT_EQ(hyl_scripted_count(client_, HYL_ACCEPT), 0u);
     // The refused default left the built-in one in place.
     EXPECT_EQ(Finish(hy_r_matchmaking_accept(client_, "t")).status, 404);

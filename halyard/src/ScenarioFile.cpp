@@ -1,0 +1,49 @@
+#include "ScenarioFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "LastError.h"
+
+namespace halyard {
+namespace {
+
+std::string Reason(const char* path) {
+    return std::string(path) + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+bool ReadScenarioFile(const char* function, const char* path, std::string* text) {
+    if (path == nullptr) {
+        return Refuse(function, "no file name") == 0;
+    }
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return Refuse(function, Reason(path)) == 0;
+    }
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text->append(buffer, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return failed ? Refuse(function, Reason(path)) == 0 : true;
+}
+
+int WriteScenarioFile(const char* function, const char* path, const std::string& text) {
+    if (path == nullptr) {
+        return Refuse(function, "no file name");
+    }
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return Refuse(function, Reason(path));
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool closed = std::fclose(file) == 0;
+    return written && closed ? 0 : Refuse(function, Reason(path));
+}
+
+}  // namespace halyard

@@ -1,0 +1,73 @@
+#include <cstring>
+
+#include "Journal.h"
+#include "Json.h"
+#include "Kinds.h"
+#include "RequestKey.h"
+
+namespace halyard {
+namespace {
+
+// Recorded JSON texts go back in as values, so the file reads as JSON.
+void SetJsonText(json_t* object, const char* key, const char* text) {
+    if (text[0] != '\0') {
+        json_t* value = ParseJson(text, std::strlen(text));
+        json_object_set_new(object, key, value != nullptr ? value : json_string(text));
+    }
+}
+
+json_t* AnswerObject(const hyl_request& exchange) {
+    json_t* answer = json_object();
+    json_object_set_new(answer, "request", RequestObject(exchange));
+    json_object_set_new(answer, "status", json_integer(exchange.status));
+    SetJsonText(answer, "body", exchange.body_json);
+    if (exchange.pending_polls != 0) {
+        json_object_set_new(answer, "pending", json_integer(exchange.pending_polls));
+    }
+    if (exchange.source != HYL_SCRIPTED) {
+        json_object_set_new(answer, "source", json_string(SourceName(exchange.source)));
+    }
+    return answer;
+}
+
+json_t* PushObject(const hyl_push& push) {
+    json_t* object = json_object();
+    json_object_set_new(object, "after_requests", json_integer(push.after_requests));
+    json_object_set_new(object, "after_polls", json_integer(push.after_polls));
+    json_object_set_new(object, "first", json_string(push.first));
+    json_object_set_new(object, "type", json_string(push.type));
+    SetJsonText(object, "json", push.json);
+    return object;
+}
+
+}  // namespace
+
+std::string ScenarioText(const std::string& identity, const Journal& journal) {
+    json_t* scenario = json_object();
+    if (!identity.empty()) {
+        json_object_set_new(scenario, "identity_id", json_string(identity.c_str()));
+    }
+    json_t* answers = json_object();
+    for (uint32_t i = 0; i < journal.Count(); ++i) {
+        const hyl_request& exchange = *journal.Get(i);
+        const char* kind = hyl_kind_name(exchange.kind);
+        json_t* list = json_object_get(answers, kind);
+        if (list == nullptr) {
+            list = json_array();
+            json_object_set_new(answers, kind, list);
+        }
+        json_array_append_new(list, AnswerObject(exchange));
+    }
+    json_object_set_new(scenario, "answers", answers);
+    json_t* pushes = json_array();
+    for (uint32_t i = 0; i < journal.PushCount(); ++i) {
+        json_array_append_new(pushes, PushObject(*journal.GetPush(i)));
+    }
+    json_object_set_new(scenario, "pushes", pushes);
+
+    const std::string text = SerializeToString(scenario, JSON_INDENT(2));
+    json_decref(scenario);
+    return text + "\n";
+}
+
+}  // namespace halyard

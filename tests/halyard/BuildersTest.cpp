@@ -1,0 +1,94 @@
+// The body builders give what the matchmaker's own record parsers accept.
+#include <functional>
+#include <utility>
+
+#include "HalyardTest.h"
+#include "records/HopperInfo.h"
+#include "records/MatchableStatus.h"
+
+namespace {
+
+using BuildersTest = HalyardTest;
+using KRMatchmakingSystem::MatchableStatus;
+
+constexpr const char* kMatchable = "0f1e2d3c-4b5a-4978-8695-a4b3c2d1e0f9";
+constexpr const char* kHopper = "11111111-2222-4333-8444-555555555555";
+constexpr const char* kMatch = "3a7c0000-0000-4000-8000-0000000000aa";
+constexpr const char* kA = "aaaaaaaa-0000-4000-8000-000000000001";
+constexpr const char* kB = "bbbbbbbb-0000-4000-8000-000000000002";
+constexpr const char* kC = "cccccccc-0000-4000-8000-000000000003";
+
+TEST_F(BuildersTest, StatusWithMatchParsesAsTheMatchmakerReadsIt) {
+    const char* states[] = {"initial_waiting", "matching", "matched",  "accepted",
+                            "match_started",   "expired",  "cancelled"};
+    for (int32_t state = 0; state < 7; ++state) {
+        hy_json* status = hyl_status_json(kMatchable, kHopper, 9, states[state]);
+        MatchableStatus record;
+        EXPECT_TRUE(ParseMatchableStatus(status, &record)) << states[state];
+        EXPECT_EQ(record.state, state);
+        hy_json_free(status);
+    }
+
+    hy_json* status = hyl_status_json(kMatchable, kHopper, 3, "accepted");
+    hy_json* match = hyl_match_json(kMatch);
+    const char* first[] = {kA, kB};
+    ASSERT_EQ(hyl_match_add_team(match, first, 2), 0);
+    ASSERT_EQ(hyl_match_add_team(match, &kC, 1), 0);
+    ASSERT_EQ(hyl_match_add_accepted(match, kC), 0);
+    ASSERT_EQ(hy_json_set_key(status, "match", match), 0);
+    MatchableStatus record;
+    ASSERT_TRUE(ParseMatchableStatus(status, &record)) << Text(status);
+    EXPECT_EQ(record.seq, 3u);
+    EXPECT_STREQ(record.matchable_id.c_str(), kMatchable);
+    EXPECT_STREQ(record.match.id.c_str(), kMatch);
+    EXPECT_EQ(record.match.team_count, 2);
+    EXPECT_EQ(record.match.user_count, 3);
+    EXPECT_EQ(record.match.accepted_count, 1);
+    // The leader, team 0 member 0, is the last member of the last team added.
+    EXPECT_STREQ(record.match.teams.front().members.front().identity_id.c_str(), kC);
+    hy_json_free(status);
+
+    const double fractions[] = {0.5, 0.5};
+    hy_json* hopper = hyl_hopper_json(kHopper, "duel", 2, fractions, 2);
+    KRMatchmakingSystem::HopperInfo info;
+    EXPECT_TRUE(ParseHopperInfo(hopper, &info)) << Text(hopper);
+    EXPECT_EQ(info.players, 2);
+    EXPECT_EQ(info.team_count, 2);
+    EXPECT_TRUE(info.is_enabled);
+    hy_json_free(hopper);
+}
+
+TEST_F(BuildersTest, BodiesTheMatchmakerWouldRejectAreRefusedWithAReason) {
+    hy_json* status = hyl_status_json(kMatchable, kHopper, 1, "matching");
+    hy_json* match = hyl_match_json(kMatch);
+    static const char* const kShort = "aaaaaaaa-0000-4000-8000-00000000000";
+    static const char* const kMixed[] = {kA, kShort};
+    const std::pair<std::function<bool()>, const char*> cases[] = {
+        {[] { return hyl_status_json(kShort, kHopper, 1, "matching") == nullptr; },
+         "hyl_status_json: \"aaaaaaaa-0000-4000-8000-00000000000\" is not a 36-character id"},
+        {[] { return hyl_status_json(kMatchable, nullptr, 1, "matching") == nullptr; },
+         "hyl_status_json: \"(null)\" is not a 36-character id"},
+        {[] { return hyl_status_json(kMatchable, kHopper, 1, "Matching") == nullptr; },
+         "hyl_status_json: unknown state \"Matching\""},
+        {[] { return hyl_match_json("") == nullptr; },
+         "hyl_match_json: \"\" is not a 36-character id"},
+        {[&] { return hyl_match_add_team(status, &kA, 1) == -1; },
+         "hyl_match_add_team: not a match made by hyl_match_json"},
+        {[&] { return hyl_match_add_team(match, kMixed, 2) == -1; },
+         "hyl_match_add_team: \"aaaaaaaa-0000-4000-8000-00000000000\" is not a 36-character id"},
+        {[] { return hyl_match_add_accepted(nullptr, kA) == -1; },
+         "hyl_match_add_accepted: not a match made by hyl_match_json"},
+        {[] { return hyl_hopper_json(kHopper, "h", 1, nullptr, 1) == nullptr; },
+         "hyl_hopper_json: no team fractions"},
+    };
+    for (const auto& [refused, reason] : cases) {
+        EXPECT_TRUE(refused()) << reason;
+        EXPECT_STREQ(hyl_last_error(), reason);
+    }
+    // A refused team adds nothing, not even its valid members.
+    EXPECT_EQ(Text(match), R"({"id":")" + std::string(kMatch) + R"(","accepted":[],"teams":[]})");
+    hy_json_free(status);
+    hy_json_free(match);
+}
+
+}  // namespace

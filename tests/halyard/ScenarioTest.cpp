@@ -1,0 +1,97 @@
+// Scenario files: what a scenario scripts, when its pushes go out, and the
+// reasons given for a scenario that is refused.
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "HalyardTest.h"
+
+namespace {
+
+constexpr const char* kIdentity = "aaaaaaaa-0000-4000-8000-000000000001";
+
+class ScenarioTest : public HalyardClientTest {
+protected:
+    // Every push as "type after requests/polls", in delivery order.
+    static void HY_CALL OnMessage(hy_client* client, const char*, const char* type, hy_json* json,
+                                  void* user) {
+        static_cast<ScenarioTest*>(user)->pushes_.push_back(
+            std::string(type) + " " + Text(json) + " at " +
+            std::to_string(hyl_journal_count(client)));
+    }
+    std::vector<std::string> pushes_;
+};
+
+TEST_F(ScenarioTest, ScriptsAnswersDefaultsAndPushesInOrder) {
+    ASSERT_EQ(hyl_load_scenario_text(client_, R"({
+        "identity_id": "aaaaaaaa-0000-4000-8000-000000000001",
+        "answers": {"keepalive": [{"status": 200, "body": {"n": 1}, "pending": 2, "repeat": 2},
+                                  {"status": 503}]},
+        "defaults": {"keepalive": {"status": 204, "body": [0]}},
+        "pushes": [{"after_requests": 1, "after_polls": 2, "type": "first", "json": {"p": 1}},
+                   {"after_requests": 3, "type": "second", "first": "backend"}]})"),
+              0)
+        << hyl_last_error();
+    EXPECT_STREQ(hy_client_get_identity_id(client_), kIdentity);
+    EXPECT_EQ(hyl_scripted_count(client_, HYL_KEEPALIVE), 3u);
+    EXPECT_EQ(hyl_pending_pushes(client_), 2u);
+    hy_client_add_msg_func(client_, OnMessage, this);
+
+    std::vector<std::tuple<int, int32_t, std::string>> answers;
+    for (int i = 0; i < 4; ++i) {
+        const Outcome outcome = Finish(hy_r_matchmaking_keepalive(client_, "t"));
+        answers.emplace_back(outcome.pendingPolls, outcome.status, outcome.body);
+    }
+    EXPECT_EQ(
+        answers,
+        (std::vector<std::tuple<int, int32_t, std::string>>{
+            {2, 200, R"({"n":1})"}, {2, 200, R"({"n":1})"}, {0, 503, "<null>"}, {0, 204, "[0]"}}));
+    // The first push goes out at the third poll of the first request (one
+    // request and two polls made), the second at the first poll after the
+    // third request.
+    EXPECT_EQ(pushes_, (std::vector<std::string>{R"(first {"p":1} at 1)", "second <null> at 3"}));
+    ASSERT_EQ(hyl_journal_push_count(client_), 2u);
+    const hyl_push* second = hyl_journal_push_get(client_, 1);
+    EXPECT_STREQ(second->first, "backend");
+    EXPECT_EQ(second->after_requests, 3u);
+    EXPECT_EQ(second->after_polls, 6u);
+    EXPECT_EQ(hyl_pending_pushes(client_), 0u);
+    EXPECT_EQ(hyl_journal_get(client_, 3)->source, HYL_DEFAULT);
+}
+
+TEST_F(ScenarioTest, ARefusedScenarioNamesPlaceAndReasonAndChangesNothing) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"answers": {)", "<text>: line 1, column 13 (byte 13): "},
+        {"[]", "<text>: a scenario is a JSON object"},
+        {R"({"answer": {}})", "<text>: unknown member \"answer\""},
+        {R"({"identity_id": "aaaa"})", "<text>: identity_id: expected a 36-character identity id"},
+        {R"({"answers": {"keep_alive": []}})",
+         "<text>: answers.keep_alive: unknown request kind \"keep_alive\""},
+        // The valid first answer is not queued either.
+        {R"({"answers": {"accept": [{"status": 200}, {"status": "200"}]}})",
+         "<text>: answers.accept[1].status: expected an integer status code"},
+        {R"({"answers": {"accept": [{"status": 200, "pending": -1}]}})",
+         "<text>: answers.accept[0].pending: expected an integer from 0 to 4294967295"},
+        {R"({"answers": {"accept": [{"status": 200, "source": "replayed"}]}})",
+         "<text>: answers.accept[0].source: expected \"scripted\", \"default\", "
+         "\"built_in_default\" or \"fault\""},
+        {R"({"defaults": {"accept": {"status": 200, "repeat": 2}}})",
+         "<text>: defaults.accept: unknown member \"repeat\""},
+        {R"({"answers": {"accept": [{"status": 200}]}, "pushes": [{"after_polls": 1}]})",
+         "<text>: pushes[0].type: expected a message type text"},
+    };
+    const std::string identity = hy_client_get_identity_id(client_);
+    for (const auto& [text, reason] : cases) {
+        EXPECT_EQ(hyl_load_scenario_text(client_, text), -1) << text;
+        const std::string error = hyl_last_error();
+        EXPECT_EQ(error.find(std::string("hyl_load_scenario_text: ") + reason), 0u) << error;
+    }
+    EXPECT_EQ(hyl_load_scenario(client_, "/nonexistent/session.json"), -1);
+    EXPECT_STREQ(hyl_last_error(),
+                 "hyl_load_scenario: /nonexistent/session.json: No such file or directory");
+    EXPECT_EQ(hyl_scripted_count(client_, HYL_ACCEPT), 0u);
+    EXPECT_EQ(hyl_pending_pushes(client_), 0u);
+    EXPECT_EQ(hy_client_get_identity_id(client_), identity);
+}
+
+}  // namespace
