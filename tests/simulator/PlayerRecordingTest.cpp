@@ -36,18 +36,16 @@ TEST_F(RecordReplay, ARecordedPlayerReplaysOnTheLoopbackWithTheSameStates) {
     ASSERT_EQ(summary.recording_error, "");
     // The seed makes the recorded player lead its match, so the replay
     // starts it as well.
-    std::vector<int32_t> simulated;
+    ASSERT_EQ(summary.attempts.size(), options.players);
     for (const Attempt& attempt : summary.attempts) {
-        if (attempt.player == 0) {
-            ASSERT_EQ(attempt.role, Role::kLeader);
-        }
+        EXPECT_TRUE(attempt.player != 0 || attempt.role == Role::kLeader);
     }
+    std::vector<int32_t> simulated;
     for (const StateEvent& event : summary.events) {
         if (event.player == 0) {
             simulated.push_back(event.state);
         }
     }
-
     ASSERT_NE(std::find(simulated.begin(), simulated.end(), MMS_MATCH_STARTED), simulated.end());
 
     // The run released the clock; the replay runs on its own simulated time.
