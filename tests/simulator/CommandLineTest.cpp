@@ -93,7 +93,10 @@ TEST(CommandLineTest, ValuesAreTakenInBothSpellings) {
                                  "--report",
                                  "r.html",
                                  "--heartbeat",
-                                 "0.25"});
+                                 "0.25",
+                                 "--record-player",
+                                 "7",
+                                 "p7.json"});
     ASSERT_EQ(parsed.outcome, ParseOutcome::kRun) << parsed.error;
     const CommandLine& cl = parsed.command_line;
     EXPECT_EQ(cl.options.players, 300u);
@@ -115,6 +118,8 @@ TEST(CommandLineTest, ValuesAreTakenInBothSpellings) {
               (std::vector<std::string>{"all:5xx=0.05", "all:504=0.03", "all:400=0.01",
                                         "all:404=0.01", "all:slow=0.1", "start:409=0.25"}));
     EXPECT_EQ(cl.csv_file + cl.events_file + cl.report_file, "a.csve.jsonlr.html");
+    EXPECT_EQ(cl.options.record_player, 7u);
+    EXPECT_EQ(cl.options.record_file, "p7.json");
 }
 
 TEST(CommandLineTest, LogFlagsByNumberOrName) {
@@ -145,7 +150,7 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse) {
     for (const char* option :
          {"--players", "--hopper", "--decline", "--no-answer", "--seed", "--log", "--emulator-log",
           "--json", "--real-time", "--requeue", "--fault KIND:WHAT=P", "flaky", "outage", "--csv",
-          "--events", "--report", "final_state,error"}) {
+          "--events", "--report", "final_state,error", "--record-player N FILE"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }
@@ -170,6 +175,9 @@ TEST(CommandLineTest, BadOptionsAreRefusedWithTheReason) {
         {{"--fault", "accept:5xx=0.6", "--fault", "all:never=0.5"}, "accept requests add up"},
         {{"--faults", "stormy"}, "none, flaky, outage"},
         {{"--csv"}, "--csv needs a value"},
+        {{"--players", "3", "--record-player", "4", "p.json"}, "number of players (3)"},
+        {{"--record-player", "0", "p.json"}, "--record-player '0 p.json': expects a player"},
+        {{"--record-player", "2"}, "--record-player needs a value (N FILE)"},
         {{"--players", "twenty"}, "--players 'twenty'"},
         {{"--players"}, "--players needs a value"},
         {{"--hopper", "3"}, "--hopper '3'"},

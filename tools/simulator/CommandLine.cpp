@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -183,6 +184,18 @@ const std::vector<OptionEntry>& Options() {
         {"--slow-max", "SECONDS", PositiveSeconds(&SimulationOptions::slow_max_ms, "")},
         {"--give-up", "SECONDS", PositiveSeconds(&SimulationOptions::give_up_ms, "")},
         {"--csv", "FILE", File(&CommandLine::csv_file)},
+        {"--record-player", "N FILE",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             const std::size_t gap = value.find('\n');
+             uint64_t player = 0;
+             if (!ParseUnsigned(value.substr(0, gap), kMaxPlayers, &player) || player == 0) {
+                 return "expects a player from 1 to " + std::to_string(kMaxPlayers) +
+                        " (at most --players) and a file";
+             }
+             cl->options.record_player = static_cast<uint32_t>(player);
+             cl->options.record_file = value.substr(gap + 1);
+             return cl->options.record_file.empty() ? "expects a file name" : "";
+         }},
         {"--events", "FILE", File(&CommandLine::events_file)},
         {"--report", "FILE", File(&CommandLine::report_file)},
         {"--decline", "P", Fraction(&SimulationOptions::decline_fraction)},
@@ -313,16 +326,25 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, CommandLine* co
                 *error = argument + " takes no value";
                 return ParseOutcome::kError;
             }
-        } else if (!has_inline_value) {
-            if (i + 1 >= argc) {
-                *error = argument + " needs a value (" + entry->value_name + ")";
-                return ParseOutcome::kError;
+        } else {
+            // A value name of several words ("N FILE") takes as many
+            // arguments, handed on one per line.
+            const std::string value_name = entry->value_name;
+            const std::size_t words =
+                1 + static_cast<std::size_t>(std::count(value_name.begin(), value_name.end(), ' '));
+            for (std::size_t word = has_inline_value ? 1 : 0; word < words; ++word) {
+                if (i + 1 >= argc) {
+                    *error = argument + " needs a value (" + value_name + ")";
+                    return ParseOutcome::kError;
+                }
+                value += (word > 0 ? "\n" : "") + std::string(argv[++i]);
             }
-            value = argv[++i];
         }
         const std::string complaint = entry->apply(value, &parsed);
         if (!complaint.empty()) {
-            *error = argument + " '" + value + "': " + complaint;
+            std::string shown = value;
+            std::replace(shown.begin(), shown.end(), '\n', ' ');
+            *error = argument + " '" + shown + "': " + complaint;
             return ParseOutcome::kError;
         }
     }
@@ -442,6 +464,7 @@ std::string UsageText(const char* program) {
          << "  --report FILE            self-contained HTML report (inline SVG, nothing\n"
          << "                           fetched): histogram of time to match and to\n"
          << "                           start, players by state over time, error counts\n"
+         << "  --record-player N FILE   write player N's exchanges as a loopback scenario\n"
          << "  --help                   this text\n"
          << "\n"
          << "Exit status: 0 when the run ended with every player back in MMS_IDLE and no\n"

@@ -30,6 +30,13 @@ std::string ValidateOptions(const SimulationOptions& options) {
     if (options.requeue > kMaxRequeue) {
         return "players requeue at most " + std::to_string(kMaxRequeue) + " times";
     }
+    if (options.record_player > options.players) {
+        return "the recorded player must be from 1 to the number of players (" +
+               std::to_string(options.players) + ")";
+    }
+    if (options.record_player != 0 && options.record_file.empty()) {
+        return "the recorded player needs a file to be written to";
+    }
     std::map<KRHalyardEmulator::RequestKind, double> fault_total;
     for (const KRHalyardEmulator::FaultRule& rule : options.faults) {
         if (!is_fraction(rule.fraction)) {

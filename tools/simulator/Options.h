@@ -46,6 +46,11 @@ struct SimulationOptions {
     uint32_t slow_max_ms = 5000;
     uint32_t give_up_ms = 30000;
 
+    // The player (1-based; 0: none) whose exchanges with the emulator are
+    // written to record_file at the end of the run, as a loopback scenario.
+    uint32_t record_player = 0;
+    std::string record_file;
+
     // MMF_LOG_ bits of the matchmakers; their lines go to on_log_line.
     uint32_t log_flags = 0;
     // Leaders start their match by themselves (MMF_AUTO_START) instead of

@@ -1,6 +1,7 @@
 #include "Players.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "KRMatchmakingSystem.h"
 
@@ -16,6 +17,13 @@ const char* BehaviourName(Behaviour behaviour) {
             return "no_answer";
     }
     return "<unknown>";
+}
+
+std::string LeaderJoinInfo(uint32_t player) {
+    char join_info[96];
+    std::snprintf(join_info, sizeof join_info, "{\"server\":\"10.%u.%u.%u\",\"port\":7777}",
+                  (player >> 16) & 255, (player >> 8) & 255, player & 255);
+    return join_info;
 }
 
 const char* RoleName(Role role) {

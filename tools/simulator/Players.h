@@ -26,6 +26,10 @@ const char* BehaviourName(Behaviour behaviour);
 std::vector<Behaviour> AssignBehaviours(const SimulationOptions& options,
                                         std::mt19937_64& generator);
 
+// The join info a leader starts its match with: where its server is, so that
+// the followers can join.
+std::string LeaderJoinInfo(uint32_t player);  // 0-based
+
 enum class Role { kNone, kLeader, kFollower };
 // "", "leader", "follower".
 const char* RoleName(Role role);

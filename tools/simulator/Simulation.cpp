@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <thread>
 
 #include "FaultOptions.h"
 #include "KRMatchmakingSystem.h"
+#include "PlayerRecording.h"
 #include "Progress.h"
 #include "emulator/HalyardEmulator.h"
 #include "halyard.h"
@@ -92,6 +94,9 @@ public:
     // empties the emulator and checks that no backend object is left alive.
     void Finish();
     void Summarise(SimulationSummary* summary);
+    // Writes the recorded player's scenario, if one was asked for; false
+    // with *error when it cannot be written.
+    bool WriteRecording(std::string* error) const;
 
 private:
     static void OnMessage(krmm_matchmaker* matchmaker, const char* name, int32_t value,
@@ -134,6 +139,10 @@ private:
     uint32_t baseline_tasks_ = 0;
     uint32_t baseline_responses_ = 0;
     uint32_t baseline_json_ = 0;
+
+    // Destroyed after the destructor's Finish, so that what freeing the
+    // matchmakers finishes is still recorded.
+    std::unique_ptr<PlayerRecording> recording_;
 
     bool engaged_clock_ = false;
     std::chrono::steady_clock::time_point real_start_;
@@ -264,6 +273,11 @@ bool Session::Setup(std::string* error) {
         }
         krmm_register_msg_callback(matchmaker, &Session::OnMessage, player);
         krmm_register_log_callback(matchmaker, &Session::OnLog, player);
+    }
+    if (options_.record_player != 0) {
+        const uint32_t index = options_.record_player - 1;
+        recording_ = std::make_unique<PlayerRecording>(
+            players_[index].client, options_.auto_start ? "" : LeaderJoinInfo(index));
     }
     // Creating a matchmaker switches the emulator off, so switch it on only
     // now that every player exists.
@@ -456,11 +470,7 @@ void Session::Act(Player& player) {
         krmm_decline_match(matchmaker);
     } else if (player.state == MMS_ACCEPTED_LEADER && !options_.auto_start &&
                now_ms_ >= player.leader_start_at_ms) {
-        // The join info tells the followers where the leader's server is.
-        char join_info[96];
-        std::snprintf(join_info, sizeof join_info, "{\"server\":\"10.%u.%u.%u\",\"port\":7777}",
-                      (player.index >> 16) & 255, (player.index >> 8) & 255, player.index & 255);
-        krmm_start_match(matchmaker, join_info);
+        krmm_start_match(matchmaker, LeaderJoinInfo(player.index).c_str());
     }
 }
 
@@ -585,6 +595,10 @@ void Session::Summarise(SimulationSummary* summary) {
     *summary = std::move(out);
 }
 
+bool Session::WriteRecording(std::string* error) const {
+    return recording_ == nullptr || recording_->Write(options_.record_file, error);
+}
+
 }  // namespace
 
 bool RunSimulation(const SimulationOptions& options, SimulationSummary* summary,
@@ -601,6 +615,7 @@ bool RunSimulation(const SimulationOptions& options, SimulationSummary* summary,
     session.Run();
     session.Finish();
     session.Summarise(summary);
+    session.WriteRecording(&summary->recording_error);
     return true;
 }
 

@@ -108,6 +108,9 @@ struct SimulationSummary {
     // End of run: every player idle, no backend task, response or JSON value
     // left alive. Each entry names what broke it; empty when it holds.
     std::vector<std::string> invariant_violations;
+    // Why the recorded player's scenario could not be written; "" when it was
+    // or none was asked for.
+    std::string recording_error;
 
     uint32_t total_errors() const;
     uint32_t total_faults() const;

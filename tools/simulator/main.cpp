@@ -83,6 +83,10 @@ int main(int argc, char** argv) {
     bool written = WriteFile(program, command_line.csv_file, summary, &WriteCsv);
     written &= WriteFile(program, command_line.events_file, summary, &WriteEvents);
     written &= WriteFile(program, command_line.report_file, summary, &WriteHtmlReport);
+    if (!summary.recording_error.empty()) {
+        std::fprintf(stderr, "%s: %s\n", program, summary.recording_error.c_str());
+        written = false;
+    }
     for (const std::string& violation : summary.invariant_violations) {
         std::fprintf(stderr, "%s: end of run: %s\n", program, violation.c_str());
     }

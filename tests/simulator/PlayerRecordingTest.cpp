@@ -1,0 +1,83 @@
+// A simulated player's exchanges with the emulator, recorded with
+// --record-player, replay on the loopback against a fresh matchmaker making
+// the same moves: the same requests, every recorded answer used, and the
+// same states the simulated player went through.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Simulation.h"
+#include "support/MatchmakerTestSupport.h"
+
+namespace KRSimulator {
+namespace {
+
+using RecordReplay = krmm_test::MatchmakerTest;
+
+TEST_F(RecordReplay, ARecordedPlayerReplaysOnTheLoopbackWithTheSameStates) {
+    SimulationOptions options;
+    options.players = 4;
+    options.hopper_id = HopperIdForSize(2);
+    options.seed = 1;
+    options.heartbeat_ms = 2000;
+    options.record_player = 1;
+    SimulationSummary summary;
+    std::string error;
+    // A file that cannot be written is reported with the reason.
+    options.record_file = ::testing::TempDir() + "no-such-folder/player.json";
+    ASSERT_TRUE(RunSimulation(options, &summary, &error)) << error;
+    EXPECT_NE(summary.recording_error.find(options.record_file), std::string::npos)
+        << summary.recording_error;
+
+    options.record_file = ::testing::TempDir() + "krmm_recorded_player.json";
+    ASSERT_TRUE(RunSimulation(options, &summary, &error)) << error;
+    ASSERT_TRUE(summary.invariant_violations.empty()) << summary.invariant_violations[0];
+    ASSERT_EQ(summary.recording_error, "");
+    // The seed makes the recorded player lead its match, so the replay
+    // starts it as well.
+    ASSERT_EQ(summary.attempts.size(), options.players);
+    for (const Attempt& attempt : summary.attempts) {
+        EXPECT_TRUE(attempt.player != 0 || attempt.role == Role::kLeader);
+    }
+    std::vector<int32_t> simulated;
+    for (const StateEvent& event : summary.events) {
+        if (event.player == 0) {
+            simulated.push_back(event.state);
+        }
+    }
+    ASSERT_NE(std::find(simulated.begin(), simulated.end(), MMS_MATCH_STARTED), simulated.end());
+
+    // The run released the clock; the replay runs on its own simulated time.
+    krmm_test::SetClock(100000);
+    ASSERT_EQ(hyl_load_scenario(client_, options.record_file.c_str()), 0) << hyl_last_error();
+    CreateMatchmaker(MMF_AUTO_ACCEPT | MMF_LOG_WARNING);
+    krmm_set_matchmaking_timeout(mm_, options.matchmaking_timeout_ms);
+    krmm_set_heartbeat_interval(mm_, options.heartbeat_ms);
+    ASSERT_EQ(krmm_start_matchmaking(mm_, options.hopper_id.c_str(), nullptr, nullptr, 0, nullptr,
+                                     nullptr),
+              1);
+    uint32_t start_in_ms = options.start_delay_ms;
+    for (int frame = 0; frame < 100000 && !krmm_is_idle(mm_); ++frame) {
+        Pump(1, options.frame_ms);
+        if (krmm_test::StateOf(mm_) == MMS_ACCEPTED_LEADER) {
+            start_in_ms -= std::min(start_in_ms, options.frame_ms);
+            if (start_in_ms == 0) {
+                krmm_start_match(mm_, LeaderJoinInfo(0).c_str());
+            }
+        }
+    }
+    EXPECT_EQ(rec_.States(), simulated);
+    EXPECT_EQ(hyl_replay_mismatches(client_), 0u);
+    for (uint32_t i = 0; i < hyl_journal_count(client_); ++i) {
+        EXPECT_EQ(hyl_journal_get(client_, i)->source, HYL_SCRIPTED) << "request " << i;
+    }
+    for (int kind = 0; kind < HYL_KIND_COUNT; ++kind) {
+        EXPECT_EQ(hyl_scripted_count(client_, static_cast<hyl_kind>(kind)), 0u)
+            << hyl_kind_name(static_cast<hyl_kind>(kind));
+    }
+    std::remove(options.record_file.c_str());
+}
+
+}  // namespace
+}  // namespace KRSimulator
