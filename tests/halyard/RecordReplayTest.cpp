@@ -137,48 +137,4 @@ TEST_F(RecordReplayTest, ARecordedRunReplaysTheSameRoadAndADifferentRoadIsCaught
     std::remove(file.c_str());
 }
 
-TEST_F(RecordReplayTest, RecorderSessionsFromElsewhereReplayOnTheLoopback) {
-    hyl_recorder* recorder = hyl_recorder_new("cccccccc-0000-4000-8000-000000000003");
-    hyl_request ticket{};
-    ticket.kind = HYL_TICKET;
-    ticket.hopper_id = kHopper;
-    ticket.status = 200;
-    ticket.body_json = R"({"ticket":"t-1"})";
-    ASSERT_EQ(hyl_recorder_add(recorder, &ticket), 0);
-    hyl_request keepAlive{};
-    keepAlive.kind = HYL_KEEPALIVE;
-    keepAlive.ticket = "t-1";
-    keepAlive.status = 503;
-    keepAlive.pending_polls = 1;
-    ASSERT_EQ(hyl_recorder_add(recorder, &keepAlive), 0);
-    keepAlive.body_json = "{";
-    EXPECT_EQ(hyl_recorder_add(recorder, &keepAlive), -1);
-    EXPECT_EQ(std::string(hyl_last_error()).find("hyl_recorder_add: body: line 1"), 0u);
-    const hyl_push push{nullptr, "matchmaking_update", R"({"seq":1})", 1, 0};
-    ASSERT_EQ(hyl_recorder_add_push(recorder, &push), 0);
-    char* scenario = hyl_recorder_scenario(recorder);
-    hyl_recorder_free(recorder);
-    ASSERT_EQ(hyl_load_scenario_text(client_, scenario), 0) << scenario;
-    hy_free(scenario);
-
-    EXPECT_STREQ(hy_client_get_identity_id(client_), "cccccccc-0000-4000-8000-000000000003");
-    const hy_uuid hopper = [] {
-        hy_uuid id{};
-        hy_uuid_set_from_string(&id, kHopper);
-        return id;
-    }();
-    hy_task* task =
-        hy_r_matchmaking_ticket(client_, &hopper, nullptr, nullptr, 0, nullptr, nullptr, nullptr);
-    EXPECT_EQ(hy_task_is_pending(task), 0);
-    hy_task_free(task);
-    task = hy_r_matchmaking_keepalive(client_, "t-1");
-    EXPECT_EQ(hy_task_is_pending(task), 1);
-    EXPECT_EQ(hy_task_is_pending(task), 0);
-    hy_task_free(task);
-    EXPECT_STREQ(hyl_journal_get(client_, 0)->body_json, R"({"ticket":"t-1"})");
-    EXPECT_EQ(hyl_journal_get(client_, 1)->status, 503);
-    EXPECT_EQ(hyl_journal_push_count(client_), 1u);
-    EXPECT_EQ(hyl_replay_mismatches(client_), 0u);
-}
-
 }  // namespace

@@ -1,6 +1,5 @@
 // Scenario files: what a scenario scripts, when its pushes go out, and the
 // reasons given for a scenario that is refused.
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -33,19 +32,12 @@ TEST_F(ScenarioTest, ScriptsAnswersDefaultsAndPushesInOrder) {
               0)
         << hyl_last_error();
     EXPECT_STREQ(hy_client_get_identity_id(client_), kIdentity);
-    EXPECT_EQ(hyl_scripted_count(client_, HYL_KEEPALIVE), 3u);
     EXPECT_EQ(hyl_pending_pushes(client_), 2u);
     hy_client_add_msg_func(client_, OnMessage, this);
 
-    std::vector<std::tuple<int, int32_t, std::string>> answers;
-    for (int i = 0; i < 4; ++i) {
-        const Outcome outcome = Finish(hy_r_matchmaking_keepalive(client_, "t"));
-        answers.emplace_back(outcome.pendingPolls, outcome.status, outcome.body);
-    }
-    EXPECT_EQ(
-        answers,
-        (std::vector<std::tuple<int, int32_t, std::string>>{
-            {2, 200, R"({"n":1})"}, {2, 200, R"({"n":1})"}, {0, 503, "<null>"}, {0, 204, "[0]"}}));
+    EXPECT_EQ(Answers(4, [&] { return hy_r_matchmaking_keepalive(client_, "t"); }),
+              (std::vector<std::string>{R"(2 200 okay {"n":1})", R"(2 200 okay {"n":1})",
+                                        "0 503 fail <null>", "0 204 okay [0]"}));
     // The first push goes out at the third poll of the first request (one
     // request and two polls made), the second at the first poll after the
     // third request.
@@ -92,6 +84,42 @@ TEST_F(ScenarioTest, ARefusedScenarioNamesPlaceAndReasonAndChangesNothing) {
     EXPECT_EQ(hyl_scripted_count(client_, HYL_ACCEPT), 0u);
     EXPECT_EQ(hyl_pending_pushes(client_), 0u);
     EXPECT_EQ(hy_client_get_identity_id(client_), identity);
+}
+
+TEST_F(ScenarioTest, ARecorderSessionFromElsewhereReplaysOnTheLoopback) {
+    constexpr const char* kHopper = "11111111-2222-4333-8444-555555555555";
+    hyl_recorder* recorder = hyl_recorder_new(kIdentity);
+    hyl_request ticket{};
+    ticket.kind = HYL_TICKET;
+    ticket.hopper_id = kHopper;
+    ticket.status = 200;
+    ticket.body_json = R"({"ticket":"t-1"})";
+    ASSERT_EQ(hyl_recorder_add(recorder, &ticket), 0);
+    hyl_request keepAlive{};
+    keepAlive.kind = HYL_KEEPALIVE;
+    keepAlive.ticket = "t-1";
+    keepAlive.status = 503;
+    keepAlive.pending_polls = 1;
+    ASSERT_EQ(hyl_recorder_add(recorder, &keepAlive), 0);
+    keepAlive.body_json = "{";
+    EXPECT_EQ(hyl_recorder_add(recorder, &keepAlive), -1);
+    EXPECT_EQ(std::string(hyl_last_error()).find("hyl_recorder_add: body: line 1"), 0u);
+    const hyl_push push{nullptr, "matchmaking_update", R"({"seq":1})", 1, 0};
+    ASSERT_EQ(hyl_recorder_add_push(recorder, &push), 0);
+    char* scenario = hyl_recorder_scenario(recorder);
+    hyl_recorder_free(recorder);
+    ASSERT_EQ(hyl_load_scenario_text(client_, scenario), 0) << scenario;
+    hy_free(scenario);
+
+    EXPECT_STREQ(hy_client_get_identity_id(client_), kIdentity);
+    hy_uuid hopper{};
+    hy_uuid_set_from_string(&hopper, kHopper);
+    EXPECT_EQ(Finish(hy_r_matchmaking_ticket(client_, &hopper, nullptr, nullptr, 0, nullptr,
+                                             nullptr, nullptr)),
+              R"(0 200 okay {"ticket":"t-1"})");
+    EXPECT_EQ(Finish(hy_r_matchmaking_keepalive(client_, "t-1")), "1 503 fail <null>");
+    EXPECT_EQ(hyl_journal_push_count(client_), 1u);
+    EXPECT_EQ(hyl_replay_mismatches(client_), 0u);
 }
 
 }  // namespace
