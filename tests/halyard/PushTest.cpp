@@ -45,7 +45,7 @@ TEST_F(PushTest, MessagesAndLogsReachEveryFunctionNewestFirstUntilRemoved) {
     ASSERT_EQ(hy_client_add_msg_func(client_, OtherMessage, &b_), 0);
     ASSERT_EQ(hy_client_add_msg_func(client_, RecordMessage, &c_), 0);  // twice is allowed
     EXPECT_EQ(hy_client_add_msg_func(client_, nullptr, &a_), -1);
-    ASSERT_EQ(hyl_push_message(client_, "backend", "update", R"({ "state" : 2 })"), 0);
+    ASSERT_EQ(hyl_push_json(client_, "backend", "update", Parse(R"({ "state" : 2 })")), 0);
     EXPECT_EQ(hyl_push_message(client_, "backend", "broken", "{\"state\":"), -1);
     EXPECT_EQ(calls_, (Calls{"C backend update {\"state\":2}", "B other update",
                              "A backend update {\"state\":2}"}));

@@ -86,40 +86,4 @@ TEST_F(ScenarioTest, ARefusedScenarioNamesPlaceAndReasonAndChangesNothing) {
     EXPECT_EQ(hy_client_get_identity_id(client_), identity);
 }
 
-TEST_F(ScenarioTest, ARecorderSessionFromElsewhereReplaysOnTheLoopback) {
-    constexpr const char* kHopper = "11111111-2222-4333-8444-555555555555";
-    hyl_recorder* recorder = hyl_recorder_new(kIdentity);
-    hyl_request ticket{};
-    ticket.kind = HYL_TICKET;
-    ticket.hopper_id = kHopper;
-    ticket.status = 200;
-    ticket.body_json = R"({"ticket":"t-1"})";
-    ASSERT_EQ(hyl_recorder_add(recorder, &ticket), 0);
-    hyl_request keepAlive{};
-    keepAlive.kind = HYL_KEEPALIVE;
-    keepAlive.ticket = "t-1";
-    keepAlive.status = 503;
-    keepAlive.pending_polls = 1;
-    ASSERT_EQ(hyl_recorder_add(recorder, &keepAlive), 0);
-    keepAlive.body_json = "{";
-    EXPECT_EQ(hyl_recorder_add(recorder, &keepAlive), -1);
-    EXPECT_EQ(std::string(hyl_last_error()).find("hyl_recorder_add: body: line 1"), 0u);
-    const hyl_push push{nullptr, "matchmaking_update", R"({"seq":1})", 1, 0};
-    ASSERT_EQ(hyl_recorder_add_push(recorder, &push), 0);
-    char* scenario = hyl_recorder_scenario(recorder);
-    hyl_recorder_free(recorder);
-    ASSERT_EQ(hyl_load_scenario_text(client_, scenario), 0) << scenario;
-    hy_free(scenario);
-
-    EXPECT_STREQ(hy_client_get_identity_id(client_), kIdentity);
-    hy_uuid hopper{};
-    hy_uuid_set_from_string(&hopper, kHopper);
-    EXPECT_EQ(Finish(hy_r_matchmaking_ticket(client_, &hopper, nullptr, nullptr, 0, nullptr,
-                                             nullptr, nullptr)),
-              R"(0 200 okay {"ticket":"t-1"})");
-    EXPECT_EQ(Finish(hy_r_matchmaking_keepalive(client_, "t-1")), "1 503 fail <null>");
-    EXPECT_EQ(hyl_journal_push_count(client_), 1u);
-    EXPECT_EQ(hyl_replay_mismatches(client_), 0u);
-}
-
 }  // namespace
