@@ -18,7 +18,6 @@ TEST_F(JsonTest, AttachedValuesKeepTheirHandleAndBelongToTheParent) {
 
     // A copy shares nothing with its original.
     hy_json* copy = hy_json_clone(root);
-    hy_json_append_string_value(list, "more");
     // A replaced member is released with everything it holds.
     ASSERT_EQ(hy_json_set_string_key(root, "list", "flat"), 0);
     EXPECT_EQ(Text(root), R"({"list":"flat","count":9007199254740993})");
@@ -38,8 +37,7 @@ TEST_F(JsonTest, FailedAttachStillTakesTheValue) {
     // A value can not be put inside itself; the caller keeps it.
     EXPECT_EQ(hy_json_set_key(object, "self", object), -1);
     EXPECT_EQ(hy_json_append_value(array, array), -1);
-    EXPECT_EQ(Text(object), "{}");
-    EXPECT_EQ(Text(array), "[]");
+    EXPECT_EQ(Text(object) + Text(array), "{}[]");
     hy_json_free(object);
     hy_json_free(array);
 }

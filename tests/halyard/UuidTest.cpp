@@ -41,9 +41,8 @@ TEST_F(UuidTest, ClientsDrawFreshVersionFourIdentities) {
         const std::string identity = hy_client_get_identity_id(client);
         hy_client_free(client);
         EXPECT_EQ(RoundTrip(identity.c_str()), identity);  // well formed and lower case
-        EXPECT_EQ(identity[14], '4') << identity;          // random kind
-        EXPECT_NE(std::string("89ab").find(identity[19]), std::string::npos)
-            << identity;  // variant
+        // The random kind, in the standard variant.
+        EXPECT_TRUE(identity[14] == '4' && std::strchr("89ab", identity[19])) << identity;
         seen.insert(identity);
     }
     EXPECT_EQ(seen.size(), 16u);
