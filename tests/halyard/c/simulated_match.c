@@ -1,6 +1,6 @@
-/* Compiled as C: a game's integration test as halyard/README.md shows it, a
- * whole match on simulated time from a scenario file (the road state by state
- * is the record/replay test's). Exits non-zero on the first failed check. */
+// Compiled as C: a game's integration test as halyard/README.md shows it, a
+// whole match on simulated time from a scenario file (the road state by state
+// is the record/replay test's). Exits non-zero on the first failed check.
 #include <stdio.h>
 #include <string.h>
 
@@ -11,7 +11,7 @@
 
 #define JOIN_INFO "{\"server\":\"10.0.0.7:7777\"}"
 
-/* user_data becomes 1 once the started match carries the join info given. */
+// user_data becomes 1 once the started match carries the join info given.
 static void on_message(krmm_matchmaker* matchmaker, const char* name, int32_t value,
                        const char* text, void* user_data) {
     (void)text;
@@ -43,17 +43,17 @@ int main(int argc, char** argv) {
     krmm_register_msg_callback(matchmaker, on_message, &started);
     CHECK(krmm_start_matchmaking(matchmaker, "11111111-2222-4333-8444-555555555555", NULL, NULL, 0,
                                  NULL, NULL) == 1);
-    /* Frames until the run is over and the matchmaker idle again. */
+    // Frames until the run is over and the matchmaker idle again.
     for (frame = 0; frame < 10000 && !krmm_is_idle(matchmaker); ++frame) {
         krmm_testing_clock_advance(16);
         krmm_process(matchmaker);
     }
 
     CHECK(started && krmm_is_idle(matchmaker));
-    /* Two keep-alives 17 s apart: more than half a minute of matchmaker time. */
+    // Two keep-alives 17 s apart: more than half a minute of matchmaker time.
     CHECK(frame * 16 > 17000);
     CHECK(hyl_journal_count_kind(client, HYL_KEEPALIVE) == 2);
-    CHECK(hyl_journal_get(client, 2)->source == HYL_DEFAULT); /* the "matched" default */
+    CHECK(hyl_journal_get(client, 2)->source == HYL_DEFAULT);  // the "matched" default
     CHECK(hyl_journal_count_kind(client, HYL_START) == 1);
     CHECK(hyl_journal_push_count(client) == 1 && hyl_pending_pushes(client) == 0);
 
