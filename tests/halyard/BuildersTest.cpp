@@ -1,5 +1,6 @@
 // The body builders give what the matchmaker's own record parsers accept.
 #include <functional>
+#include <tuple>
 #include <utility>
 
 #include "HalyardTest.h"
@@ -40,17 +41,17 @@ TEST_F(BuildersTest, StatusWithMatchParsesAsTheMatchmakerReadsIt) {
     MatchableStatus record;
     ASSERT_TRUE(ParseMatchableStatus(status, &record)) << Text(status);
     EXPECT_STREQ(record.match.id.c_str(), kMatch);
-    EXPECT_EQ(std::make_pair(record.match.team_count, record.match.user_count),
-              std::make_pair(2, 3));
-    EXPECT_EQ(record.match.accepted_count, 1);
+    EXPECT_EQ(std::make_tuple(record.match.team_count, record.match.user_count,
+                              record.match.accepted_count),
+              std::make_tuple(2, 3, 1));
     hy_json_free(status);
 
     const double fractions[] = {0.5, 0.5};
     hy_json* hopper = hyl_hopper_json(kHopper, "duel", 2, fractions, 2);
     KRMatchmakingSystem::HopperInfo info;
     EXPECT_TRUE(ParseHopperInfo(hopper, &info)) << Text(hopper);
-    EXPECT_EQ(std::make_pair(info.players, info.team_count), std::make_pair(2, 2));
-    EXPECT_TRUE(info.is_enabled);
+    EXPECT_EQ(std::make_tuple(info.players, info.team_count, info.is_enabled),
+              std::make_tuple(2, 2, true));
     hy_json_free(hopper);
 }
 
