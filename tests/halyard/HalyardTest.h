@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "halyard.h"
 
@@ -11,18 +13,13 @@
 // block and options object it was handed.
 class HalyardTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        tasks_ = hyl_live_tasks();
-        responses_ = hyl_live_responses();
-        json_ = hyl_live_json();
-        options_ = hyl_live_options();
+    // Live tasks, responses, JSON blocks and options objects.
+    static std::array<uint32_t, 4> Live() {
+        return {hyl_live_tasks(), hyl_live_responses(), hyl_live_json(), hyl_live_options()};
     }
-
+    void SetUp() override { live_ = Live(); }
     void TearDown() override {
-        EXPECT_EQ(hyl_live_tasks(), tasks_) << "a task was not freed";
-        EXPECT_EQ(hyl_live_responses(), responses_) << "a response was not freed";
-        EXPECT_EQ(hyl_live_json(), json_) << "a JSON value or text was not freed";
-        EXPECT_EQ(hyl_live_options(), options_) << "options were not consumed";
+        EXPECT_EQ(Live(), live_) << "tasks, responses, JSON, options: one was not freed";
     }
 
     static hy_json* Parse(const char* text) { return hy_json_parse(text, std::strlen(text)); }
@@ -35,32 +32,36 @@ protected:
         return copy;
     }
 
-    // Polls said "pending", then status and body text of the response.
-    struct Outcome {
-        int pendingPolls = 0;
-        int32_t status = 0;
-        std::string body;
-    };
-
-    // Polls the task to its end (at most 100 polls), fetches its response, frees both.
-    static Outcome Finish(hy_task* task) {
-        Outcome outcome;
-        while (hy_task_is_pending(task) != 0 && outcome.pendingPolls < 100) {
-            ++outcome.pendingPolls;
+    // Polls the task to its end (at most 100 polls), fetches its response,
+    // frees both: "polls status okay|fail body", polls being those that said
+    // "pending" and okay what hy_response_is_okay said.
+    static std::string Finish(hy_task* task) {
+        int polls = 0;
+        while (hy_task_is_pending(task) != 0 && polls < 100) {
+            ++polls;
         }
         hy_response* response = hy_task_fetch_response(task);
-        outcome.status = hy_response_get_status_code(response);
-        outcome.body = Text(hy_response_get_json(response));
+        const std::string line = std::to_string(polls) + " " +
+                                 std::to_string(hy_response_get_status_code(response)) +
+                                 (hy_response_is_okay(response) != 0 ? " okay " : " fail ") +
+                                 Text(hy_response_get_json(response));
         hy_response_free(response);
         hy_task_free(task);
-        return outcome;
+        return line;
+    }
+
+    // Finish of count tasks made one after another by send.
+    template <typename Send>
+    static std::vector<std::string> Answers(int count, Send send) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < count; ++i) {
+            lines.push_back(Finish(send()));
+        }
+        return lines;
     }
 
 private:
-    uint32_t tasks_ = 0;
-    uint32_t responses_ = 0;
-    uint32_t json_ = 0;
-    uint32_t options_ = 0;
+    std::array<uint32_t, 4> live_{};
 };
 
 // A test with one client of a known identity.

@@ -9,54 +9,20 @@
 
 namespace {
 
-constexpr const char* kHopper = "11111111-2222-4333-8444-555555555555";
-constexpr const char* kMatchable = "0f1e2d3c-4b5a-4978-8695-a4b3c2d1e0f9";
-constexpr const char* kMatch = "3a7c0000-0000-4000-8000-0000000000aa";
-constexpr const char* kOther = "bbbbbbbb-0000-4000-8000-000000000002";
 constexpr const char* kJoin = R"({"server":"10.0.0.7:7777"})";
 
 class RecordReplayTest : public krmm_test::MatchmakerTest {
 protected:
-    // A status of the run's matchable, with the match (the own player
-    // leading it) from "matched" on.
-    hy_json* Status(uint32_t seq, const char* state, bool withMatch) const {
-        hy_json* status = hyl_status_json(kMatchable, kHopper, seq, state);
-        if (withMatch) {
-            hy_json* match = hyl_match_json(kMatch);
-            const char* own = hy_client_get_identity_id(client_);
-            hyl_match_add_team(match, &kOther, 1);
-            hyl_match_add_team(match, &own, 1);
-            hy_json_set_key(status, "match", match);
-        }
-        return status;
-    }
-
-    void ScriptRun() {
-        ASSERT_EQ(
-            hyl_script_json(client_, HYL_KEEPALIVE, 200, Status(1, "initial_waiting", false), 2),
-            0);
-        hy_json* status = Status(3, "matched", true);
-        char* matched = hy_json_serialize(status, 0);
-        hy_json_free(status);
-        ASSERT_EQ(hyl_set_default(client_, HYL_KEEPALIVE, 200, matched, 0), 0);
-        hy_free(matched);
-        hyl_script_json(client_, HYL_ACCEPT, 200, Status(4, "accepted", true), 1);
-        hyl_script_json(client_, HYL_START, 200, Status(5, "match_started", true), 0);
-    }
-
     // The game's side, until the run is over: accept the match, start it
-    // with join info; with pushMatching the backend pushes "matching" once
-    // the player waits.
-    void Drive(const char* join, bool pushMatching) {
-        ASSERT_EQ(krmm_start_matchmaking(mm_, kHopper, nullptr, nullptr, 0, nullptr, nullptr), 1);
-        bool pushed = false;
+    // with join info.
+    void Drive(const char* join) {
+        ASSERT_EQ(krmm_start_matchmaking(mm_, "11111111-2222-4333-8444-555555555555", nullptr,
+                                         nullptr, 0, nullptr, nullptr),
+                  1);
         for (int pass = 0; pass < 4000 && !krmm_is_idle(mm_); ++pass) {
             Pump(1, 100);
             const int32_t state = krmm_test::StateOf(mm_);
-            if (state == MMS_INITIAL_WAITING && pushMatching && !pushed) {
-                pushed = hyl_push_json(client_, "backend", "matchmaking_update",
-                                       Status(2, "matching", false)) == 0;
-            } else if (state == MMS_MATCHED) {
+            if (state == MMS_MATCHED) {
                 krmm_accept_match(mm_);
             } else if (state == MMS_ACCEPTED_LEADER) {
                 krmm_start_match(mm_, join);
@@ -64,7 +30,8 @@ protected:
         }
     }
 
-    // A fresh client and matchmaker on a clock started where the first one's was.
+    // A fresh client with scenarioFile and matchmaker, on a clock started
+    // where the last one's was.
     void Restart(const std::string& scenarioFile) {
         krmm_free_matchmaking(mm_);
         mm_ = nullptr;
@@ -99,9 +66,9 @@ protected:
 };
 
 TEST_F(RecordReplayTest, ARecordedRunReplaysTheSameRoadAndADifferentRoadIsCaught) {
-    CreateMatchmaker();
-    ScriptRun();
-    Drive(kJoin, true);
+    // The C example's scenario: scripted answers, a default and a push.
+    Restart(HALYARD_MATCH_SCENARIO);
+    Drive(kJoin);
     const std::vector<std::string> messages = Messages();
     ASSERT_EQ(rec_.States(),
               (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE, MMS_INITIAL_WAITING,
@@ -114,9 +81,26 @@ TEST_F(RecordReplayTest, ARecordedRunReplaysTheSameRoadAndADifferentRoadIsCaught
     const std::string file = ::testing::TempDir() + "halyard_record_replay.json";
     ASSERT_EQ(hyl_journal_write(client_, file.c_str()), 0) << hyl_last_error();
 
+    // A recorder given the same exchanges and push writes the same scenario.
+    hyl_recorder* recorder = hyl_recorder_new(identity.c_str());
+    for (uint32_t i = 0; i < hyl_journal_count(client_); ++i) {
+        ASSERT_EQ(hyl_recorder_add(recorder, hyl_journal_get(client_, i)), 0);
+    }
+    ASSERT_EQ(hyl_recorder_add_push(recorder, hyl_journal_push_get(client_, 0)), 0);
+    hyl_request broken = *hyl_journal_get(client_, 0);
+    broken.body_json = "{";
+    EXPECT_EQ(hyl_recorder_add(recorder, &broken), -1);
+    EXPECT_EQ(std::string(hyl_last_error()).find("hyl_recorder_add: body: line 1"), 0u);
+    char* recorded = hyl_recorder_scenario(recorder);
+    char* journalled = hyl_journal_scenario(client_);
+    EXPECT_STREQ(recorded, journalled);
+    hy_free(recorded);
+    hy_free(journalled);
+    hyl_recorder_free(recorder);
+
     Restart(file);
     EXPECT_EQ(hy_client_get_identity_id(client_), identity);
-    Drive(kJoin, false);
+    Drive(kJoin);
     EXPECT_EQ(Messages(), messages);
     EXPECT_EQ(Exchanges(), exchanges);
     EXPECT_EQ(hyl_journal_push_count(client_), 1u);
@@ -131,54 +115,10 @@ TEST_F(RecordReplayTest, ARecordedRunReplaysTheSameRoadAndADifferentRoadIsCaught
 
     // The same fixture with other join info: the start request differs.
     Restart(file);
-    Drive(R"({"server":"elsewhere"})", false);
+    Drive(R"({"server":"elsewhere"})");
     EXPECT_EQ(hyl_replay_mismatches(client_), 1u);
     EXPECT_TRUE(rec_.HasLine(R"([halyard] start request {"join_info":{"server":"elsewhere"})"));
     std::remove(file.c_str());
-}
-
-TEST_F(RecordReplayTest, RecorderSessionsFromElsewhereReplayOnTheLoopback) {
-    hyl_recorder* recorder = hyl_recorder_new("cccccccc-0000-4000-8000-000000000003");
-    hyl_request ticket{};
-    ticket.kind = HYL_TICKET;
-    ticket.hopper_id = kHopper;
-    ticket.status = 200;
-    ticket.body_json = R"({"ticket":"t-1"})";
-    ASSERT_EQ(hyl_recorder_add(recorder, &ticket), 0);
-    hyl_request keepAlive{};
-    keepAlive.kind = HYL_KEEPALIVE;
-    keepAlive.ticket = "t-1";
-    keepAlive.status = 503;
-    keepAlive.pending_polls = 1;
-    ASSERT_EQ(hyl_recorder_add(recorder, &keepAlive), 0);
-    keepAlive.body_json = "{";
-    EXPECT_EQ(hyl_recorder_add(recorder, &keepAlive), -1);
-    EXPECT_EQ(std::string(hyl_last_error()).find("hyl_recorder_add: body: line 1"), 0u);
-    const hyl_push push{nullptr, "matchmaking_update", R"({"seq":1})", 1, 0};
-    ASSERT_EQ(hyl_recorder_add_push(recorder, &push), 0);
-    char* scenario = hyl_recorder_scenario(recorder);
-    hyl_recorder_free(recorder);
-    ASSERT_EQ(hyl_load_scenario_text(client_, scenario), 0) << scenario;
-    hy_free(scenario);
-
-    EXPECT_STREQ(hy_client_get_identity_id(client_), "cccccccc-0000-4000-8000-000000000003");
-    const hy_uuid hopper = [] {
-        hy_uuid id{};
-        hy_uuid_set_from_string(&id, kHopper);
-        return id;
-    }();
-    hy_task* task =
-        hy_r_matchmaking_ticket(client_, &hopper, nullptr, nullptr, 0, nullptr, nullptr, nullptr);
-    EXPECT_EQ(hy_task_is_pending(task), 0);
-    hy_task_free(task);
-    task = hy_r_matchmaking_keepalive(client_, "t-1");
-    EXPECT_EQ(hy_task_is_pending(task), 1);
-    EXPECT_EQ(hy_task_is_pending(task), 0);
-    hy_task_free(task);
-    EXPECT_STREQ(hyl_journal_get(client_, 0)->body_json, R"({"ticket":"t-1"})");
-    EXPECT_EQ(hyl_journal_get(client_, 1)->status, 503);
-    EXPECT_EQ(hyl_journal_push_count(client_), 1u);
-    EXPECT_EQ(hyl_replay_mismatches(client_), 0u);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Scenario files: what a scenario scripts, when its pushes go out, and the
 // reasons given for a scenario that is refused.
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -12,11 +11,11 @@ constexpr const char* kIdentity = "aaaaaaaa-0000-4000-8000-000000000001";
 
 class ScenarioTest : public HalyardClientTest {
 protected:
-    // Every push as "type after requests/polls", in delivery order.
-    static void HY_CALL OnMessage(hy_client* client, const char*, const char* type, hy_json* json,
-                                  void* user) {
+    // Every push as "type first json at requests", in delivery order.
+    static void HY_CALL OnMessage(hy_client* client, const char* first, const char* type,
+                                  hy_json* json, void* user) {
         static_cast<ScenarioTest*>(user)->pushes_.push_back(
-            std::string(type) + " " + Text(json) + " at " +
+            std::string(type) + " " + first + " " + Text(json) + " at " +
             std::to_string(hyl_journal_count(client)));
     }
     std::vector<std::string> pushes_;
@@ -33,28 +32,20 @@ TEST_F(ScenarioTest, ScriptsAnswersDefaultsAndPushesInOrder) {
               0)
         << hyl_last_error();
     EXPECT_STREQ(hy_client_get_identity_id(client_), kIdentity);
-    EXPECT_EQ(hyl_scripted_count(client_, HYL_KEEPALIVE), 3u);
     EXPECT_EQ(hyl_pending_pushes(client_), 2u);
     hy_client_add_msg_func(client_, OnMessage, this);
 
-    std::vector<std::tuple<int, int32_t, std::string>> answers;
-    for (int i = 0; i < 4; ++i) {
-        const Outcome outcome = Finish(hy_r_matchmaking_keepalive(client_, "t"));
-        answers.emplace_back(outcome.pendingPolls, outcome.status, outcome.body);
-    }
-    EXPECT_EQ(
-        answers,
-        (std::vector<std::tuple<int, int32_t, std::string>>{
-            {2, 200, R"({"n":1})"}, {2, 200, R"({"n":1})"}, {0, 503, "<null>"}, {0, 204, "[0]"}}));
+    EXPECT_EQ(Answers(4, [&] { return hy_r_matchmaking_keepalive(client_, "t"); }),
+              (std::vector<std::string>{R"(2 200 okay {"n":1})", R"(2 200 okay {"n":1})",
+                                        "0 503 fail <null>", "0 204 okay [0]"}));
     // The first push goes out at the third poll of the first request (one
     // request and two polls made), the second at the first poll after the
     // third request.
-    EXPECT_EQ(pushes_, (std::vector<std::string>{R"(first {"p":1} at 1)", "second <null> at 3"}));
+    EXPECT_EQ(pushes_,
+              (std::vector<std::string>{R"(first  {"p":1} at 1)", "second backend <null> at 3"}));
     ASSERT_EQ(hyl_journal_push_count(client_), 2u);
     const hyl_push* second = hyl_journal_push_get(client_, 1);
-    EXPECT_STREQ(second->first, "backend");
-    EXPECT_EQ(second->after_requests, 3u);
-    EXPECT_EQ(second->after_polls, 6u);
+    EXPECT_EQ(std::make_pair(second->after_requests, second->after_polls), std::make_pair(3u, 6u));
     EXPECT_EQ(hyl_pending_pushes(client_), 0u);
     EXPECT_EQ(hyl_journal_get(client_, 3)->source, HYL_DEFAULT);
 }

@@ -1,5 +1,5 @@
-/* The one check of these C programs: report the failed condition and leave
- * the calling function with 1. */
+// The one check of these C programs: report the failed condition and leave
+// the calling function with 1.
 #ifndef HALYARD_C_CHECK_H
 #define HALYARD_C_CHECK_H
 
@@ -13,4 +13,4 @@
         }                                                                           \
     } while (0)
 
-#endif /* HALYARD_C_CHECK_H */
+#endif  // HALYARD_C_CHECK_H

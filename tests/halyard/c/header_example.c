@@ -1,6 +1,6 @@
-/* Compiled as C: the example at the top of halyard.h, step for step, and a
- * game's own use of the JSON runtime beside the loopback. Exits non-zero on
- * the first failed check. */
+// Compiled as C: the example at the top of halyard.h, step for step, and a
+// game's own use of the JSON runtime beside the loopback. Exits non-zero on
+// the first failed check.
 #include <jansson.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,7 +12,7 @@
 #define MATCHABLE_ID "0f1e2d3c-4b5a-4978-8695-a4b3c2d1e0f9"
 #define HOPPER_ID "11111111-2222-4333-8444-555555555555"
 
-/* The game's own allocator, set before anything else runs. */
+// The game's own allocator, set before anything else runs.
 static size_t g_game_blocks = 0;
 static void* game_malloc(size_t size) {
     ++g_game_blocks;
@@ -53,11 +53,11 @@ static int good_neighbour(void) {
     json_free_t free_in_use = NULL;
     json_t* game_value = json_pack("{s:[i,i]}", "scores", 1, 2);
     hy_json* ours = hy_json_new_object();
-    /* Only halyard's value counts; the game's is neither counted nor touched. */
+    // Only halyard's value counts; the game's is neither counted nor touched.
     CHECK(hyl_live_json() == 1);
     hy_json_free(ours);
     CHECK(hyl_live_json() == 0);
-    /* The game's allocator is still the one in use, and it saw the game's value. */
+    // The game's allocator is still the one in use, and it saw the game's value.
     json_get_alloc_funcs(&malloc_in_use, &free_in_use);
     CHECK(malloc_in_use == game_malloc && free_in_use == game_free);
     CHECK(g_game_blocks > 0);

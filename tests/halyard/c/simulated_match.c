@@ -1,7 +1,6 @@
-/* Compiled as C: a game's integration test as halyard/README.md shows it. A
- * scenario file scripts the backend, the matchmaker runs on simulated time
- * (a whole match, keep-alives every 17 s, in a few thousand frames), and the
- * journal shows what was asked. Exits non-zero on the first failed check. */
+// Compiled as C: a game's integration test as halyard/README.md shows it, a
+// whole match on simulated time from a scenario file (the road state by state
+// is the record/replay test's). Exits non-zero on the first failed check.
 #include <stdio.h>
 #include <string.h>
 
@@ -10,48 +9,29 @@
 #include "check.h"
 #include "halyard.h"
 
-typedef struct Game {
-    int32_t states[32];
-    int count;
-    char join_info[64]; /* read while the match is on */
-} Game;
+#define JOIN_INFO "{\"server\":\"10.0.0.7:7777\"}"
 
+// user_data becomes 1 once the started match carries the join info given.
 static void on_message(krmm_matchmaker* matchmaker, const char* name, int32_t value,
                        const char* text, void* user_data) {
-    Game* game = (Game*)user_data;
     (void)text;
-    if (strcmp(name, "state") != 0 || game->count == 32) {
+    if (strcmp(name, "state") != 0) {
         return;
     }
-    game->states[game->count++] = value;
     if (value == MMS_MATCHED) {
         krmm_accept_match(matchmaker);
     } else if (value == MMS_ACCEPTED_LEADER) {
-        krmm_start_match(matchmaker, "{\"server\":\"10.0.0.7:7777\"}");
+        krmm_start_match(matchmaker, JOIN_INFO);
     } else if (value == MMS_MATCH_STARTED) {
-        snprintf(game->join_info, sizeof game->join_info, "%s",
-                 krmm_get_match_info_join_json_str(matchmaker));
+        *(int*)user_data = strcmp(krmm_get_match_info_join_json_str(matchmaker), JOIN_INFO) == 0;
     }
 }
 
 int main(int argc, char** argv) {
-    static const int32_t road[] = {MMS_REQUEST_TICKET,
-                                   MMS_INITIAL_KEEPALIVE,
-                                   MMS_INITIAL_WAITING,
-                                   MMS_MATCHING,
-                                   MMS_MATCHED,
-                                   MMS_ACCEPT_MATCH,
-                                   MMS_ACCEPTED_LEADER,
-                                   MMS_MATCH_STARTED_WAIT,
-                                   MMS_MATCH_STARTED,
-                                   MMS_RESTART,
-                                   MMS_INIT,
-                                   MMS_IDLE};
-    Game game = {{0}, 0, ""};
+    int started = 0;
     hy_client* client = hy_client_create(NULL);
     krmm_matchmaker* matchmaker;
     int frame;
-    int i;
 
     CHECK(argc == 2);
     if (hyl_load_scenario(client, argv[1]) != 0) {
@@ -60,26 +40,20 @@ int main(int argc, char** argv) {
     }
     krmm_testing_clock_set(0);
     matchmaker = krmm_create_matchmaking(client, "game", 0);
-    krmm_register_msg_callback(matchmaker, on_message, &game);
+    krmm_register_msg_callback(matchmaker, on_message, &started);
     CHECK(krmm_start_matchmaking(matchmaker, "11111111-2222-4333-8444-555555555555", NULL, NULL, 0,
                                  NULL, NULL) == 1);
-    /* Frames until the run is over and the matchmaker idle again. */
+    // Frames until the run is over and the matchmaker idle again.
     for (frame = 0; frame < 10000 && !krmm_is_idle(matchmaker); ++frame) {
         krmm_testing_clock_advance(16);
         krmm_process(matchmaker);
     }
 
-    CHECK(game.count == (int)(sizeof road / sizeof road[0]));
-    for (i = 0; i < game.count; ++i) {
-        CHECK(game.states[i] == road[i]);
-    }
-    CHECK(strcmp(game.join_info, "{\"server\":\"10.0.0.7:7777\"}") == 0);
-    /* Two keep-alives 17 s apart: more than half a minute of matchmaker time. */
+    CHECK(started && krmm_is_idle(matchmaker));
+    // Two keep-alives 17 s apart: more than half a minute of matchmaker time.
     CHECK(frame * 16 > 17000);
-    CHECK(hyl_journal_count_kind(client, HYL_TICKET) == 1);
     CHECK(hyl_journal_count_kind(client, HYL_KEEPALIVE) == 2);
-    CHECK(hyl_journal_get(client, 1)->source == HYL_SCRIPTED);
-    CHECK(hyl_journal_get(client, 2)->source == HYL_DEFAULT);
+    CHECK(hyl_journal_get(client, 2)->source == HYL_DEFAULT);  // the "matched" default
     CHECK(hyl_journal_count_kind(client, HYL_START) == 1);
     CHECK(hyl_journal_push_count(client) == 1 && hyl_pending_pushes(client) == 0);
 
