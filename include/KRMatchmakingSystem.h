@@ -25,6 +25,8 @@
 
 #include <stdint.h>
 
+#include "KRMatchmakingSystemVersion.h"
+
 #if defined(_WIN32)
 #if defined(KRMM_BUILDING_LIBRARY)
 #define KRMM_API __declspec(dllexport)
