@@ -36,8 +36,19 @@ install(FILES ${PROJECT_BINARY_DIR}/KRMatchmakingSystemConfig.cmake
         DESTINATION ${krmm_cmake_dir} COMPONENT KRMatchmakingSystem)
 
 # The testing library, when it is built, goes into the same package as an
-# optional part of its own.
+# optional part of its own. It can be exported only if it carries its objects
+# itself: the in-tree object and static libraries are not installed.
+set(krmm_testing_exportable OFF)
 if(TARGET KRMatchmakingSystemTesting)
+  get_target_property(krmm_testing_links KRMatchmakingSystemTesting LINK_LIBRARIES)
+  if(NOT "krmm_objects" IN_LIST krmm_testing_links AND NOT "krmm_static" IN_LIST krmm_testing_links)
+    set(krmm_testing_exportable ON)
+  else()
+    message(STATUS "KRMatchmakingSystemTesting links in-tree libraries directly: not installed "
+                   "(link them as $<BUILD_INTERFACE:...> to install it)")
+  endif()
+endif()
+if(krmm_testing_exportable)
   install(TARGETS KRMatchmakingSystemTesting EXPORT KRMatchmakingSystemTestingTargets
           COMPONENT Testing ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
   install(EXPORT KRMatchmakingSystemTestingTargets NAMESPACE KRMM::

@@ -171,8 +171,7 @@ int main(void) {
     }
     /* After both creations: creating a matchmaker switches the emulator off. */
     krmm_set_emulator(first.matchmaker, 1);
-    copy_text(first.identity, sizeof first.identity,
-              krmm_client_get_identity_id(first.matchmaker));
+    copy_text(first.identity, sizeof first.identity, krmm_client_get_identity_id(first.matchmaker));
     copy_text(second.identity, sizeof second.identity,
               krmm_client_get_identity_id(second.matchmaker));
     expect(strcmp(first.identity, second.identity) != 0, "both", "identities are not distinct");
