@@ -362,7 +362,9 @@ KRMM_API const char* KRMM_CALL krmm_error_code_to_str(int32_t error_code);
 /* ---- Identity --------------------------------------------------------- */
 
 /* The local player's identity id (from the emulator when it is enabled).
- * Owned by the client library or the emulator. */
+ * Owned by the client library, valid as long as it says (the loopback's:
+ * until hy_client_free), or by the emulator, valid for the rest of the
+ * process. */
 KRMM_API const char* KRMM_CALL krmm_client_get_identity_id(krmm_matchmaker* matchmaker);
 /* Passes the call to the client library and returns its task, which the game
  * owns and frees with hye_task_free. With the emulator enabled nothing is
