@@ -5,9 +5,15 @@
  * match through the accessors. Exits 0 when the whole match went as the
  * header promises, 1 otherwise (and says what differed).
  */
+#if !defined(_WIN32)
+#define _POSIX_C_SOURCE 200112L /* nanosleep */
+#endif
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"
@@ -120,9 +126,21 @@ static int create_player(Player* player, const char* label) {
     krmm_register_log_callback(player->matchmaker, on_log, player);
     krmm_register_msg_callback(player->matchmaker, on_message, player);
     /* The emulator answers at once; frequent keep-alives carry the news
-     * between the two players within milliseconds. */
-    krmm_set_heartbeat_interval(player->matchmaker, 1);
+     * between the two players in a fraction of a second. A keep-alive still
+     * unanswered after an interval is given up, so the interval stays well
+     * above a frame. */
+    krmm_set_heartbeat_interval(player->matchmaker, 100);
     return 1;
+}
+
+/* The rest of the frame: rendering, here a millisecond's pause. */
+static void end_frame(void) {
+#if defined(_WIN32)
+    Sleep(1);
+#else
+    struct timespec pause = {0, 1000000};
+    nanosleep(&pause, NULL);
+#endif
 }
 
 /* One frame of one player: the library's pass, then the player's input. */
@@ -181,13 +199,15 @@ int main(void) {
            "first", "matchmaking refused");
     while (first.state != MMS_MATCHING && time(NULL) - started < 10) {
         frame(&first);
+        end_frame();
     }
     expect(krmm_start_matchmaking(second.matchmaker, kDuoHopperId, NULL, NULL, 0, NULL, NULL),
            "second", "matchmaking refused");
     while (!(first.back_to_idle && second.back_to_idle) && failures == 0 &&
-           time(NULL) - started < 20) {
+           time(NULL) - started < 30) {
         frame(&first);
         frame(&second);
+        end_frame();
         ++frames;
     }
 
