@@ -1,24 +1,7 @@
-# Dependencies come from the system's packages (see README: the test command
-# installs them when they are missing).
-# A cross build must not take the build machine's Jansson through pkg-config:
-# it finds the one built for the target under the toolchain's root path.
-if(NOT CMAKE_CROSSCOMPILING)
-  find_package(PkgConfig QUIET)
-endif()
-if(PkgConfig_FOUND)
-  pkg_check_modules(JANSSON QUIET IMPORTED_TARGET jansson)
-endif()
-if(TARGET PkgConfig::JANSSON)
-  add_library(krmm_jansson INTERFACE)
-  target_link_libraries(krmm_jansson INTERFACE PkgConfig::JANSSON)
-else()
-  find_path(JANSSON_INCLUDE_DIR jansson.h REQUIRED)
-  find_library(JANSSON_LIBRARY NAMES jansson REQUIRED)
-  add_library(krmm_jansson INTERFACE)
-  target_include_directories(krmm_jansson INTERFACE ${JANSSON_INCLUDE_DIR})
-  target_link_libraries(krmm_jansson INTERFACE ${JANSSON_LIBRARY})
-endif()
-
+# What the extras need, looked up only when they are built: the library itself
+# needs neither GoogleTest nor Google Benchmark (the loopback client library
+# finds its own Jansson, halyard/CMakeLists.txt). They come from the system's
+# packages (see README: the test command installs them when they are missing).
 if(KRMM_BUILD_TESTS)
   find_package(GTest REQUIRED)
 endif()

@@ -3,8 +3,29 @@
  *
  * The game creates one matchmaker per backend client, registers log and
  * message callbacks, calls krmm_process() once per frame and issues the
- * player's commands. Everything happens inside those calls, on the caller's
- * thread: the library starts no thread, takes no lock and never sleeps.
+ * player's commands. The library starts no thread, takes no lock and never
+ * sleeps: every delay is a deadline checked by later krmm_process calls.
+ *
+ * Threads. A matchmaker must not be used from two threads at once. Each
+ * krmm_ call runs on the caller's thread, and the callbacks it triggers run
+ * inside it, on that thread. The one exception is the backend client
+ * library: krmm_create_matchmaking registers a message function and a log
+ * function with it, and the client library calls those on whatever thread it
+ * delivers pushed messages and its own log entries on. The matchmaker then
+ * applies a pushed status update (changing its state and its match
+ * information) and calls the game's message and log callbacks right there,
+ * on the delivering thread, without a lock. A game whose client library
+ * delivers on a thread of its own (a network thread) must therefore either
+ * have it deliver on the game thread (pump the client's delivery from the
+ * game loop, between krmm_ calls), or serialise: hold one lock of its own
+ * around every krmm_ call on that matchmaker and around the client library's
+ * delivery, and write its callbacks to run on either thread. The loopback
+ * client (halyard.h) delivers on the thread that pushes; the in-process
+ * emulator pushes nothing.
+ *
+ * Versions. KRMatchmakingSystemVersion.h, included below, gives the version
+ * this header belongs to: KRMM_VERSION_MAJOR, KRMM_VERSION_MINOR,
+ * KRMM_VERSION_PATCH, KRMM_VERSION_STRING and the comparable KRMM_VERSION.
  *
  * Ownership rules that hold for every function below unless it says
  * otherwise:
@@ -24,6 +45,8 @@
 #define KR_MATCHMAKING_SYSTEM_H
 
 #include <stdint.h>
+
+#include "KRMatchmakingSystemVersion.h"
 
 #if defined(_WIN32)
 #if defined(KRMM_BUILDING_LIBRARY)
@@ -135,13 +158,41 @@ enum {
 #define MMF_AUTO_ACCEPT 0x100u   /* accept a found match without the game */
 #define MMF_AUTO_START 0x200u    /* as leader, start the match without join info */
 
-/* Receives each finished log line. The line is valid during the call only. */
+/* Receives each finished log line, of the types the matchmaker's flags let
+ * through (MMF_LOG_*), newest registration first. The line reads
+ *     [UTC time][matchmaker seconds][pass][name][type][match id or IDLE] message
+ * for example "[2024-05-01 12:00:00][12.345][07][player1][NFO][IDLE] ...".
+ * Lines written while the matchmaker handles what the client library
+ * delivers (its own log entries, types HYD to HYE, and all that a pushed
+ * message causes) arrive on the client library's delivering thread (see
+ * Threads above); all others on the thread of the krmm_ call. The line is
+ * valid during the call only. */
 typedef void(KRMM_CALL* krmm_log_callback)(krmm_matchmaker* matchmaker, int32_t log_type,
                                            const char* line, void* user_data);
 
-/* Receives named messages: "state", "idle", "error", "hopper_size",
- * "proof_p:<proof>" and "proof_e:<expiry>". The name and the text (which may
- * be null) are valid during the call only. */
+/* Receives named messages, newest registration first. Each has a name, a
+ * value and a text that may be null:
+ *   "state"        value: the new state (MMS_*), after every state change;
+ *                  text: null.
+ *   "idle"         value: 1 on entering MMS_IDLE, 0 on leaving it; sent right
+ *                  after "state", only when idleness changes; text: null.
+ *   "error"        value: the error (MME_*, also krmm_get_error_code from then
+ *                  on); text: the backend's response text, or null. The
+ *                  message changes no state itself; the "state" messages
+ *                  around it tell what followed (a refused command changes
+ *                  nothing, a failed attempt passes through MMS_RESTART back
+ *                  to MMS_IDLE).
+ *   "hopper_size"  value: the backend's new estimate of the hopper's size,
+ *                  when an update changes only that (same sequence number);
+ *                  a newer status changes krmm_get_estimated_hopper_size
+ *                  without this message. Text: null.
+ *   "proof_p:<proof>"   the proof of krmm_create_proof, inside the name;
+ *   "proof_e:<expiry>"  then its expiry time as the client library gives
+ *                  it, in signed decimal, inside the name. Value 0 for both;
+ *                  text: the backend's response text for both.
+ * Messages pushed by the backend arrive on the client library's delivering
+ * thread (see Threads above). The name and the text are valid during the
+ * call only. */
 typedef void(KRMM_CALL* krmm_msg_callback)(krmm_matchmaker* matchmaker, const char* name,
                                            int32_t value, const char* text, void* user_data);
 
@@ -212,16 +263,37 @@ KRMM_API const char* KRMM_CALL krmm_get_name(krmm_matchmaker* matchmaker);
 /* Last error raised (0 if none yet). */
 KRMM_API int32_t KRMM_CALL krmm_get_error_code(krmm_matchmaker* matchmaker);
 
-/* Durations in milliseconds; 0 disables the timer. */
+/* Durations in milliseconds. A timeout of 0 disables it. Each setting is
+ * read when its phase opens, so a change applies from the next such phase. */
+
+/* Keep-alive interval while a ticket is held (default 17000): one keep-alive
+ * request per interval, each answer bringing the backend's status; 0 sends
+ * one on every pass. Read when the ticket arrives. */
 KRMM_API void KRMM_CALL krmm_set_heartbeat_interval(krmm_matchmaker* matchmaker, uint32_t ms);
 KRMM_API uint32_t KRMM_CALL krmm_get_heartbeat_interval(krmm_matchmaker* matchmaker);
+/* Bounds a whole attempt, from krmm_start_matchmaking until the match starts
+ * (default 10800000, three hours): then the matchmaker stops, raises
+ * MME_TIMEOUT_FINDING_MATCH and restarts. */
 KRMM_API void KRMM_CALL krmm_set_matchmaking_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
 KRMM_API uint32_t KRMM_CALL krmm_get_matchmaking_timeout(krmm_matchmaker* matchmaker);
+/* Time to accept a found match (default 20000): a player who has not
+ * accepted by then gets MME_TIMEOUT_WAITING_FOR_LOCAL_ACCEPT and a restart;
+ * one who has, while the others have not, gets a last keep-alive 5 s later
+ * and, 10 s after the timeout, MME_TIMEOUT_WAITING_FOR_OTHER_ACCEPT, a
+ * decline and further matchmaking. */
 KRMM_API void KRMM_CALL krmm_set_accept_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
 KRMM_API uint32_t KRMM_CALL krmm_get_accept_timeout(krmm_matchmaker* matchmaker);
+/* Time to start an accepted match (default 20000): a leader that has not
+ * called krmm_start_match by then gets MME_TIMEOUT_LEADER_FINDING_SERVER; a
+ * player still waiting for the leader gets a last keep-alive 5 s later and,
+ * 10 s after the timeout, MME_TIMEOUT_FOLLOWER_WAIT_FOR_JOIN_INFO. Both
+ * decline the match and go on matchmaking. */
 KRMM_API void KRMM_CALL krmm_set_start_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
 KRMM_API uint32_t KRMM_CALL krmm_get_start_timeout(krmm_matchmaker* matchmaker);
-/* (sic: the setter's name is spelled "eror".) */
+/* How long the matchmaker rides out a transient backend failure (a request
+ * answered 400 or 504), sending keep-alives 1, 2, 3... s apart, before it
+ * raises the request's error and restarts (default 10000); a keep-alive that
+ * succeeds ends the recovery. (sic: the setter's name is spelled "eror".) */
 KRMM_API void KRMM_CALL krmm_set_eror_recover_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
 KRMM_API uint32_t KRMM_CALL krmm_get_error_recover_timeout(krmm_matchmaker* matchmaker);
 
@@ -250,23 +322,52 @@ KRMM_API int KRMM_CALL krmm_has_hopper_info(krmm_matchmaker* matchmaker, const c
 
 /* ---- Match information (read the last accepted status update) --------- */
 
+/* These read the last status the backend reported for this player's
+ * matchable and change nothing. Texts are owned by the matchmaker and stay
+ * valid until the next accepted status update, krmm_restart, krmm_cleanup or
+ * krmm_free_matchmaking; copy what must last longer. An empty field reads as
+ * "" (never null). On a new matchmaker, and after the restart that follows
+ * every attempt, every text is "" and every count 0 (a member id reads as
+ * the invalid-index text below).
+ *
+ * Reading a match: the match stays readable in MMS_MATCH_STARTED and
+ * MMS_RESTART; the restart that follows clears it, so read the join
+ * information when the "state" message reports MMS_MATCH_STARTED.
+ *
+ * Order: teams and members are numbered in the reverse of the backend's JSON
+ * order. Team 0 is the last non-empty team array of the status's "teams"
+ * (empty arrays are skipped and not counted), team 1 the one before it, and
+ * so on; member 0 of a team is the last user of that team's array. When
+ * everyone has accepted, member 0 of team 0 becomes the leader. */
+
+/* The backend's estimate of the number of entries in the hopper. */
 KRMM_API uint32_t KRMM_CALL krmm_get_estimated_hopper_size(krmm_matchmaker* matchmaker);
+/* The status's "group_id", "hopper_id" and "matchable_id". */
 KRMM_API const char* KRMM_CALL krmm_get_group_id(krmm_matchmaker* matchmaker);
 KRMM_API const char* KRMM_CALL krmm_get_hopper_id(krmm_matchmaker* matchmaker);
 KRMM_API const char* KRMM_CALL krmm_get_match_info_matchable_id(krmm_matchmaker* matchmaker);
+/* The match id; "" while no match has been found. */
 KRMM_API const char* KRMM_CALL krmm_get_match_info_match_id(krmm_matchmaker* matchmaker);
+/* The match's "params" and its "join_info" (the leader's krmm_start_match
+ * text as the backend reports it), as JSON texts. */
 KRMM_API const char* KRMM_CALL krmm_get_match_info_matched_json_str(krmm_matchmaker* matchmaker);
 KRMM_API const char* KRMM_CALL krmm_get_match_info_join_json_str(krmm_matchmaker* matchmaker);
+/* Users over all teams, users that have accepted, and non-empty teams. */
 KRMM_API int32_t KRMM_CALL krmm_get_match_info_num_users(krmm_matchmaker* matchmaker);
 KRMM_API int32_t KRMM_CALL krmm_get_match_info_num_users_accepted(krmm_matchmaker* matchmaker);
 KRMM_API int32_t KRMM_CALL krmm_get_match_info_num_teams(krmm_matchmaker* matchmaker);
-/* team is 0-based; 0 when there is no such team. */
+/* The member count the match reports for a team (0-based); 0 when there is
+ * no such team, a negative index included. */
 KRMM_API int32_t KRMM_CALL krmm_get_match_info_num_team_members(krmm_matchmaker* matchmaker,
                                                                 int32_t team);
-/* 0-based positions; an explanatory text when there is no such member. */
+/* The identity id of a member (team and member 0-based). When there is no
+ * such team or member, negative indexes included, the static text
+ * "<GetMatchInfoTeamMemberId: invalid team or member index>". */
 KRMM_API const char* KRMM_CALL krmm_get_match_info_team_member_id(krmm_matchmaker* matchmaker,
                                                                   int32_t team, int32_t member);
-/* user is 1-based over all teams; "" when there is no such user. */
+/* The "attributes" JSON text of a user, counted from 1 over team 0's
+ * members, then team 1's, and so on; "" for 0, a negative number or one past
+ * the last user. */
 KRMM_API const char* KRMM_CALL krmm_get_match_info_user_json_str(krmm_matchmaker* matchmaker,
                                                                  int32_t user);
 
@@ -279,7 +380,9 @@ KRMM_API const char* KRMM_CALL krmm_error_code_to_str(int32_t error_code);
 /* ---- Identity --------------------------------------------------------- */
 
 /* The local player's identity id (from the emulator when it is enabled).
- * Owned by the client library or the emulator. */
+ * Owned by the client library, valid as long as it says (the loopback's:
+ * until hy_client_free), or by the emulator, valid for the rest of the
+ * process. */
 KRMM_API const char* KRMM_CALL krmm_client_get_identity_id(krmm_matchmaker* matchmaker);
 /* Passes the call to the client library and returns its task, which the game
  * owns and frees with hye_task_free. With the emulator enabled nothing is

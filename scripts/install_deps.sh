@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
+# Usage: scripts/install_deps.sh [library]
+#   library  only what the library and the simulator need (no GoogleTest,
+#            no Google Benchmark)
 set -euo pipefail
-packages=(cmake g++ make pkg-config libjansson-dev libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake g++ make pkg-config libjansson-dev)
+if [ "${1:-}" != "library" ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -18,6 +18,7 @@ run_suite() {
 echo "== Build and test =="
 run_suite build
 ./scripts/run_valgrind.sh build
+./scripts/run_consumer_tests.sh build
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-sanitize -DKRMM_SANITIZE=ON -DKRMM_BUILD_BENCH=OFF
