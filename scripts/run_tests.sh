@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build needs (when missing), then builds and runs every test
-# twice: a normal build, and one under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# twice: a normal build (then each test program under valgrind's memcheck, and
+# the consumer project built against the library three ways), and one under
+# AddressSanitizer and UndefinedBehaviorSanitizer; last, a short run of each
+# libFuzzer target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

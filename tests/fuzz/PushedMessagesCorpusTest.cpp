@@ -13,7 +13,7 @@
 namespace {
 
 TEST(PushedMessagesTest, SeedCorpusKeepsTheInvariantsAndReachesEveryEnding) {
-    const auto corpus = std::filesystem::path(__FILE__).parent_path() / "fuzz" / "corpus";
+    const std::filesystem::path corpus = KRMM_FUZZ_CORPUS;
     uint32_t states = 0;
     bool hopper_stored = false;
     for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
