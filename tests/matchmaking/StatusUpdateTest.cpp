@@ -245,19 +245,6 @@ TEST_F(StatusUpdateTest, AcceptedWithoutTeamsMakesAFollower) {
     EXPECT_EQ(State(), MMS_ACCEPTED_FOLLOWER);
 }
 
-TEST_F(StatusUpdateTest, ZeroAcceptTimeoutLeavesTheWindowUnarmed) {
-    krmm_set_accept_timeout(mm_, 0);
-    krmm_set_heartbeat_interval(mm_, 1000000000);
-    StartWithTicket();
-    Push(StatusJson(Matchable(), 2, "matched"));
-    EXPECT_EQ(State(), MMS_MATCHED);
-    EXPECT_EQ(sys()->accept_deadline, 0u);
-    EXPECT_TRUE(rec_.HasLine(
-        "Setting accept timeout - All players have 0.0 seconds to accept the match..."));
-    Pump(100, 1000);
-    EXPECT_EQ(State(), MMS_MATCHED);
-}
-
 TEST_F(StatusUpdateTest, ExpiryRaisesTheErrorOnTheNextPass) {
     StartWithTicket();
     Push(StatusJson(Matchable(), 2, "expired"));
