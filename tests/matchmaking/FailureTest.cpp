@@ -426,22 +426,5 @@ TEST_F(FailureTest, StopAndDeclineEndTheAttemptInEveryActiveState) {
     }
 }
 
-TEST_F(FailureTest, StopAndDeclineAreRefusedWithoutAnAttempt) {
-    EXPECT_EQ(krmm_stop_matchmaking(mm_), 0);
-    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_NOT_MATCHMAKING});
-    EXPECT_TRUE(rec_.HasLine("=== No matchmaking active - stop matchmaking ignored ==="));
-    krmm_decline_match(mm_);
-    EXPECT_TRUE(rec_.HasLine("=== No match active - decline match ignored (MMS_IDLE) ==="));
-    sys()->SetState(MMS_RESTART);
-    EXPECT_EQ(krmm_stop_matchmaking(mm_), 0);
-    EXPECT_TRUE(
-        rec_.HasLine("=== Initializing system - stop matchmaking ignored (MMS_RESTART) ==="));
-    krmm_decline_match(mm_);
-    EXPECT_TRUE(rec_.HasLine("=== Initializing system - decline match ignored (MMS_RESTART) ==="));
-    EXPECT_EQ(Errors(), (std::vector<int32_t>{MME_NOT_MATCHMAKING, MME_NOT_MATCHMAKING}));
-    ExpectReaches(MMS_IDLE, 10);
-    EXPECT_EQ(hyl_journal_count(client_), 0u);
-}
-
 }  // namespace
 }  // namespace krmm_test
