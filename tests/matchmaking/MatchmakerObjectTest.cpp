@@ -50,12 +50,6 @@ TEST_F(MatchmakerObjectTest, NewMatchmakerHasItsDefaults) {
     EXPECT_EQ(krmm_has_flags(mm, 0x300), 1);
     EXPECT_EQ(krmm_has_flags(mm, 0x200), 0);
     EXPECT_EQ(krmm_has_flags(mm, 0), 0);
-    // Match information of a matchmaker that never matched.
-    EXPECT_STREQ(krmm_get_match_info_match_id(mm), "");
-    EXPECT_STREQ(krmm_get_match_info_join_json_str(mm), "");
-    EXPECT_EQ(krmm_get_match_info_num_teams(mm), 0);
-    EXPECT_STREQ(krmm_get_match_info_team_member_id(mm, 0, 0),
-                 "<GetMatchInfoTeamMemberId: invalid team or member index>");
     krmm_free_matchmaking(mm);
     krmm_free_matchmaking(nullptr);
     // Names keep 49 characters, the task manager's too.

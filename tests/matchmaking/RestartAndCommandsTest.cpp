@@ -26,32 +26,6 @@ protected:
     }
 };
 
-TEST_F(RestartAndCommandsTest, RestartWaitsUntilQueuedRequestsHaveFinished) {
-    // The keep-alive in flight takes 30 polls to answer.
-    StartWithTicket(30);
-    Pump(2, 10);
-    ASSERT_EQ(Sent(HYL_KEEPALIVE), 1u);
-    ASSERT_EQ(krmm_stop_matchmaking(mm_), 1);
-    int restart_passes = 0;
-    while (State() == MMS_RESTART) {
-        ASSERT_LT(restart_passes, 100);
-        krmm_process(mm_);
-        ++restart_passes;
-    }
-    // Nothing was dropped: the restart came only after the request ended.
-    EXPECT_GE(restart_passes, 25);
-    EXPECT_EQ(State(), MMS_INIT);
-    EXPECT_EQ(hyl_live_tasks(), base_tasks_);
-    EXPECT_TRUE(sys()->task_manager()->queue_empty());
-    EXPECT_EQ(sys()->heartbeat_task(), nullptr);
-    EXPECT_EQ(krmm_process(mm_), 0);
-    EXPECT_EQ(rec_.States(), (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE,
-                                                   MMS_RESTART, MMS_INIT, MMS_IDLE}));
-    EXPECT_TRUE(Errors().empty());
-    // The stop told the backend.
-    EXPECT_EQ(Sent(HYL_CANCEL), 1u);
-}
-
 // The game gives up an attempt while its ticket request is out. An answer
 // read before the cancel is taken up whatever the state; a cancelled request
 // fails the attempt without its answer being read, and nothing is declined.
@@ -334,38 +308,6 @@ TEST_F(RestartAndCommandsTest, CommandsWhoseRequestCannotBeQueued) {
         ExpectReaches(MMS_IDLE, 200);
         // Nothing but keep-alives reached the backend.
         EXPECT_EQ(hyl_journal_count(client_), Sent(HYL_KEEPALIVE));
-    }
-}
-
-// The two guards of every state change: neither changes anything nor tells
-// the game anything.
-TEST_F(RestartAndCommandsTest, SetStateRefusesRepeatsAndIdleWithoutARestart) {
-    StartWithTicket();
-    Push(StatusJson(Matchable(), 2, "matching"));
-    ASSERT_EQ(State(), MMS_MATCHING);
-    const struct {
-        int32_t from;
-        int32_t to;
-        const char* line;
-    } cases[] = {
-        {MMS_MATCHING, MMS_MATCHING, "SetState: Already in state 'MMS_MATCHING', call ignored..."},
-        {MMS_MATCHING, MMS_IDLE,
-         "SetState: Entering MMS_IDLE without going through a restart (MMS_MATCHING)"},
-        {MMS_RESTART, MMS_IDLE,
-         "SetState: Entering MMS_IDLE without going through a restart (MMS_RESTART)"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        if (State() != c.from) {
-            sys()->SetState(c.from);
-        }
-        rec_.Clear();
-        sys()->SetState(c.to);
-        EXPECT_EQ(State(), c.from);
-        EXPECT_TRUE(rec_.messages.empty());
-        ASSERT_EQ(rec_.lines.size(), 1u);
-        EXPECT_EQ(rec_.line_types[0], KRMM_LOG_WRN);
-        EXPECT_TRUE(rec_.HasLine(c.line));
     }
 }
 
