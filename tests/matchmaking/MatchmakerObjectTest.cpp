@@ -7,18 +7,13 @@
 
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"
-#include "matchmaking/MatchmakingSystem.h"
 #include "support/MatchmakerTestSupport.h"
 #include "tasksystem/TaskManager.h"
 
 namespace {
 
-using KRMatchmakingSystem::MatchmakingSystem;
 using krmm_test::MatchmakerTest;
-
-MatchmakingSystem* Sys(krmm_matchmaker* handle) {
-    return MatchmakingSystem::FromHandle(handle);
-}
+using krmm_test::Sys;
 
 // The message part of a log line: everything after the sixth "] ".
 std::string MessageOf(const std::string& line) {
@@ -50,12 +45,6 @@ TEST_F(MatchmakerObjectTest, NewMatchmakerHasItsDefaults) {
     EXPECT_EQ(krmm_has_flags(mm, 0x300), 1);
     EXPECT_EQ(krmm_has_flags(mm, 0x200), 0);
     EXPECT_EQ(krmm_has_flags(mm, 0), 0);
-    // Match information of a matchmaker that never matched.
-    EXPECT_STREQ(krmm_get_match_info_match_id(mm), "");
-    EXPECT_STREQ(krmm_get_match_info_join_json_str(mm), "");
-    EXPECT_EQ(krmm_get_match_info_num_teams(mm), 0);
-    EXPECT_STREQ(krmm_get_match_info_team_member_id(mm, 0, 0),
-                 "<GetMatchInfoTeamMemberId: invalid team or member index>");
     krmm_free_matchmaking(mm);
     krmm_free_matchmaking(nullptr);
     // Names keep 49 characters, the task manager's too.
@@ -151,12 +140,26 @@ TEST_F(MatchmakerObjectTest, LogLineFormatAndFilter) {
     EXPECT_EQ(rec_.lines[1].size(), 2047u);
     EXPECT_EQ(rec_.lines[1].back(), 'x');
 
-    // Flags 0: no line, but messages still arrive.
-    krmm_set_flags(mm_, 0);
+    // An error is logged by name at its own type.
     rec_.Clear();
     Sys(mm_)->TriggerError(MME_NOT_MATCHMAKING, nullptr);
     EXPECT_TRUE(rec_.lines.empty());
+    krmm_set_flags(mm_, MMF_LOG_ERROR);
+    Sys(mm_)->TriggerError(MME_NOT_MATCHMAKING, nullptr);
+    ASSERT_EQ(rec_.lines.size(), 1u);
+    EXPECT_EQ(rec_.line_types[0], KRMM_LOG_ERR);
+    EXPECT_EQ(MessageOf(rec_.lines[0]), "MME_NOT_MATCHMAKING");
+    EXPECT_EQ(krmm_get_error_code(mm_), MME_NOT_MATCHMAKING);
+
+    // Flags 0: no line, but messages still arrive, the error's text with it.
+    krmm_set_flags(mm_, 0);
+    rec_.Clear();
+    Sys(mm_)->TriggerError(MME_CREATE_PROOF_FAILED, "{\"body\":1}");
+    EXPECT_TRUE(rec_.lines.empty());
     ASSERT_EQ(rec_.messages.size(), 1u);
+    EXPECT_EQ(rec_.messages[0].name, "error");
+    EXPECT_EQ(rec_.messages[0].value, MME_CREATE_PROOF_FAILED);
+    EXPECT_EQ(rec_.messages[0].text, "{\"body\":1}");
 }
 
 TEST_F(MatchmakerObjectTest, CallbacksRunNewestFirst) {
@@ -184,23 +187,6 @@ TEST_F(MatchmakerObjectTest, CallbacksRunNewestFirst) {
     Sys(mm_)->TriggerMsg("idle", 1, nullptr);
     // The fixture's recorder was registered first, so it comes last.
     EXPECT_EQ(order, "BAba");
-}
-
-TEST_F(MatchmakerObjectTest, TriggerErrorStoresReportsAndLogsTheName) {
-    CreateMatchmaker(MMF_LOG_ERROR | MMF_LOG_DEBUG);
-    Sys(mm_)->TriggerError(MME_NOT_MATCHMAKING, nullptr);
-    EXPECT_EQ(krmm_get_error_code(mm_), MME_NOT_MATCHMAKING);
-    ASSERT_EQ(rec_.messages.size(), 1u);
-    EXPECT_EQ(rec_.messages[0].name, "error");
-    EXPECT_EQ(rec_.messages[0].value, 10);
-    EXPECT_FALSE(rec_.messages[0].has_text);
-    ASSERT_EQ(rec_.lines.size(), 2u);
-    EXPECT_EQ(MessageOf(rec_.lines[0]), "TriggerMsg 'error':10");
-    EXPECT_EQ(rec_.line_types[1], KRMM_LOG_ERR);
-    EXPECT_EQ(MessageOf(rec_.lines[1]), "MME_NOT_MATCHMAKING");
-    Sys(mm_)->TriggerError(MME_CREATE_PROOF_FAILED, "{\"body\":1}");
-    EXPECT_STREQ(Sys(mm_)->last_error_message().c_str(), "{\"body\":1}");
-    EXPECT_EQ(rec_.messages.back().text, "{\"body\":1}");
 }
 
 TEST_F(MatchmakerObjectTest, ClientAndTaskSystemLinesAreForwardedWithTheirTypes) {

@@ -26,32 +26,6 @@ protected:
     }
 };
 
-TEST_F(RestartAndCommandsTest, RestartWaitsUntilQueuedRequestsHaveFinished) {
-    // The keep-alive in flight takes 30 polls to answer.
-    StartWithTicket(30);
-    Pump(2, 10);
-    ASSERT_EQ(Sent(HYL_KEEPALIVE), 1u);
-    ASSERT_EQ(krmm_stop_matchmaking(mm_), 1);
-    int restart_passes = 0;
-    while (State() == MMS_RESTART) {
-        ASSERT_LT(restart_passes, 100);
-        krmm_process(mm_);
-        ++restart_passes;
-    }
-    // Nothing was dropped: the restart came only after the request ended.
-    EXPECT_GE(restart_passes, 25);
-    EXPECT_EQ(State(), MMS_INIT);
-    EXPECT_EQ(hyl_live_tasks(), base_tasks_);
-    EXPECT_TRUE(sys()->task_manager()->queue_empty());
-    EXPECT_EQ(sys()->heartbeat_task(), nullptr);
-    EXPECT_EQ(krmm_process(mm_), 0);
-    EXPECT_EQ(rec_.States(), (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE,
-                                                   MMS_RESTART, MMS_INIT, MMS_IDLE}));
-    EXPECT_TRUE(Errors().empty());
-    // The stop told the backend.
-    EXPECT_EQ(Sent(HYL_CANCEL), 1u);
-}
-
 // The game gives up an attempt while its ticket request is out. An answer
 // read before the cancel is taken up whatever the state; a cancelled request
 // fails the attempt without its answer being read, and nothing is declined.
@@ -185,16 +159,9 @@ TEST_F(RestartAndCommandsTest, ProofMessagesCarryProofAndExpiryInOrder) {
     EXPECT_STREQ(LastSent(HYL_CREATE_PROOF)->ticket, sys()->ticket().c_str());
 }
 
-TEST_F(RestartAndCommandsTest, ProofOutsideAMatch) {
-    // Matching, with a ticket: refused.
-    StartWithTicket();
-    Push(StatusJson(Matchable(), 2, "matching"));
-    EXPECT_EQ(krmm_create_proof(mm_), 0);
-    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_NOT_IN_MATCH});
-    DrainToIdle();
-    rec_.Clear();
-    // Idle, without a ticket: the request goes out empty-handed, fails, and
-    // the matchmaker passes through a restart back to idle.
+// Idle, without a ticket: the proof request goes out empty-handed, fails, and
+// the matchmaker passes through a restart back to idle.
+TEST_F(RestartAndCommandsTest, ProofWithoutATicketFails) {
     EXPECT_EQ(krmm_create_proof(mm_), 1);
     ExpectReaches(MMS_RESTART, 10);
     EXPECT_EQ(Errors(), std::vector<int32_t>{MME_CREATE_PROOF_FAILED});
@@ -203,23 +170,77 @@ TEST_F(RestartAndCommandsTest, ProofOutsideAMatch) {
     EXPECT_EQ(Sent(HYL_CREATE_PROOF), 0u);
 }
 
+// Commands in a state that does not allow them: a line, an error where the
+// game must hear of it, no move and no request.
 TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {
-    StartWithTicket();
-    Push(StatusJson(Matchable(), 2, "matching"));
-    rec_.Clear();
-    EXPECT_EQ(krmm_start_matchmaking(mm_, Hopper(), nullptr, nullptr, 0, nullptr, nullptr), 0);
-    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_ALREADY_MATCHMAKING});
-    EXPECT_TRUE(
-        rec_.HasLine("=== Already matchmaking - start matchmaking ignored (MMS_MATCHING) ==="));
-    krmm_accept_match(mm_);
-    EXPECT_TRUE(rec_.HasLine("=== No match active - accept match ignored (MMS_MATCHING) ==="));
-    krmm_start_match(mm_, "{}");
-    EXPECT_TRUE(rec_.HasLine("=== Not the match leader - start match ignored (MMS_MATCHING) ==="));
-    EXPECT_EQ(State(), MMS_MATCHING);
-    EXPECT_TRUE(rec_.States().empty());
-    Pump(3, 10);
-    EXPECT_EQ(Sent(HYL_ACCEPT) + Sent(HYL_START), 0u);
+    enum Command { kStart, kStop, kAccept, kDecline, kStartMatch, kProof, kHopperInfo };
+    const struct {
+        int32_t state;
+        Command command;
+        const char* line;
+        int32_t error;  // 0: none
+    } cases[] = {
+        {MMS_IDLE, kStop,
+         "=== No matchmaking active - stop matchmaking ignored ===", MME_NOT_MATCHMAKING},
+        {MMS_IDLE, kDecline, "=== No match active - decline match ignored (MMS_IDLE) ===", 0},
+        {MMS_MATCHING, kStart,
+         "=== Already matchmaking - start matchmaking ignored (MMS_MATCHING) ===",
+         MME_ALREADY_MATCHMAKING},
+        {MMS_MATCHING, kAccept, "=== No match active - accept match ignored (MMS_MATCHING) ===", 0},
+        {MMS_MATCHING, kStartMatch,
+         "=== Not the match leader - start match ignored (MMS_MATCHING) ===", 0},
+        {MMS_MATCHING, kProof, "Can't create proof unless in a match (MMS_MATCHING)",
+         MME_NOT_IN_MATCH},
+        {MMS_RESTART, kStop, "=== Initializing system - stop matchmaking ignored (MMS_RESTART) ===",
+         MME_NOT_MATCHMAKING},
+        {MMS_RESTART, kDecline,
+         "=== Initializing system - decline match ignored (MMS_RESTART) ===", 0},
+        {MMS_RESTART, kHopperInfo,
+         "=== Cannot request hopper info if not initialized (MMS_RESTART) ===", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        if (State() != c.state && c.state == MMS_MATCHING) {
+            StartWithTicket();
+            Push(StatusJson(Matchable(), 2, "matching"));
+        } else if (State() != c.state) {
+            sys()->SetState(c.state);
+        }
+        rec_.Clear();
+        int32_t result = 0;  // what the commands with a verdict return
+        switch (c.command) {
+            case kStart:
+                result = Start();
+                break;
+            case kStop:
+                result = krmm_stop_matchmaking(mm_);
+                break;
+            case kAccept:
+                krmm_accept_match(mm_);
+                break;
+            case kDecline:
+                krmm_decline_match(mm_);
+                break;
+            case kStartMatch:
+                krmm_start_match(mm_, "{}");
+                break;
+            case kProof:
+                result = krmm_create_proof(mm_);
+                break;
+            case kHopperInfo:
+                krmm_request_hopper_info(mm_, TestId(42).c_str());
+                break;
+        }
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(State(), c.state);
+        EXPECT_TRUE(rec_.States().empty());
+        EXPECT_TRUE(rec_.HasLine(c.line));
+        EXPECT_EQ(Errors(), c.error != 0 ? std::vector<int32_t>{c.error} : std::vector<int32_t>{});
+    }
+    ExpectReaches(MMS_IDLE, 10);
     EXPECT_EQ(Sent(HYL_TICKET), 1u);
+    EXPECT_EQ(Sent(HYL_ACCEPT) + Sent(HYL_START) + Sent(HYL_CREATE_PROOF) + Sent(HYL_GET_OBJECT),
+              0u);
 }
 
 // A command whose request cannot be queued (here: the task heap is full)
@@ -290,38 +311,6 @@ TEST_F(RestartAndCommandsTest, CommandsWhoseRequestCannotBeQueued) {
     }
 }
 
-// The two guards of every state change: neither changes anything nor tells
-// the game anything.
-TEST_F(RestartAndCommandsTest, SetStateRefusesRepeatsAndIdleWithoutARestart) {
-    StartWithTicket();
-    Push(StatusJson(Matchable(), 2, "matching"));
-    ASSERT_EQ(State(), MMS_MATCHING);
-    const struct {
-        int32_t from;
-        int32_t to;
-        const char* line;
-    } cases[] = {
-        {MMS_MATCHING, MMS_MATCHING, "SetState: Already in state 'MMS_MATCHING', call ignored..."},
-        {MMS_MATCHING, MMS_IDLE,
-         "SetState: Entering MMS_IDLE without going through a restart (MMS_MATCHING)"},
-        {MMS_RESTART, MMS_IDLE,
-         "SetState: Entering MMS_IDLE without going through a restart (MMS_RESTART)"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        if (State() != c.from) {
-            sys()->SetState(c.from);
-        }
-        rec_.Clear();
-        sys()->SetState(c.to);
-        EXPECT_EQ(State(), c.from);
-        EXPECT_TRUE(rec_.messages.empty());
-        ASSERT_EQ(rec_.lines.size(), 1u);
-        EXPECT_EQ(rec_.line_types[0], KRMM_LOG_WRN);
-        EXPECT_TRUE(rec_.HasLine(c.line));
-    }
-}
-
 TEST_F(RestartAndCommandsTest, HopperInfoIsKeptPerSuccessfulRequest) {
     const std::string hopper = TestId(42);
     const std::string body =
@@ -340,15 +329,6 @@ TEST_F(RestartAndCommandsTest, HopperInfoIsKeptPerSuccessfulRequest) {
     Pump(5, 10);
     EXPECT_EQ(std::distance(sys()->hopper_infos().begin(), sys()->hopper_infos().end()), 2);
     EXPECT_EQ(rec_.CountLines("Failed to get hopper info for hopper"), 1u);
-    // Refused while restarting, without a request.
-    sys()->SetState(MMS_RESTART);
-    const uint32_t sent = Sent(HYL_GET_OBJECT);
-    krmm_request_hopper_info(mm_, hopper.c_str());
-    EXPECT_TRUE(
-        rec_.HasLine("=== Cannot request hopper info if not initialized (MMS_RESTART) ==="));
-    Pump(3, 10);
-    EXPECT_EQ(Sent(HYL_GET_OBJECT), sent);
-    EXPECT_EQ(State(), MMS_IDLE);
 }
 
 }  // namespace

@@ -9,15 +9,10 @@
 #include "KRMatchmakingSystem.h"
 #include "StatusJson.h"
 #include "halyard.h"
-#include "matchmaking/MatchmakingSystem.h"
 #include "support/MatchmakerTestSupport.h"
 #include "tasksystem/TaskManager.h"
 
 namespace krmm_test {
-
-inline KRMatchmakingSystem::MatchmakingSystem* Sys(krmm_matchmaker* handle) {
-    return KRMatchmakingSystem::MatchmakingSystem::FromHandle(handle);
-}
 
 // Whole matchmaking runs against the loopback backend: script answers, drive
 // passes with the test clock, read back messages, lines and the journal.

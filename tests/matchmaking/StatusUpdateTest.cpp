@@ -129,7 +129,7 @@ TEST_F(StatusUpdateTest, PushedMessagesThatAreNotStatusUpdates) {
 // moves to, '.' for no move, or 'U' for an unexpected update (error 5 and a
 // restart). The match in the update names this client as its leader. A move
 // into MMS_MATCHED opens the accept window, one into an accepted state the
-// start window; nothing else touches them. Jumps are logged at their level.
+// start window; nothing else touches them.
 TEST_F(StatusUpdateTest, TransitionTable) {
     const int32_t columns[] = {MMS_REQUEST_TICKET,  MMS_INITIAL_KEEPALIVE, MMS_INITIAL_WAITING,
                                MMS_MATCHING,        MMS_MATCHED,           MMS_ACCEPT_MATCH,
@@ -148,15 +148,6 @@ TEST_F(StatusUpdateTest, TransitionTable) {
         {"expired", {13, 13, 13, 13, 13, 13, 13, 13, 13, 13}},
         {"cancelled", {2, 2, 2, 2, 2, 2, 2, 2, 2, 2}},
     };
-    const struct {
-        const char* hy_state;
-        int32_t from;
-        const char* line;
-        int32_t type;
-    } jumps[] = {
-        {"matched", MMS_ACCEPTED_LEADER, "Jumping to matched (HY_MATCHED)", KRMM_LOG_DBG},
-        {"accepted", MMS_INITIAL_WAITING, "Jumping to accepted (HY_ACCEPTED)", KRMM_LOG_DBG},
-        {"match_started", MMS_MATCHED, "Jumping to match started", KRMM_LOG_WRN}};
     for (const auto& row : rows) {
         for (int column = 0; column < 10; ++column) {
             const int32_t from = columns[column];
@@ -184,16 +175,6 @@ TEST_F(StatusUpdateTest, TransitionTable) {
             EXPECT_EQ(sys()->start_deadline, opens_start ? Now() + 20000 : stale);
             EXPECT_EQ(sys()->accept_final_heartbeat_sent, !opens_accept);
             EXPECT_EQ(sys()->start_final_heartbeat_sent, !opens_start);
-            for (const auto& jump : jumps) {
-                if (jump.from == from && std::string(jump.hy_state) == row.hy_state) {
-                    ASSERT_EQ(rec_.CountLines(jump.line), 1u);
-                    for (size_t i = 0; i < rec_.lines.size(); ++i) {
-                        if (rec_.lines[i].find(jump.line) != std::string::npos) {
-                            EXPECT_EQ(rec_.line_types[i], jump.type);
-                        }
-                    }
-                }
-            }
             EXPECT_EQ(Errors(), want == U ? std::vector<int32_t>{MME_UNEXPECTED_HY_STATE}
                                           : std::vector<int32_t>{});
             if (want == U) {
@@ -243,19 +224,6 @@ TEST_F(StatusUpdateTest, AcceptedWithoutTeamsMakesAFollower) {
     sys()->SetState(MMS_ACCEPT_MATCH);
     Push(StatusJson(TestId(903), 2, "accepted").Team({OwnId(), TestId(8)}));
     EXPECT_EQ(State(), MMS_ACCEPTED_FOLLOWER);
-}
-
-TEST_F(StatusUpdateTest, ZeroAcceptTimeoutLeavesTheWindowUnarmed) {
-    krmm_set_accept_timeout(mm_, 0);
-    krmm_set_heartbeat_interval(mm_, 1000000000);
-    StartWithTicket();
-    Push(StatusJson(Matchable(), 2, "matched"));
-    EXPECT_EQ(State(), MMS_MATCHED);
-    EXPECT_EQ(sys()->accept_deadline, 0u);
-    EXPECT_TRUE(rec_.HasLine(
-        "Setting accept timeout - All players have 0.0 seconds to accept the match..."));
-    Pump(100, 1000);
-    EXPECT_EQ(State(), MMS_MATCHED);
 }
 
 TEST_F(StatusUpdateTest, ExpiryRaisesTheErrorOnTheNextPass) {
@@ -313,16 +281,8 @@ TEST_F(StatusUpdateTest, MatchInfoAccessorsWalkTheRecordOrder) {
     }
     EXPECT_STREQ(krmm_get_match_info_user_json_str(mm_, -1), "");
 
-    // A restart clears what the accessors read, with the attempt, but keeps
-    // the state; without a ticket the next keep-alive then ends the attempt.
+    // A restart clears what the accessors read with the attempt.
     krmm_restart(mm_);
-    EXPECT_EQ(State(), MMS_MATCHED);
-    EXPECT_TRUE(sys()->ticket().empty());
-    EXPECT_EQ(sys()->matchmaking_deadline + sys()->accept_deadline, 0u);
-    EXPECT_TRUE(sys()->task_manager()->queue_empty());
-    ExpectReaches(MMS_IDLE, 3000);
-    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
-    EXPECT_STREQ(krmm_get_match_info_match_id(mm_), "");
     EXPECT_EQ(krmm_get_match_info_num_team_members(mm_, 0), 0);
     EXPECT_EQ(krmm_get_match_info_team_member_id(mm_, 0, 0), invalid);
     EXPECT_STREQ(krmm_get_match_info_user_json_str(mm_, 1), "");

@@ -7,15 +7,9 @@ namespace requests_test {
 using KRMatchmakingSystem::TestClock::Advance;
 
 void RequestTest::SetUp() {
-    KRMatchmakingSystem::TestClock::Set(now_);
-    base_tasks_ = hyl_live_tasks();
-    base_responses_ = hyl_live_responses();
-    base_json_ = hyl_live_json();
+    MatchmakerTest::SetUp();
     base_options_ = hyl_live_options();
-    client_ = hy_client_create(nullptr);
-    ASSERT_NE(client_, nullptr);
-    mm_ = krmm_create_matchmaking(client_, "t", 0xFF);
-    ASSERT_NE(mm_, nullptr);
+    CreateMatchmaker(0xFF, "t");
     system_ = MatchmakingSystem::FromHandle(mm_);
     manager_.reset(new TaskManager("requests", 0xF));
     manager_->AddLogCallback(&RequestTest::OnTaskLog, this);
@@ -31,13 +25,7 @@ void RequestTest::TearDown() {
     EXPECT_TRUE(manager_->queue_empty()) << "tasks still queued at tear down";
     owned_.clear();
     manager_.reset();
-    krmm_free_matchmaking(mm_);
-    hy_client_free(client_);
-    hye_emulator_init(0);
-    KRMatchmakingSystem::TestClock::Release();
-    EXPECT_EQ(hyl_live_tasks(), base_tasks_) << "backend tasks left alive";
-    EXPECT_EQ(hyl_live_responses(), base_responses_) << "backend responses left alive";
-    EXPECT_EQ(hyl_live_json(), base_json_) << "JSON values left alive";
+    MatchmakerTest::TearDown();
     EXPECT_EQ(hyl_live_options(), base_options_) << "request options left alive";
 }
 
@@ -51,7 +39,6 @@ Finish& RequestTest::Queue(Task* task) {
 
 void RequestTest::Pass(int n, uint32_t step_ms) {
     for (int i = 0; i < n; ++i) {
-        now_ += step_ms;
         Advance(step_ms);
         manager_->Process();
     }

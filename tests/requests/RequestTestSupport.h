@@ -11,6 +11,7 @@
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"
 #include "matchmaking/MatchmakingSystem.h"
+#include "support/MatchmakerTestSupport.h"
 #include "tasksystem/TaskManager.h"
 
 namespace requests_test {
@@ -38,11 +39,11 @@ struct Finish {
     std::string message;
 };
 
-// A matchmaker on a loopback client for the backend handle, a task manager of
-// the test's own to run requests on, and the clock under test control. Tear
-// down drains the manager and proves that no backend task, response, JSON
-// value or options object was left alive.
-class RequestTest : public ::testing::Test {
+// A matchmaker on a loopback client for the backend handle and a task
+// manager of the test's own to run requests on. Tear down drains the manager;
+// the base fixture then proves that nothing of the client library, request
+// options included, was left alive.
+class RequestTest : public krmm_test::MatchmakerTest {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -73,9 +74,6 @@ protected:
     // The index-th journal entry; fails the test when there is none.
     const hyl_request& Journal(uint32_t index) const;
 
-    uint32_t now_ = 100000;
-    hy_client* client_ = nullptr;
-    krmm_matchmaker* mm_ = nullptr;
     MatchmakingSystem* system_ = nullptr;
     std::unique_ptr<TaskManager> manager_;
     std::vector<std::string> log_;
@@ -86,9 +84,6 @@ private:
 
     std::deque<Finish> finishes_;
     std::vector<std::unique_ptr<Task>> owned_;
-    uint32_t base_tasks_ = 0;
-    uint32_t base_responses_ = 0;
-    uint32_t base_json_ = 0;
     uint32_t base_options_ = 0;
 };
 

@@ -79,24 +79,6 @@ TEST_F(RequestTest, TicketSuccessIsTheStatusCodeAlone) {
     }
 }
 
-// Nobody waits for a cancelled ticket: its answer is not read.
-TEST_F(RequestTest, CancelledTicketFailsWithoutReadingTheAnswer) {
-    hyl_script(client_, HYL_TICKET, 200, "{\"ticket\":\"granted\"}", 3);
-    auto* task =
-        Own(new TaskMatchmakingTicket(manager_->heap(), system_, kHopper, "", "", 0, "", ""));
-    Finish& finish = Queue(task);
-    Pass(2);
-    task->Cancel();
-    RunToEnd(task);
-    EXPECT_EQ(task->state(), KRTaskSystem::CANCELLED);
-    EXPECT_FALSE(finish.success);
-    EXPECT_EQ(finish.code, -1);
-    EXPECT_EQ(finish.message, "");
-    EXPECT_TRUE(task->ticket().empty());
-    EXPECT_EQ(CountLog("Received matchmaking ticket"), 0u);
-    // Tear down proves the backend task was released all the same.
-}
-
 struct Beat {
     uint32_t start;
     bool success;

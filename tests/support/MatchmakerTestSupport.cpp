@@ -1,6 +1,5 @@
 #include "support/MatchmakerTestSupport.h"
 
-#include "matchmaking/MatchmakingSystem.h"
 #include "util/Clock.h"
 
 namespace krmm_test {
@@ -13,10 +12,6 @@ void AdvanceClock(uint32_t ms) {
 }
 void ReleaseClock() {
     KRMatchmakingSystem::TestClock::Release();
-}
-
-int32_t StateOf(krmm_matchmaker* matchmaker) {
-    return KRMatchmakingSystem::MatchmakingSystem::FromHandle(matchmaker)->state();
 }
 
 void Recorder::Attach(krmm_matchmaker* matchmaker) {

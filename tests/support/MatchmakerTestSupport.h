@@ -8,6 +8,7 @@
 
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"
+#include "matchmaking/MatchmakingSystem.h"
 
 namespace krmm_test {
 
@@ -73,7 +74,12 @@ protected:
 void SetClock(uint32_t ms);
 void AdvanceClock(uint32_t ms);
 void ReleaseClock();
+inline KRMatchmakingSystem::MatchmakingSystem* Sys(krmm_matchmaker* handle) {
+    return KRMatchmakingSystem::MatchmakingSystem::FromHandle(handle);
+}
 // The matchmaker state (the C interface has no getter for it).
-int32_t StateOf(krmm_matchmaker* matchmaker);
+inline int32_t StateOf(krmm_matchmaker* matchmaker) {
+    return Sys(matchmaker)->state();
+}
 
 }  // namespace krmm_test
