@@ -64,7 +64,9 @@ inline std::vector<RecordedMatch<BayesianPlayer>> RecordedBayesianMatches() {
     const BayesianPlayer fresh = {25.0, 25.0 / 3.0};
     std::vector<RecordedMatch<BayesianPlayer>> matches = {
         {"fresh pair", beta_squared, {1, 2}, {{fresh}, {fresh}}},
+        // The runners-up drew at equal means: that game shifts no mean.
         {"three with tied runners-up", beta_squared, {1, 2, 2}, {{fresh}, {fresh}, {fresh}}},
+        // Within a team the less certain player moves further.
         {"shares follow variance", beta_squared, {1, 2}, {{{30, 5}, {20, 8}}, {fresh}}},
     };
     SeededDraw draw(7031);
