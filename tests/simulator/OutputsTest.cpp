@@ -36,21 +36,45 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 // A small faulty run with every outcome: started, declined, timed out, and
 // attempts ended by errors, with requeues.
-const SimulationSummary& FaultyRun() {
-    static const SimulationSummary summary = [] {
-        SimulationOptions options;
-        options.players = 40;
-        options.hopper_id = HopperIdForSize(2);
-        options.decline_fraction = 0.1;
-        options.no_answer_fraction = 0.1;
-        options.requeue = 2;
-        ApplyFaultPreset("flaky", &options.faults);
-        SimulationSummary result;
-        std::string error;
-        EXPECT_TRUE(RunSimulation(options, &result, &error)) << error;
-        return result;
-    }();
+SimulationOptions FaultyOptions() {
+    SimulationOptions options;
+    options.players = 40;
+    options.hopper_id = HopperIdForSize(2);
+    options.decline_fraction = 0.1;
+    options.no_answer_fraction = 0.1;
+    options.requeue = 2;
+    ApplyFaultPreset("flaky", &options.faults);
+    return options;
+}
+
+SimulationSummary RunFaulty(const SimulationOptions& options) {
+    SimulationSummary summary;
+    std::string error;
+    EXPECT_TRUE(RunSimulation(options, &summary, &error)) << error;
+    EXPECT_EQ(summary.invariant_violations, std::vector<std::string>{});
     return summary;
+}
+
+const SimulationSummary& FaultyRun() {
+    static const SimulationSummary summary = RunFaulty(FaultyOptions());
+    return summary;
+}
+
+std::string CsvAndEvents(const SimulationSummary& summary) {
+    std::ostringstream out;
+    WriteCsv(summary, out);
+    WriteEvents(summary, out);
+    return out.str();
+}
+
+// The same seed repeats a faulty run exactly, to the last event; another
+// seed does not.
+TEST(OutputsTest, SameSeedWritesTheSameFiles) {
+    SimulationOptions options = FaultyOptions();
+    const std::string first = CsvAndEvents(FaultyRun());
+    EXPECT_EQ(CsvAndEvents(RunFaulty(options)), first);
+    options.seed += 1;
+    EXPECT_NE(CsvAndEvents(RunFaulty(options)), first);
 }
 
 TEST(OutputsTest, CsvHasOneConsistentRowPerAttempt) {

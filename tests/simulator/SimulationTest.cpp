@@ -93,8 +93,21 @@ INSTANTIATE_TEST_SUITE_P(Hoppers, FullRunTest,
 
 // In a hopper of one every player is alone in its match, so each behaviour
 // has exactly one outcome; the JSON summary carries the same figures.
+// Matchmaker lines reach the caller only for the flags asked for (the
+// simulator listens to warnings itself); emulator lines are always counted;
+// the last progress line shows the run done.
 TEST(SimulationTest, BehavioursInHopperOfOne) {
-    const SimulationSummary summary = RunChecked(Options(20, 1, 0.25, 0.25, 3));
+    SimulationOptions options = Options(20, 1, 0.25, 0.25, 3);
+    std::vector<std::string> log_lines;
+    std::vector<std::string> progress;
+    uint64_t emulator_lines = 0;
+    options.log_flags = MMF_LOG_ERROR;
+    options.on_log_line = [&](const std::string& line) { log_lines.push_back(line); };
+    options.on_emulator_line = [&](const char* line) {
+        emulator_lines += std::string(line).rfind("[HYE][", 0) == 0 ? 1 : 0;
+    };
+    options.on_progress = [&](const std::string& line) { progress.push_back(line); };
+    const SimulationSummary summary = RunChecked(options);
 
     EXPECT_EQ(summary.behaviours, (Counts{{"accept", 10}, {"decline", 5}, {"no_answer", 5}}));
     EXPECT_EQ(summary.outcomes.at("accept"), (Counts{{"started", 10}}));
@@ -104,6 +117,16 @@ TEST(SimulationTest, BehavioursInHopperOfOne) {
     EXPECT_EQ(summary.leaders, 10u);
     EXPECT_EQ(summary.followers, 0u);
     EXPECT_EQ(summary.accepting_players_started, 10u);
+
+    EXPECT_EQ(summary.total_errors(), 5u);
+    ASSERT_EQ(log_lines.size(), summary.total_errors());
+    for (const std::string& line : log_lines) {
+        EXPECT_NE(line.find("[ERR]"), std::string::npos) << line;
+    }
+    EXPECT_EQ(summary.log_lines, log_lines.size());
+    EXPECT_EQ(emulator_lines, summary.emulator_lines);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_NE(progress.back().find("done 20/20"), std::string::npos) << progress.back();
 
     const std::string text = FormatSummaryJson(summary);
     hy_json* json = hy_json_parse(text.c_str(), text.size());
@@ -209,52 +232,6 @@ TEST(SimulationTest, BrokenInvariantNamesPlayerStateAndSeed) {
         std::string("player-1 ended in ") + krmm_matchmaking_state_to_str(state) + " (seed 5)");
     EXPECT_EQ(summary.invariant_violations[10], "and 2 more players not in MMS_IDLE (seed 5)");
     EXPECT_NE(FormatSummaryText(summary).find("ERROR: end of run: player-1"), std::string::npos);
-}
-
-// The same seed repeats a faulty run exactly; another seed does not.
-TEST(SimulationTest, SameSeedRepeatsTheRunExactly) {
-    SimulationOptions options = Options(30, 2, 0.1, 0.1, 42);
-    options.requeue = 1;
-    ASSERT_EQ(ApplyFaultPreset("flaky", &options.faults), "");
-    const auto fingerprint = [](const SimulationSummary& summary) {
-        std::string text;
-        for (const Attempt& attempt : summary.attempts) {
-            text += std::to_string(attempt.joined_ms) + attempt.ticket + attempt.match_id +
-                    std::to_string(attempt.started_ms) + AttemptOutcome(attempt) + ";";
-        }
-        return text + std::to_string(summary.total_faults());
-    };
-    const std::string first = fingerprint(RunChecked(options));
-    EXPECT_EQ(fingerprint(RunChecked(options)), first);
-    options.seed = 43;
-    EXPECT_NE(fingerprint(RunChecked(options)), first);
-}
-
-// Matchmaker lines reach the caller only for the flags asked for (the
-// simulator listens to warnings itself); emulator lines are always counted;
-// the last progress line shows the run done.
-TEST(SimulationTest, LinesAreRouted) {
-    SimulationOptions options = Options(8, 1, 0.0, 0.5);
-    std::vector<std::string> log_lines;
-    std::vector<std::string> progress;
-    uint64_t emulator_lines = 0;
-    options.log_flags = MMF_LOG_ERROR;
-    options.on_log_line = [&](const std::string& line) { log_lines.push_back(line); };
-    options.on_emulator_line = [&](const char* line) {
-        emulator_lines += std::string(line).rfind("[HYE][", 0) == 0 ? 1 : 0;
-    };
-    options.on_progress = [&](const std::string& line) { progress.push_back(line); };
-    const SimulationSummary summary = RunChecked(options);
-
-    EXPECT_EQ(summary.total_errors(), 4u);
-    ASSERT_EQ(log_lines.size(), summary.total_errors());
-    for (const std::string& line : log_lines) {
-        EXPECT_NE(line.find("[ERR]"), std::string::npos) << line;
-    }
-    EXPECT_EQ(summary.log_lines, log_lines.size());
-    EXPECT_EQ(emulator_lines, summary.emulator_lines);
-    ASSERT_FALSE(progress.empty());
-    EXPECT_NE(progress.back().find("done 8/8"), std::string::npos) << progress.back();
 }
 
 }  // namespace
