@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -38,58 +37,48 @@ SimulationSummary RunChecked(const SimulationOptions& options) {
     return summary;
 }
 
-struct FullRun {
-    int32_t match_size;
-    uint32_t players;
-    bool auto_start;
-    uint32_t expected_matches;
-};
-// Printed field by field: gtest would otherwise dump the padding bytes.
-void PrintTo(const FullRun& run, std::ostream* out) {
-    *out << run.players << " players in matches of " << run.match_size
-         << (run.auto_start ? ", auto start" : "");
-}
-
-class FullRunTest : public ::testing::TestWithParam<FullRun> {};
-
 // Everyone accepts: every full group of the hopper's size plays, one leader
 // each, and a player left over gives up when its matchmaking timeout fires.
-TEST_P(FullRunTest, EveryFullGroupStartsItsMatch) {
-    const FullRun& run = GetParam();
-    SimulationOptions options = Options(run.players, run.match_size, 0.0, 0.0, 7);
-    options.auto_start = run.auto_start;
-    const SimulationSummary summary = RunChecked(options);
+TEST(SimulationTest, EveryFullGroupStartsItsMatch) {
+    const struct {
+        int32_t match_size;
+        uint32_t players;
+        bool auto_start;
+        uint32_t expected_matches;
+    } runs[] = {{10, 20, false, 2}, {2, 7, false, 3}, {10, 15, true, 1}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(std::to_string(run.players) + " players, matches of " +
+                     std::to_string(run.match_size));
+        SimulationOptions options = Options(run.players, run.match_size, 0.0, 0.0, 7);
+        options.auto_start = run.auto_start;
+        const SimulationSummary summary = RunChecked(options);
+        const uint32_t in_matches = run.expected_matches * static_cast<uint32_t>(run.match_size);
+        const uint32_t left_over = run.players - in_matches;
+        EXPECT_EQ(summary.matches_found, run.expected_matches);
+        EXPECT_EQ(summary.matches_started, run.expected_matches);
+        EXPECT_EQ(summary.leaders, run.expected_matches);
+        EXPECT_EQ(summary.followers, in_matches - run.expected_matches);
+        EXPECT_EQ(summary.waits.front().to_start.count, in_matches);
+        EXPECT_EQ(summary.final_states, (Counts{{"MMS_IDLE", run.players}}));
+        const Counts timed_out{{"MME_TIMEOUT_FINDING_MATCH", left_over}};
+        EXPECT_EQ(summary.errors_ended, left_over == 0 ? Counts{} : timed_out);
 
-    const uint32_t in_matches = run.expected_matches * static_cast<uint32_t>(run.match_size);
-    const uint32_t left_over = run.players - in_matches;
-    EXPECT_EQ(summary.matches_found, run.expected_matches);
-    EXPECT_EQ(summary.matches_started, run.expected_matches);
-    EXPECT_EQ(summary.leaders, run.expected_matches);
-    EXPECT_EQ(summary.followers, in_matches - run.expected_matches);
-    EXPECT_EQ(summary.waits.front().to_start.count, in_matches);
-    EXPECT_EQ(summary.final_states, (Counts{{"MMS_IDLE", run.players}}));
-    const Counts timed_out{{"MME_TIMEOUT_FINDING_MATCH", left_over}};
-    EXPECT_EQ(summary.errors_ended, left_over == 0 ? Counts{} : timed_out);
-
-    // Each started match was seen by exactly its members, who all read a
-    // match of the hopper's size through the accessors.
-    std::map<std::string, int32_t> members;
-    for (const Attempt& attempt : summary.attempts) {
-        if (attempt.started()) {
-            ++members[attempt.match_id];
-            EXPECT_EQ(attempt.users_in_match, run.match_size);
-            EXPECT_LE(attempt.matched_ms, attempt.started_ms);
+        // Each started match was seen by exactly its members, who all read a
+        // match of the hopper's size through the accessors.
+        std::map<std::string, int32_t> members;
+        for (const Attempt& attempt : summary.attempts) {
+            if (attempt.started()) {
+                ++members[attempt.match_id];
+                EXPECT_EQ(attempt.users_in_match, run.match_size);
+                EXPECT_LE(attempt.matched_ms, attempt.started_ms);
+            }
+        }
+        EXPECT_EQ(members.size(), run.expected_matches);
+        for (const auto& match : members) {
+            EXPECT_EQ(match.second, run.match_size) << match.first;
         }
     }
-    EXPECT_EQ(members.size(), run.expected_matches);
-    for (const auto& match : members) {
-        EXPECT_EQ(match.second, run.match_size) << match.first;
-    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Hoppers, FullRunTest,
-                         ::testing::Values(FullRun{10, 20, false, 2}, FullRun{2, 7, false, 3},
-                                           FullRun{10, 15, true, 1}));
 
 // In a hopper of one every player is alone in its match, so each behaviour
 // has exactly one outcome; the JSON summary carries the same figures.
