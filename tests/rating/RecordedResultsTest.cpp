@@ -151,14 +151,6 @@ void ExpectRecordedResults(const std::vector<RecordedMatch<Player>>& matches,
 }
 
 TEST(RecordedResults, Glicko2) {
-    const Glicko2Opponent games[] = {
-        {1400, 30, -1, 1.0}, {1550, 100, -1, 0.0}, {1700, 300, -1, 0.0}};
-    Glicko2Player rated = {};
-    ASSERT_TRUE(Glicko2RatePlayer({kGlicko2Scale, 0.5, kGlicko2Epsilon}, {1500, 200, 0.06}, games,
-                                  3, &rated));
-    ExpectSameBits({rated.rating, rated.deviation, rated.volatility},
-                   {0x1.6e033e2fa54acp+10, 0x1.2f0875d9971ebp+7, 0x1.eb7cb2ccdb877p-5});
-
     ExpectRecordedResults<Glicko2Team>(
         RecordedGlicko2Matches(), kGlicko2Results, Glicko2Update, [](const Glicko2Player& p) {
             return std::vector<double>{p.rating, p.deviation, p.volatility};
