@@ -1,8 +1,10 @@
-// The files a run writes: CSV rows, event lines and the HTML report must
-// carry what the summary holds, in a form other programs can read.
+// A fault-heavy run and the files it writes: the run must end with every
+// player idle, and CSV rows, event lines and the HTML report must carry what
+// the summary holds, in a form other programs can read.
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,20 +36,26 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-// A small faulty run with every outcome: started, declined, timed out, and
-// attempts ended by errors, with requeues.
-SimulationOptions FaultyOptions() {
+// A backend falling over, with requeues: every outcome turns up (started,
+// declined, timed out, ended by errors). Coarse frames and short timeouts
+// keep it quick under the sanitizers.
+SimulationOptions OutageOptions(uint64_t seed) {
     SimulationOptions options;
-    options.players = 40;
+    options.players = 200;
     options.hopper_id = HopperIdForSize(2);
     options.decline_fraction = 0.1;
     options.no_answer_fraction = 0.1;
+    options.seed = seed;
     options.requeue = 2;
-    ApplyFaultPreset("flaky", &options.faults);
+    ApplyFaultPreset("outage", &options.faults);
+    options.frame_ms = 100;
+    options.heartbeat_ms = 4000;
+    options.matchmaking_timeout_ms = 40000;
+    options.give_up_ms = 10000;
     return options;
 }
 
-SimulationSummary RunFaulty(const SimulationOptions& options) {
+SimulationSummary RunChecked(const SimulationOptions& options) {
     SimulationSummary summary;
     std::string error;
     EXPECT_TRUE(RunSimulation(options, &summary, &error)) << error;
@@ -56,7 +64,7 @@ SimulationSummary RunFaulty(const SimulationOptions& options) {
 }
 
 const SimulationSummary& FaultyRun() {
-    static const SimulationSummary summary = RunFaulty(FaultyOptions());
+    static const SimulationSummary summary = RunChecked(OutageOptions(1));
     return summary;
 }
 
@@ -67,14 +75,22 @@ std::string CsvAndEvents(const SimulationSummary& summary) {
     return out.str();
 }
 
-// The same seed repeats a faulty run exactly, to the last event; another
-// seed does not.
-TEST(OutputsTest, SameSeedWritesTheSameFiles) {
-    SimulationOptions options = FaultyOptions();
-    const std::string first = CsvAndEvents(FaultyRun());
-    EXPECT_EQ(CsvAndEvents(RunFaulty(options)), first);
-    options.seed += 1;
-    EXPECT_NE(CsvAndEvents(RunFaulty(options)), first);
+// Seed after seed the run ends with every player idle and nothing left
+// alive. The same seed repeats it exactly, to the last event; another seed
+// does not.
+TEST(OutputsTest, EndOfRunInvariantHoldsThroughAnOutage) {
+    std::vector<std::string> files;
+    for (uint64_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const SimulationSummary summary = seed == 1 ? FaultyRun() : RunChecked(OutageOptions(seed));
+        EXPECT_FALSE(summary.safety_limit_hit);
+        EXPECT_EQ(summary.final_states, (std::map<std::string, uint32_t>{{"MMS_IDLE", 200}}));
+        EXPECT_GT(summary.total_faults(), 1000u);
+        EXPECT_GT(summary.matches_started, 0u);
+        files.push_back(CsvAndEvents(summary));
+    }
+    EXPECT_EQ(CsvAndEvents(RunChecked(OutageOptions(1))), files[0]);
+    EXPECT_NE(files[1], files[0]);
 }
 
 TEST(OutputsTest, CsvHasOneConsistentRowPerAttempt) {
@@ -188,7 +204,7 @@ TEST(OutputsTest, ReportIsWellFormedAndSelfContained) {
     const auto& first_error = *summary.errors_ended.begin();
     EXPECT_NE(shape.text.find(first_error.first + std::to_string(first_error.second)),
               std::string::npos);
-    EXPECT_NE(shape.text.find("40 players"), std::string::npos);
+    EXPECT_NE(shape.text.find("200 players"), std::string::npos);
     EXPECT_NE(shape.text.find("every player in MMS_IDLE"), std::string::npos);
 #endif
 }
