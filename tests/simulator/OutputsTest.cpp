@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckedRun.h"
 #include "CsvOutput.h"
 #include "EventsOutput.h"
 #include "FaultOptions.h"
@@ -40,12 +41,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 // declined, timed out, ended by errors). Coarse frames and short timeouts
 // keep it quick under the sanitizers.
 SimulationOptions OutageOptions(uint64_t seed) {
-    SimulationOptions options;
-    options.players = 200;
-    options.hopper_id = HopperIdForSize(2);
-    options.decline_fraction = 0.1;
-    options.no_answer_fraction = 0.1;
-    options.seed = seed;
+    SimulationOptions options = Options(200, 2, 0.1, 0.1, seed);
     options.requeue = 2;
     ApplyFaultPreset("outage", &options.faults);
     options.frame_ms = 100;
@@ -53,14 +49,6 @@ SimulationOptions OutageOptions(uint64_t seed) {
     options.matchmaking_timeout_ms = 40000;
     options.give_up_ms = 10000;
     return options;
-}
-
-SimulationSummary RunChecked(const SimulationOptions& options) {
-    SimulationSummary summary;
-    std::string error;
-    EXPECT_TRUE(RunSimulation(options, &summary, &error)) << error;
-    EXPECT_EQ(summary.invariant_violations, std::vector<std::string>{});
-    return summary;
 }
 
 const SimulationSummary& FaultyRun() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckedRun.h"
 #include "FaultOptions.h"
 #include "KRMatchmakingSystem.h"
 #include "Simulation.h"
@@ -17,25 +18,6 @@ namespace KRSimulator {
 namespace {
 
 using Counts = std::map<std::string, uint32_t>;
-
-SimulationOptions Options(uint32_t players, int32_t match_size, double decline = 0.0,
-                          double no_answer = 0.0, uint64_t seed = 1) {
-    SimulationOptions options;
-    options.players = players;
-    options.hopper_id = HopperIdForSize(match_size);
-    options.decline_fraction = decline;
-    options.no_answer_fraction = no_answer;
-    options.seed = seed;
-    return options;
-}
-
-SimulationSummary RunChecked(const SimulationOptions& options) {
-    SimulationSummary summary;
-    std::string error;
-    EXPECT_TRUE(RunSimulation(options, &summary, &error)) << error;
-    EXPECT_EQ(summary.invariant_violations, std::vector<std::string>{});
-    return summary;
-}
 
 // Everyone accepts: every full group of the hopper's size plays, one leader
 // each, and a player left over gives up when its matchmaking timeout fires.
