@@ -36,37 +36,6 @@ TEST(Glicko2, RatingPeriodMatchesPublishedExample) {
     EXPECT_EQ(untouched.volatility, 3);
 }
 
-// Every player plays one game against every player of the other team as it
-// was on entry, each game scored by the team result.
-TEST(Glicko2, EveryPlayerIsRatedAgainstTheOtherTeamOnEntry) {
-    const std::vector<Glicko2Player> red = {{1620, 80, 0.06}, {1480, 200, 0.05}};
-    const std::vector<Glicko2Player> blue = {
-        {1510, 50, 0.07}, {1700, 300, 0.06}, {1390, 120, 0.059}};
-    Glicko2Match match;
-    match.Add(1, red).Add(2, blue);
-    ASSERT_TRUE(Glicko2Update(kTau, match.teams(), 2));
-
-    auto check = [](const std::vector<Glicko2Player>& before,
-                    const std::vector<Glicko2Player>& after,
-                    const std::vector<Glicko2Player>& others, double score) {
-        std::vector<Glicko2Opponent> games;
-        for (const Glicko2Player& o : others) {
-            games.push_back({o.rating, o.deviation, o.volatility, score});
-        }
-        for (std::size_t i = 0; i < before.size(); ++i) {
-            SCOPED_TRACE(i);
-            Glicko2Player expected = {};
-            ASSERT_TRUE(
-                Glicko2RatePlayer(kConfig, before[i], games.data(), games.size(), &expected));
-            EXPECT_DOUBLE_EQ(after[i].rating, expected.rating);
-            EXPECT_DOUBLE_EQ(after[i].deviation, expected.deviation);
-            EXPECT_DOUBLE_EQ(after[i].volatility, expected.volatility);
-        }
-    };
-    check(red, match.roster(0), blue, 1.0);
-    check(blue, match.roster(1), red, 0.0);
-}
-
 // Input the volatility search cannot handle must be refused promptly (no
 // endless loop) and leave every record as it was, the valid team included;
 // fewer than two teams is a no-op.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,14 @@ struct Parsed {
     std::string error;
 };
 
-Parsed Parse(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "krmm_simulator");
+// The arguments are given as one line, split at spaces.
+Parsed Parse(const std::string& line) {
+    std::istringstream in(line);
+    const std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+    std::vector<const char*> arguments = {"krmm_simulator"};
+    for (const std::string& word : words) {
+        arguments.push_back(word.c_str());
+    }
     Parsed parsed;
     parsed.outcome = ParseCommandLine(static_cast<int>(arguments.size()), arguments.data(),
                                       &parsed.command_line, &parsed.error);
@@ -31,7 +39,7 @@ Parsed Parse(std::vector<const char*> arguments) {
 
 // The defaults, and a hopper table that names the emulator's hoppers.
 TEST(CommandLineTest, DefaultsAndHopperChoices) {
-    const Parsed parsed = Parse({});
+    const Parsed parsed = Parse("");
     ASSERT_EQ(parsed.outcome, ParseOutcome::kRun) << parsed.error;
     EXPECT_EQ(parsed.command_line.options.players, 20u);
     EXPECT_EQ(KRHalyardEmulator::HopperMatchSize(parsed.command_line.options.hopper_id), 10);
@@ -44,7 +52,7 @@ TEST(CommandLineTest, DefaultsAndHopperChoices) {
         sizes.push_back(static_cast<int32_t>(hopper.match_size));
         const std::string size = std::to_string(hopper.match_size);
         for (const char* choice : {size.c_str(), hopper.id}) {
-            const Parsed chosen = Parse({"--hopper", choice});
+            const Parsed chosen = Parse(std::string("--hopper ") + choice);
             ASSERT_EQ(chosen.outcome, ParseOutcome::kRun) << chosen.error;
             EXPECT_EQ(chosen.command_line.options.hopper_id, hopper.id);
         }
@@ -55,48 +63,19 @@ TEST(CommandLineTest, DefaultsAndHopperChoices) {
     // Nine players cannot fill a match of ten: the run goes ahead, with a
     // warning; ten can.
     const std::vector<std::string> warnings =
-        OptionWarnings(Parse({"--players", "9"}).command_line.options);
+        OptionWarnings(Parse("--players 9").command_line.options);
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("(match size 10)"), std::string::npos) << warnings[0];
-    EXPECT_TRUE(OptionWarnings(Parse({"--players", "10"}).command_line.options).empty());
+    EXPECT_TRUE(OptionWarnings(Parse("--players 10").command_line.options).empty());
 }
 
 TEST(CommandLineTest, ValuesAreTakenInBothSpellings) {
-    const Parsed parsed = Parse({"--players",
-                                 "300",
-                                 "--decline=0.25",
-                                 "--no-answer",
-                                 "0.5",
-                                 "--seed",
-                                 "18446744073709551615",
-                                 "--join-spread",
-                                 "1.5",
-                                 "--matchmaking-timeout=0",
-                                 "--frame-ms",
-                                 "50",
-                                 "--log",
-                                 "info,error",
-                                 "--json",
-                                 "--emulator-log",
-                                 "--auto-start",
-                                 "--quiet",
-                                 "--requeue",
-                                 "3",
-                                 "--think=0.5",
-                                 "--faults",
-                                 "flaky",
-                                 "--fault",
-                                 "start:409=0.25",
-                                 "--csv",
-                                 "a.csv",
-                                 "--events=e.jsonl",
-                                 "--report",
-                                 "r.html",
-                                 "--heartbeat",
-                                 "0.25",
-                                 "--record-player",
-                                 "7",
-                                 "p7.json"});
+    const Parsed parsed = Parse(
+        "--players 300 --decline=0.25 --no-answer 0.5 --seed 18446744073709551615 "
+        "--join-spread 1.5 --matchmaking-timeout=0 --frame-ms 50 --log info,error --json "
+        "--emulator-log --auto-start --quiet --requeue 3 --think=0.5 --faults flaky "
+        "--fault start:409=0.25 --csv a.csv --events=e.jsonl --report r.html --heartbeat 0.25 "
+        "--record-player 7 p7.json");
     ASSERT_EQ(parsed.outcome, ParseOutcome::kRun) << parsed.error;
     const CommandLine& cl = parsed.command_line;
     EXPECT_EQ(cl.options.players, 300u);
@@ -144,8 +123,8 @@ TEST(CommandLineTest, LogFlagsByNumberOrName) {
 }
 
 TEST(CommandLineTest, HelpWinsOverEverythingElse) {
-    EXPECT_EQ(Parse({"--players", "5", "--help"}).outcome, ParseOutcome::kHelp);
-    EXPECT_EQ(Parse({"-h"}).outcome, ParseOutcome::kHelp);
+    EXPECT_EQ(Parse("--players 5 --help").outcome, ParseOutcome::kHelp);
+    EXPECT_EQ(Parse("-h").outcome, ParseOutcome::kHelp);
     const std::string usage = UsageText("krmm_simulator");
     for (const char* option :
          {"--players", "--hopper", "--decline", "--no-answer", "--seed", "--log", "--emulator-log",
@@ -156,43 +135,43 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse) {
 }
 
 struct BadCase {
-    std::vector<const char*> arguments;
+    const char* arguments;
     const char* complaint;  // part of the error text
 };
 
 TEST(CommandLineTest, BadOptionsAreRefusedWithTheReason) {
     const BadCase cases[] = {
-        {{"--players", "0"}, "--players '0'"},
-        {{"--players", "100001"}, "from 1 to 100000"},
-        {{"--requeue", "101"}, "from 0 to 100"},
-        {{"--heartbeat", "0"}, "leave it out for the library's 17 s"},
-        {{"--join-spread", "90000"}, "from 0 to 86400"},
-        {{"--fault", "keepalive:5xx"}, "expects KIND:WHAT=P"},
-        {{"--fault", "lobby:5xx=0.1"}, "unknown request kind 'lobby'"},
-        {{"--fault", "all:teapot=0.1"}, "unknown fault 'teapot'"},
-        {{"--fault", "accept:600=0.1"}, "unknown fault '600'"},
-        {{"--fault", "accept:slow=2"}, "must be from 0 to 1"},
-        {{"--fault", "accept:5xx=0.6", "--fault", "all:never=0.5"}, "accept requests add up"},
-        {{"--faults", "stormy"}, "none, flaky, outage"},
-        {{"--csv"}, "--csv needs a value"},
-        {{"--players", "3", "--record-player", "4", "p.json"}, "number of players (3)"},
-        {{"--record-player", "0", "p.json"}, "--record-player '0 p.json': expects a player"},
-        {{"--record-player", "2"}, "--record-player needs a value (N FILE)"},
-        {{"--players", "twenty"}, "--players 'twenty'"},
-        {{"--players"}, "--players needs a value"},
-        {{"--hopper", "3"}, "--hopper '3'"},
-        {{"--hopper", "00000000-0000-4000-8000-000000000000"}, "hopper ids"},
-        {{"--decline", "1.5"}, "--decline"},
-        {{"--no-answer", "nan"}, "--no-answer"},
-        {{"--decline", "0.6", "--no-answer", "0.5"}, "more than 1"},
-        {{"--seed", "1e3"}, "--seed"},
-        {{"--log", "chatty"}, "--log 'chatty'"},
-        {{"--frame-ms", "0"}, "--frame-ms"},
-        {{"--max-time", "0"}, "--max-time"},
-        {{"--join-spread", "-1"}, "--join-spread"},
-        {{"--json=yes"}, "--json takes no value"},
-        {{"--playerz", "5"}, "unknown option '--playerz'"},
-        {{"stray"}, "unknown option 'stray'"},
+        {"--players 0", "--players '0'"},
+        {"--players 100001", "from 1 to 100000"},
+        {"--requeue 101", "from 0 to 100"},
+        {"--heartbeat 0", "leave it out for the library's 17 s"},
+        {"--join-spread 90000", "from 0 to 86400"},
+        {"--fault keepalive:5xx", "expects KIND:WHAT=P"},
+        {"--fault lobby:5xx=0.1", "unknown request kind 'lobby'"},
+        {"--fault all:teapot=0.1", "unknown fault 'teapot'"},
+        {"--fault accept:600=0.1", "unknown fault '600'"},
+        {"--fault accept:slow=2", "must be from 0 to 1"},
+        {"--fault accept:5xx=0.6 --fault all:never=0.5", "accept requests add up"},
+        {"--faults stormy", "none, flaky, outage"},
+        {"--csv", "--csv needs a value"},
+        {"--players 3 --record-player 4 p.json", "number of players (3)"},
+        {"--record-player 0 p.json", "--record-player '0 p.json': expects a player"},
+        {"--record-player 2", "--record-player needs a value (N FILE)"},
+        {"--players twenty", "--players 'twenty'"},
+        {"--players", "--players needs a value"},
+        {"--hopper 3", "--hopper '3'"},
+        {"--hopper 00000000-0000-4000-8000-000000000000", "hopper ids"},
+        {"--decline 1.5", "--decline"},
+        {"--no-answer nan", "--no-answer"},
+        {"--decline 0.6 --no-answer 0.5", "more than 1"},
+        {"--seed 1e3", "--seed"},
+        {"--log chatty", "--log 'chatty'"},
+        {"--frame-ms 0", "--frame-ms"},
+        {"--max-time 0", "--max-time"},
+        {"--join-spread -1", "--join-spread"},
+        {"--json=yes", "--json takes no value"},
+        {"--playerz 5", "unknown option '--playerz'"},
+        {"stray", "unknown option 'stray'"},
     };
     for (const BadCase& c : cases) {
         const Parsed parsed = Parse(c.arguments);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckedRun.h"
 #include "FaultOptions.h"
 #include "Simulation.h"
 #include "emulator/HalyardEmulator.h"
@@ -37,18 +38,13 @@ std::vector<Seen> Exchanges(const char* fault) {
                      exchange.body, exchange.pending_polls});
         },
         &seen);
-    SimulationOptions options;
-    options.players = 1;
-    options.hopper_id = HopperIdForSize(1);
+    SimulationOptions options = Options(1, 1);
     options.slow_max_ms = 160;  // ten frames
     options.give_up_ms = 800;   // fifty frames
     if (fault != nullptr) {
         EXPECT_EQ(ParseFaultSpec(fault, &options.faults), "");
     }
-    SimulationSummary summary;
-    std::string error;
-    EXPECT_TRUE(RunSimulation(options, &summary, &error)) << error;
-    EXPECT_EQ(summary.invariant_violations, std::vector<std::string>{});
+    RunChecked(options);
     HalyardEmulator::Instance().SetExchangeObserver(nullptr, nullptr);
     return seen;
 }

@@ -1,12 +1,15 @@
-// The files a run writes: CSV rows, event lines and the HTML report must
-// carry what the summary holds, in a form other programs can read.
+// A fault-heavy run and the files it writes: the run must end with every
+// player idle, and CSV rows, event lines and the HTML report must carry what
+// the summary holds, in a form other programs can read.
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "CheckedRun.h"
 #include "CsvOutput.h"
 #include "EventsOutput.h"
 #include "FaultOptions.h"
@@ -34,23 +37,48 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-// A small faulty run with every outcome: started, declined, timed out, and
-// attempts ended by errors, with requeues.
+// A backend falling over, with requeues: every outcome turns up (started,
+// declined, timed out, ended by errors). Coarse frames and short timeouts
+// keep it quick under the sanitizers.
+SimulationOptions OutageOptions(uint64_t seed) {
+    SimulationOptions options = Options(200, 2, 0.1, 0.1, seed);
+    options.requeue = 2;
+    ApplyFaultPreset("outage", &options.faults);
+    options.frame_ms = 100;
+    options.heartbeat_ms = 4000;
+    options.matchmaking_timeout_ms = 40000;
+    options.give_up_ms = 10000;
+    return options;
+}
+
 const SimulationSummary& FaultyRun() {
-    static const SimulationSummary summary = [] {
-        SimulationOptions options;
-        options.players = 40;
-        options.hopper_id = HopperIdForSize(2);
-        options.decline_fraction = 0.1;
-        options.no_answer_fraction = 0.1;
-        options.requeue = 2;
-        ApplyFaultPreset("flaky", &options.faults);
-        SimulationSummary result;
-        std::string error;
-        EXPECT_TRUE(RunSimulation(options, &result, &error)) << error;
-        return result;
-    }();
+    static const SimulationSummary summary = RunChecked(OutageOptions(1));
     return summary;
+}
+
+std::string CsvAndEvents(const SimulationSummary& summary) {
+    std::ostringstream out;
+    WriteCsv(summary, out);
+    WriteEvents(summary, out);
+    return out.str();
+}
+
+// Seed after seed the run ends with every player idle and nothing left
+// alive. The same seed repeats it exactly, to the last event; another seed
+// does not.
+TEST(OutputsTest, EndOfRunInvariantHoldsThroughAnOutage) {
+    std::vector<std::string> files;
+    for (uint64_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const SimulationSummary summary = seed == 1 ? FaultyRun() : RunChecked(OutageOptions(seed));
+        EXPECT_FALSE(summary.safety_limit_hit);
+        EXPECT_EQ(summary.final_states, (std::map<std::string, uint32_t>{{"MMS_IDLE", 200}}));
+        EXPECT_GT(summary.total_faults(), 1000u);
+        EXPECT_GT(summary.matches_started, 0u);
+        files.push_back(CsvAndEvents(summary));
+    }
+    EXPECT_EQ(CsvAndEvents(RunChecked(OutageOptions(1))), files[0]);
+    EXPECT_NE(files[1], files[0]);
 }
 
 TEST(OutputsTest, CsvHasOneConsistentRowPerAttempt) {
@@ -106,23 +134,17 @@ TEST(OutputsTest, EventLinesAreJsonInTimeOrder) {
 #ifdef KRMM_HAVE_EXPAT
 struct ReportShape {
     std::vector<std::string> ids;
-    int svgs = 0;
-    int polygons = 0;
-    int scripts = 0;
-    int fetches = 0;  // attributes that would load something
+    std::map<std::string, int> elements;
+    std::map<std::string, int> attributes;
     std::string text;
 };
 
 void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     ReportShape& shape = *static_cast<ReportShape*>(data);
-    const std::string element = name;
-    shape.svgs += element == "svg" ? 1 : 0;
-    shape.polygons += element == "polygon" ? 1 : 0;
-    shape.scripts += element == "script" || element == "link" || element == "img" ? 1 : 0;
+    ++shape.elements[name];
     for (int i = 0; attributes[i] != nullptr; i += 2) {
-        const std::string attribute = attributes[i];
-        shape.fetches += attribute == "src" || attribute == "href" ? 1 : 0;
-        if (attribute == "id") {
+        ++shape.attributes[attributes[i]];
+        if (std::string(attributes[i]) == "id") {
             shape.ids.push_back(attributes[i + 1]);
         }
     }
@@ -155,16 +177,19 @@ TEST(OutputsTest, ReportIsWellFormedAndSelfContained) {
 
     EXPECT_EQ(shape.ids,
               (std::vector<std::string>{"histogram", "timeline", "errors", "faults", "summary"}));
-    EXPECT_EQ(shape.svgs, 2);
-    EXPECT_EQ(shape.polygons, 5);  // one area per state group
-    EXPECT_EQ(shape.scripts, 0);
-    EXPECT_EQ(shape.fetches, 0);
+    EXPECT_EQ(shape.elements["svg"], 2);
+    EXPECT_EQ(shape.elements["polygon"], 5);  // one area per state group
+    // Nothing that would load or run something from elsewhere.
+    for (const char* name : {"script", "link", "img", "iframe", "object"}) {
+        EXPECT_EQ(shape.elements.count(name), 0u) << name;
+    }
+    EXPECT_EQ(shape.attributes.count("src") + shape.attributes.count("href"), 0u);
     // The error table and the summary carry the run's own figures.
     ASSERT_FALSE(summary.errors_ended.empty());
     const auto& first_error = *summary.errors_ended.begin();
     EXPECT_NE(shape.text.find(first_error.first + std::to_string(first_error.second)),
               std::string::npos);
-    EXPECT_NE(shape.text.find("40 players"), std::string::npos);
+    EXPECT_NE(shape.text.find("200 players"), std::string::npos);
     EXPECT_NE(shape.text.find("every player in MMS_IDLE"), std::string::npos);
 #endif
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckedRun.h"
 #include "Simulation.h"
 #include "support/MatchmakerTestSupport.h"
 
@@ -16,23 +17,17 @@ namespace {
 using RecordReplay = krmm_test::MatchmakerTest;
 
 TEST_F(RecordReplay, ARecordedPlayerReplaysOnTheLoopbackWithTheSameStates) {
-    SimulationOptions options;
-    options.players = 4;
-    options.hopper_id = HopperIdForSize(2);
-    options.seed = 1;
+    SimulationOptions options = Options(4, 2);
     options.heartbeat_ms = 2000;
     options.record_player = 1;
-    SimulationSummary summary;
-    std::string error;
     // A file that cannot be written is reported with the reason.
     options.record_file = ::testing::TempDir() + "no-such-folder/player.json";
-    ASSERT_TRUE(RunSimulation(options, &summary, &error)) << error;
+    SimulationSummary summary = RunChecked(options);
     EXPECT_NE(summary.recording_error.find(options.record_file), std::string::npos)
         << summary.recording_error;
 
     options.record_file = ::testing::TempDir() + "krmm_recorded_player.json";
-    ASSERT_TRUE(RunSimulation(options, &summary, &error)) << error;
-    ASSERT_TRUE(summary.invariant_violations.empty()) << summary.invariant_violations[0];
+    summary = RunChecked(options);
     ASSERT_EQ(summary.recording_error, "");
     // The seed makes the recorded player lead its match, so the replay
     // starts it as well.
