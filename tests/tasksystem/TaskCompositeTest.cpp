@@ -121,7 +121,7 @@ TEST_F(TaskCompositeTest, AddChildOnAFullHeapLeavesNoHalfAddedChild) {
     // Room for the list entry (three pointers) but not the callback entry.
     void* filler = h->Alloc(h->capacity() - h->used() - 3 * sizeof(void*));
     ASSERT_NE(filler, nullptr);
-    lines_.clear();
+    log_.Clear();
     EXPECT_FALSE(composite_.AddChild(&child));
     EXPECT_FALSE(composite_.has_children());
     EXPECT_EQ(Count("[Composite] Failed adding child task 'Child'"), 1u);
