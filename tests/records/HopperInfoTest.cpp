@@ -21,13 +21,16 @@ using HopperInfoTest = RecordParseTest<HopperInfo, ParseHopperInfo>;
 
 // The dump test reads every field, true flags included, back in list order.
 // Only JSON true sets a flag; a null handle fails with the record cleared.
-TEST_F(HopperInfoTest, OnlyTrueSetsAFlagAndANullHandleClears) {
+TEST_F(HopperInfoTest, OnlyTrueSetsAFlagAnEmptyRuleIsInvalidAndNullClears) {
     for (const char* value : {"false", "1", "\"true\"", static_cast<const char*>(nullptr)}) {
         ASSERT_TRUE(Parse(
             ObjectText(With(With(HopperMembers(), "is_enabled", value), "allow_groups", value))));
         EXPECT_FALSE(record_.is_enabled || record_.allow_groups) << (value ? value : "(absent)");
     }
+    // A rule is a serialized JSON text, never empty.
     ASSERT_TRUE(Parse(HopperWith("rules", "[1]")));
+    record_.rules.front().Clear();
+    EXPECT_FALSE(record_.IsValid());
     EXPECT_FALSE(ParseHopperInfo(nullptr, &record_));
     EXPECT_TRUE(record_.id.empty() && record_.team_fractions.empty() && record_.rules.empty());
     EXPECT_FALSE(record_.is_enabled);
@@ -67,13 +70,6 @@ TEST_F(HopperInfoTest, ParseResultFollowsTheRules) {
         {"rules over the limit",
          HopperWith("rules", ArrayText(std::vector<std::string>(over, "1")).c_str()), false},
     });
-}
-
-// A rule is a serialized JSON text, never empty.
-TEST_F(HopperInfoTest, AnEmptyRuleTextIsInvalid) {
-    ASSERT_TRUE(Parse(HopperWith("rules", "[1,2]")));
-    record_.rules.front().Clear();
-    EXPECT_FALSE(record_.IsValid());
 }
 
 }  // namespace

@@ -131,20 +131,14 @@ inline Members HopperMembers() {
             {"unknown_member", "[1,2,3]"}};
 }
 
-// Proves that a test leaves no JSON value or serialized text alive.
-class JsonLeakTest : public ::testing::Test {
+// Parses JSON texts into one reused record; proves that a test leaves no
+// JSON value or serialized text alive.
+template <typename Record, bool (*ParseRecord)(const hy_json*, Record*)>
+class RecordParseTest : public ::testing::Test {
 protected:
     void SetUp() override { base_json_ = hyl_live_json(); }
     void TearDown() override { EXPECT_EQ(hyl_live_json(), base_json_) << "JSON blocks leaked"; }
 
-private:
-    uint32_t base_json_ = 0;
-};
-
-// Parses JSON texts into one reused record.
-template <typename Record, bool (*ParseRecord)(const hy_json*, Record*)>
-class RecordParseTest : public JsonLeakTest {
-protected:
     bool Parse(const std::string& text) {
         Json json(text);
         EXPECT_NE(json.get(), nullptr) << "test body is not JSON: " << text;
@@ -162,6 +156,7 @@ protected:
     }
 
     Record record_;
+    uint32_t base_json_ = 0;
 };
 
 }  // namespace records_test
