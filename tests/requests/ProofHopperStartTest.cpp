@@ -1,5 +1,3 @@
-#include <string>
-
 #include "RequestTestSupport.h"
 #include "requests/TaskMatchmakingCreateProof.h"
 #include "requests/TaskMatchmakingRequestHopperInfo.h"

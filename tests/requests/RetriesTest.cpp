@@ -1,6 +1,5 @@
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "RequestTestSupport.h"
 #include "requests/TaskMatchmakingAcceptMatch.h"

@@ -1,6 +1,3 @@
-#include <string>
-#include <vector>
-
 #include "TaskTestSupport.h"
 
 namespace tasksystem_test {
@@ -64,8 +61,14 @@ TEST_F(TaskCompositeTest, FoldsTheLastChildsResultAndEverySuccessFlag) {
     EXPECT_STREQ(empty.result_message(), "");
 }
 
-// Cancelling the composite is not passed on: it waits for its running child.
-TEST_F(TaskCompositeTest, CancelWaitsForTheRunningChild) {
+// Cancelling the composite is not passed on: it waits for its running child,
+// and one cancelled before its start leaves its children alone.
+TEST_F(TaskCompositeTest, CancelWaitsForTheRunningChildAndNeverStartsIdleOnes) {
+    TaskCompositeParallelTask early(heap(), "Early");
+    ScriptedTask idle(heap(), "Idle", 1);
+    early.AddChild(&idle);
+    early.Cancel();
+    manager_->AddTask(&early);
     StartComposite();
     ScriptedTask child(heap(), "Child", kNever);
     child.finish_when_cancelled = false;
@@ -78,23 +81,14 @@ TEST_F(TaskCompositeTest, CancelWaitsForTheRunningChild) {
     manager_->Process();
     EXPECT_EQ(composite_.state(), CANCELLING);
     EXPECT_EQ(child.state(), RUNNING);
+    EXPECT_EQ(idle.starts + idle.updates, 0);
+    EXPECT_EQ(early.state(), CANCELLING);
 
     child.FinishOnUpdate(1);
     manager_->Process();
     EXPECT_EQ(composite_.state(), CANCELLED);
     EXPECT_TRUE(composite_.success());
     EXPECT_EQ(composite_.result_code(), 204);
-}
-
-TEST_F(TaskCompositeTest, CompositeCancelledBeforeStartLeavesItsChildrenAlone) {
-    ScriptedTask child(heap(), "Child", 1);
-    composite_.AddChild(&child);
-    composite_.Cancel();
-    manager_->AddTask(&composite_);
-    manager_->Process();
-    manager_->Process();
-    EXPECT_EQ(child.starts + child.updates, 0);
-    EXPECT_EQ(composite_.state(), CANCELLING);
 }
 
 // CancelAll stops at the top level; a shutdown reaches the children through
