@@ -61,9 +61,10 @@ TEST_F(TaskCompositeTest, FoldsTheLastChildsResultAndEverySuccessFlag) {
     EXPECT_STREQ(empty.result_message(), "");
 }
 
-// Cancelling the composite is not passed on: it waits for its running child,
-// and one cancelled before its start leaves its children alone.
-TEST_F(TaskCompositeTest, CancelWaitsForTheRunningChildAndNeverStartsIdleOnes) {
+// Cancelling the composite, here by CancelAll, is not passed on: it waits for
+// its running child, and one cancelled before its start leaves its children
+// alone. A shutdown reaches the children through the list step.
+TEST_F(TaskCompositeTest, CancelWaitsForChildrenUntilAShutdownReachesThem) {
     TaskCompositeParallelTask early(heap(), "Early");
     ScriptedTask idle(heap(), "Idle", 1);
     early.AddChild(&idle);
@@ -71,12 +72,11 @@ TEST_F(TaskCompositeTest, CancelWaitsForTheRunningChildAndNeverStartsIdleOnes) {
     manager_->AddTask(&early);
     StartComposite();
     ScriptedTask child(heap(), "Child", kNever);
-    child.finish_when_cancelled = false;
     child.script_code = 204;
     composite_.AddChild(&child);
     manager_->Process();
 
-    composite_.Cancel();
+    manager_->CancelAll();
     manager_->Process();
     manager_->Process();
     EXPECT_EQ(composite_.state(), CANCELLING);
@@ -84,28 +84,12 @@ TEST_F(TaskCompositeTest, CancelWaitsForTheRunningChildAndNeverStartsIdleOnes) {
     EXPECT_EQ(idle.starts + idle.updates, 0);
     EXPECT_EQ(early.state(), CANCELLING);
 
-    child.FinishOnUpdate(1);
-    manager_->Process();
-    EXPECT_EQ(composite_.state(), CANCELLED);
-    EXPECT_TRUE(composite_.success());
-    EXPECT_EQ(composite_.result_code(), 204);
-}
-
-// CancelAll stops at the top level; a shutdown reaches the children through
-// the list step.
-TEST_F(TaskCompositeTest, ShutdownCancelsChildrenThroughTheListStep) {
-    StartComposite();
-    ScriptedTask child(heap(), "Child", kNever);
-    composite_.AddChild(&child);
-    manager_->Process();
-    manager_->CancelAll();
-    EXPECT_EQ(child.state(), RUNNING);
-
     EXPECT_FALSE(manager_->Shutdown());
     manager_->Process();
     EXPECT_TRUE(child.finished_cancelled);
     EXPECT_EQ(composite_.state(), CANCELLED);
-    EXPECT_TRUE(manager_->Shutdown());
+    EXPECT_TRUE(composite_.success());
+    EXPECT_EQ(composite_.result_code(), 204);
 }
 
 TEST_F(TaskCompositeTest, AddChildOnAFullHeapLeavesNoHalfAddedChild) {

@@ -48,7 +48,6 @@ public:
         finished_cancelled = cancelled;
         SetFinishedInfo(script_success, script_code, script_message);
     }
-    void FinishOnUpdate(int n) { finish_on_update_ = n; }
 
     int starts = 0;
     int updates = 0;
