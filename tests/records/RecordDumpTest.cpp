@@ -41,14 +41,18 @@ protected:
 };
 
 // Every field and list of the status, with numbers past the signed range.
-std::string StatusBody() {
-    return ObjectText(
-        With(With(StatusMembers(), "seq", "4294967295"), "estimated_hopper_size", "-2"));
-}
-
-TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
-    Json json(StatusBody());
+// Copies are deep and keep their source's order, also when assigned over a
+// record that holds another update (here one without a match).
+TEST_F(RecordDumpTest, StatusAndItsCopiesDumpEveryLineInListOrder) {
+    Json json(ObjectText(
+        With(With(StatusMembers(), "seq", "4294967295"), "estimated_hopper_size", "-2")));
+    Json other(ObjectText(With(With(StatusMembers(), "seq", "1"), "match", nullptr)));
     MatchableStatus status;
+    MatchableStatus assigned;
+    ASSERT_TRUE(ParseMatchableStatus(other.get(), &assigned));
+    DumpMatchableStatus(system(), assigned);
+    EXPECT_EQ(Messages().back(), "\tNo teams");
+    rec_.Clear();
     // "seq" 4294967295 is truncated to 32 bits by the client library: -1.
     ASSERT_TRUE(ParseMatchableStatus(json.get(), &status));
 
@@ -92,44 +96,18 @@ TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
     EXPECT_EQ(Messages(), expected);
     EXPECT_EQ(rec_.line_types, std::vector<int32_t>(expected.size(), KRMM_LOG_NFO));
     EXPECT_EQ(status.match.teams.front().members.front().bayesian_rating, 3.5);  // not dumped
-}
-
-// Copies are deep and keep their source's order, also when assigned over a
-// record that holds another update.
-TEST_F(RecordDumpTest, CopiesDumpAsTheirSourceAfterItIsCleared) {
-    Json json(StatusBody());
-    Json other(ObjectText(With(With(StatusMembers(), "seq", "1"), "match", nullptr)));
-    MatchableStatus status;
-    MatchableStatus assigned;
-    ASSERT_TRUE(ParseMatchableStatus(json.get(), &status));
-    ASSERT_TRUE(ParseMatchableStatus(other.get(), &assigned));
-    DumpMatchableStatus(system(), status);
-    const std::vector<std::string> original = Messages();
     MatchableStatus constructed(status);
     assigned = status;
     status.Clear();
     for (const MatchableStatus* copy : {&constructed, &assigned}) {
         rec_.Clear();
         DumpMatchableStatus(system(), *copy);
-        EXPECT_EQ(Messages(), original);
+        EXPECT_EQ(Messages(), expected);
     }
 }
 
-// Empty lists say so, in the status and in the hopper dump.
-TEST_F(RecordDumpTest, EmptyRecordsSayNoTeamsAndNoRules) {
-    DumpMatchableStatus(system(), MatchableStatus());
-    EXPECT_EQ(Messages().back(), "\tNo teams");
-
-    rec_.Clear();
-    DumpHopperInfo(system(), HopperInfo());
-    const std::vector<std::string> messages = Messages();
-    ASSERT_GE(messages.size(), 4u);
-    const std::vector<std::string> tail(messages.end() - 4, messages.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"=== Teams ===", "\tNo teams",
-                                              "=== Rules ===", "\tNo rules"}));
-}
-
-TEST_F(RecordDumpTest, HopperDumpListsFractionsAndRulesNewestFirst) {
+// Fractions and rules are listed newest first; empty lists say so.
+TEST_F(RecordDumpTest, HopperDumpListsFractionsAndRulesNewestFirstOrSaysThereAreNone) {
     Json json(ObjectText(HopperMembers()));
     HopperInfo info;
     ASSERT_TRUE(ParseHopperInfo(json.get(), &info));
@@ -155,6 +133,13 @@ TEST_F(RecordDumpTest, HopperDumpListsFractionsAndRulesNewestFirst) {
         "\tRule: '" + Serialized(R"({"k":1})") + "'",
     };
     EXPECT_EQ(Messages(), expected);
+    rec_.Clear();
+    DumpHopperInfo(system(), HopperInfo());
+    const std::vector<std::string> messages = Messages();
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(
+        std::vector<std::string>(messages.end() - 4, messages.end()),
+        (std::vector<std::string>{"=== Teams ===", "\tNo teams", "=== Rules ===", "\tNo rules"}));
 }
 
 }  // namespace
