@@ -120,22 +120,26 @@ TEST_F(RequestTest, CancelledRetriesMakeNoFurtherAttemptWhileTheManagerShutsDown
     EXPECT_EQ(proof_finish.code, 502);
 }
 
-using H = KRTaskSystem::TaskHeap;
-using S = MatchmakingSystem;
-using Make = std::function<Task*(H*, S*)>;
+using Make = std::function<Task*(KRTaskSystem::TaskHeap*, MatchmakingSystem*)>;
+
+// Makes a T from the heap, the system and args.
+template <typename T, typename... Args>
+Make Maker(Args... args) {
+    return [=](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+        return new T(h, s, args...);
+    };
+}
 
 // Every ticket-based request, single and retrying, refuses an empty ticket
 // without calling the backend.
 TEST_F(RequestTest, EmptyTicketFinishesWithMinusOneAndSendsNothing) {
     const Make makes[] = {
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingKeepAlive(h, s, ""); },
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingAcceptMatch(h, s, nullptr); },
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingDeclineMatch(h, s, "", false); },
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingStartMatch(h, s, "", "{}"); },
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingCreateProof(h, s, ""); },
-        [](H* h, S* s) -> Task* {
-            return new TaskMatchmakingAcceptMatchRetries(h, s, "", 3, 1000);
-        },
+        Maker<TaskMatchmakingKeepAlive>(""),
+        Maker<TaskMatchmakingAcceptMatch>(nullptr),
+        Maker<TaskMatchmakingDeclineMatch>("", false),
+        Maker<TaskMatchmakingStartMatch>("", "{}"),
+        Maker<TaskMatchmakingCreateProof>(""),
+        Maker<TaskMatchmakingAcceptMatchRetries>("", 3, 1000u),
     };
     size_t index = 0;
     for (const Make& make : makes) {
@@ -149,46 +153,29 @@ TEST_F(RequestTest, EmptyTicketFinishesWithMinusOneAndSendsNothing) {
     }
 }
 
-// Each retrying form sends its own request, with its own arguments, on every
-// attempt.
+// Each retrying form sends its own request, with its own arguments and no
+// other, on every attempt.
 TEST_F(RequestTest, EveryRetryAttemptCarriesTheArguments) {
     const struct {
         const char* name;
         hyl_kind kind;
         Make make;
-        std::function<void(const hyl_request&)> check;
+        const char* ticket;
+        const char* object_id;
+        const char* join_info;
+        int soft;
     } cases[] = {
         {"TaskMatchmakingAcceptMatch", HYL_ACCEPT,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingAcceptMatchRetries(h, s, kTicket, 3, 1000);
-         },
-         [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
+         Maker<TaskMatchmakingAcceptMatchRetries>(kTicket, 3, 1000u), kTicket, "", "", 0},
         {"TaskMatchmakingDeclineMatch", HYL_CANCEL,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingDeclineMatchRetries(h, s, kTicket, 3, 1000, true);
-         },
-         [](const hyl_request& r) {
-             EXPECT_STREQ(r.ticket, kTicket);
-             EXPECT_EQ(r.soft, 1);
-         }},
+         Maker<TaskMatchmakingDeclineMatchRetries>(kTicket, 3, 1000u, true), kTicket, "", "", 1},
         {"TaskMatchmakingStartMatch", HYL_START,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingStartMatchRetries(h, s, kTicket, 3, 1000, "{\"port\":7}");
-         },
-         [](const hyl_request& r) {
-             EXPECT_STREQ(r.ticket, kTicket);
-             EXPECT_STREQ(r.join_info_json, "{\"port\":7}");
-         }},
+         Maker<TaskMatchmakingStartMatchRetries>(kTicket, 3, 1000u, "{\"port\":7}"), kTicket, "",
+         "{\"port\":7}", 0},
         {"TaskMatchmakingCreateProof", HYL_CREATE_PROOF,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingCreateProofRetries(h, s, kTicket, 3, 1000);
-         },
-         [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
+         Maker<TaskMatchmakingCreateProofRetries>(kTicket, 3, 1000u), kTicket, "", "", 0},
         {"TaskMatchmakingRequestHopperInfo", HYL_GET_OBJECT,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingRequestHopperInfoRetries(h, s, kHopper, 3, 1000);
-         },
-         [](const hyl_request& r) { EXPECT_STREQ(r.object_id, kHopper); }},
+         Maker<TaskMatchmakingRequestHopperInfoRetries>(kHopper, 3, 1000u), "", kHopper, "", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,7 +191,10 @@ TEST_F(RequestTest, EveryRetryAttemptCarriesTheArguments) {
         ASSERT_EQ(hyl_journal_count(client_), 3u);
         for (uint32_t i = 0; i < 3; ++i) {
             EXPECT_EQ(Journal(i).kind, c.kind);
-            c.check(Journal(i));
+            EXPECT_STREQ(Journal(i).ticket, c.ticket);
+            EXPECT_STREQ(Journal(i).object_id, c.object_id);
+            EXPECT_STREQ(Journal(i).join_info_json, c.join_info);
+            EXPECT_EQ(Journal(i).soft, c.soft);
         }
         EXPECT_EQ(CountLog(std::string(c.name) + "Retries] Finished in"), 1u);
     }
