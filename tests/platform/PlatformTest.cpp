@@ -42,7 +42,6 @@ TEST(PlatformTest, UtcTimeIsPlausibleAndStampHasItsFixedForm) {
     EXPECT_TRUE(now.month >= 0 && now.month <= 11 && now.day >= 1 && now.day <= 31);
     String stamp;
     KRMatchmakingSystem::FormatTimeStamp(&stamp);
-    EXPECT_EQ(stamp.size(), 19u);
     EXPECT_TRUE(std::regex_match(stamp.c_str(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
         << stamp.c_str();
 }
@@ -64,8 +63,6 @@ TEST(ClockTest, TestSeamDrivesEveryClockAndWrapsUnsigned) {
     EXPECT_EQ(a.Now(), 0xFFFFFF00u);
     TestClock::Advance(0x200);
     EXPECT_EQ(b.Now(), 0x100u);
-    // Differences stay right across the wrap.
-    EXPECT_EQ(b.Now() - 0xFFFFFF00u, 0x200u);
     TestClock::Release();
     EXPECT_FALSE(TestClock::IsEngaged());
 }

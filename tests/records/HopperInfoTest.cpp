@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "RecordsTestUtil.h"
 #include "records/HopperInfo.h"
@@ -64,11 +63,9 @@ TEST_F(HopperInfoTest, ParseResultFollowsTheRules) {
         {"teams as object", HopperWith("teams", R"({"a":0.5})"), false},
         {"negative fraction", HopperWith("teams", "[0.0,-0.1]"), false},
         {"fractions zero and above one", HopperWith("teams", "[0.0,2.0]"), true},
-        {"teams over the limit",
-         HopperWith("teams", ArrayText(std::vector<std::string>(over, "0.5")).c_str()), false},
+        {"teams over the limit", HopperWith("teams", Repeated("0.5", over).c_str()), false},
         {"rules of every kind", HopperWith("rules", R"([null,false,"",{},[]])"), true},
-        {"rules over the limit",
-         HopperWith("rules", ArrayText(std::vector<std::string>(over, "1")).c_str()), false},
+        {"rules over the limit", HopperWith("rules", Repeated("1", over).c_str()), false},
     });
 }
 

@@ -50,6 +50,11 @@ inline std::string ArrayText(const std::vector<std::string>& elements) {
     return "[" + text + "]";
 }
 
+// An array of count copies of one raw JSON text.
+inline std::string Repeated(const std::string& element, int count) {
+    return ArrayText(std::vector<std::string>(static_cast<size_t>(count), element));
+}
+
 inline std::string ObjectText(const Members& members) {
     std::vector<std::string> texts;
     for (const auto& member : members) {

@@ -8,18 +8,7 @@ namespace {
 
 using KRTaskSystem::TASK_LOG_ERROR;
 using KRTaskSystem::TASK_LOG_INFO;
-using KRTaskSystem::TASK_LOG_WARNING;
-
-class TaskTest : public TaskSystemTest {
-protected:
-    // Queues task and runs the pass that starts it.
-    void StartTask(ScriptedTask* task) {
-        ASSERT_TRUE(manager_->AddTask(task));
-        manager_->Process();
-        ASSERT_EQ(task->state(), RUNNING);
-        log_.Clear();
-    }
-};
+using TaskTest = TaskSystemTest;
 
 // Lines read s[start offset]a[age][name]; before Start there is no manager to
 // log through, and over-long text is cut to the buffer. Names keep at most 49
@@ -49,7 +38,8 @@ TEST_F(TaskTest, TaskLinesCarryStartOffsetAgeAndName) {
 
 TEST_F(TaskTest, SetFinishedInfoSettlesOnceAndNeverLeavesTheMessageNull) {
     ScriptedTask task(heap(), "Finish", kNever);
-    StartTask(&task);
+    manager_->AddTask(&task);
+    manager_->Process();  // started
     TestClock::Advance(1234);
     task.SetFinishedInfo(false, -1, nullptr);
     EXPECT_STREQ(task.result_message(), "");
@@ -76,7 +66,8 @@ TEST_F(TaskTest, SetFinishedInfoSettlesOnceAndNeverLeavesTheMessageNull) {
 // it already has is ignored with a warning.
 TEST_F(TaskTest, CancelMarksOnceAndSetStateIgnoresTheSameState) {
     ScriptedTask task(heap(), "Same", kNever);
-    StartTask(&task);
+    manager_->AddTask(&task);
+    manager_->Process();  // started
     task.SetState(RUNNING);
     task.SetState(static_cast<KRTaskSystem::TaskState>(9));
     EXPECT_EQ(Count("SetState: Already in state 'RUNNING', call ignored..."), 1u);
