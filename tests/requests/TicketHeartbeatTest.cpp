@@ -172,7 +172,6 @@ TEST_F(HeartbeatTest, OverrunKeepAliveIsCancelledAndTheNextWaitsForIt) {
     EXPECT_EQ(beats_[0].message, "");
     EXPECT_EQ(beats_[0].seq, 3u) << "the overrun keep-alive's status is still read";
     EXPECT_TRUE(beats_[1].success);
-    EXPECT_GE(Sent(HYL_KEEPALIVE), 2u);
 }
 
 TEST_F(HeartbeatTest, SingleFormFinishesWithItsOneKeepAlive) {
