@@ -7,41 +7,25 @@
 
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"
+#include "support/MatchmakerTestSupport.h"
 
 namespace {
 
 constexpr const char* kHopper = "0b8f3c1e-2d4a-4f6b-8c9d-0e1f2a3b4c5d";
 
-class BackendSwitchTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        hye_emulator_init(0);
-        base_tasks_ = hyl_live_tasks();
-        base_responses_ = hyl_live_responses();
-        client_ = hy_client_create(nullptr);
-        ASSERT_EQ(hy_uuid_set_from_string(&hopper_, kHopper), 0);
-    }
-    void TearDown() override {
-        hye_emulator_init(0);
-        hy_client_free(client_);
-        EXPECT_EQ(hyl_live_tasks(), base_tasks_);
-        EXPECT_EQ(hyl_live_responses(), base_responses_);
-    }
-
-    hy_client* client_ = nullptr;
-    hy_uuid hopper_{};
-    uint32_t base_tasks_ = 0;
-    uint32_t base_responses_ = 0;
-};
+// A loopback client whose leftovers the base fixture counts at tear down.
+using BackendSwitchTest = krmm_test::MatchmakerTest;
 
 TEST_F(BackendSwitchTest, LibrarySideGetsEveryRequestWithItsArgumentsAndPassesResultsThrough) {
+    hy_uuid hopper{};
+    ASSERT_EQ(hy_uuid_set_from_string(&hopper, kHopper), 0);
     ASSERT_EQ(hyl_script(client_, HYL_TICKET, 201, "{\"ticket\":\"t-1\"}", 1), 0);
     const struct {
         hy_task* task;
         hyl_kind kind;
         const char* text;  // the ticket, proof or argument the journal shows
     } sent[] = {
-        {hye_r_matchmaking_ticket(client_, &hopper_, nullptr, nullptr, 0, nullptr, nullptr),
+        {hye_r_matchmaking_ticket(client_, &hopper, nullptr, nullptr, 0, nullptr, nullptr),
          HYL_TICKET, ""},
         {hye_r_matchmaking_keepalive(client_, "k"), HYL_KEEPALIVE, "k"},
         {hye_r_matchmaking_accept(client_, "a"), HYL_ACCEPT, "a"},
@@ -81,35 +65,32 @@ TEST_F(BackendSwitchTest, LibrarySideGetsEveryRequestWithItsArgumentsAndPassesRe
     }
 }
 
-TEST_F(BackendSwitchTest, IdentityComesFromTheSideTheFlagNames) {
+// A request in flight when the switch flips is still the library's to finish.
+TEST_F(BackendSwitchTest, IdentityAndNewRequestsComeFromTheSideTheFlagNames) {
     const std::string library_id = hy_client_get_identity_id(client_);
     EXPECT_EQ(hye_client_get_identity_id(client_), library_id);
+    hy_task* library_task = hye_r_matchmaking_accept(client_, "t");
     hye_emulator_init(1);
     const std::string emulated = hye_client_get_identity_id(client_);
     EXPECT_EQ(emulated.size(), 36u);
     EXPECT_NE(emulated, library_id);
     EXPECT_EQ(hye_client_get_identity_id(client_), emulated);  // one identity per client
-    // Requests go to the emulator (the road test runs a whole match there),
-    // which answers no proof requests and leaves the client library alone.
+    // New requests go to the emulator (the road test runs a whole match
+    // there), which answers no proof requests and leaves the client library
+    // alone; the request tests show the proof task failing on that.
     EXPECT_EQ(hye_r_matchmaking_create_proof(client_, "t"), nullptr);
-    EXPECT_EQ(hyl_journal_count(client_), 0u);
-    hye_emulator_init(2);  // any non-zero value switches it on
-    EXPECT_EQ(hye_emulator_is_enabled(), 1);
-    hye_emulator_init(0);
-    EXPECT_EQ(hye_emulator_is_enabled(), 0);
-    EXPECT_EQ(hye_client_get_identity_id(client_), library_id);
-}
-
-TEST_F(BackendSwitchTest, SwitchingModesDoesNotStrandARequestInFlight) {
-    hy_task* library_task = hye_r_matchmaking_accept(client_, "t");
-    hye_emulator_init(1);
-    // Still the library's task: the emulator does not claim it.
+    EXPECT_EQ(hyl_journal_count(client_), 1u);
     EXPECT_EQ(hye_task_is_pending(library_task), 0);
     hy_response* response = hye_task_fetch_response(library_task);
     ASSERT_NE(response, nullptr);
     EXPECT_EQ(hye_response_get_status_code(response), 404);
     hye_response_free(response);
     hye_task_free(library_task);
+    hye_emulator_init(2);  // any non-zero value switches it on
+    EXPECT_EQ(hye_emulator_is_enabled(), 1);
+    hye_emulator_init(0);
+    EXPECT_EQ(hye_emulator_is_enabled(), 0);
+    EXPECT_EQ(hye_client_get_identity_id(client_), library_id);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // system the library is built for.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <regex>
 #include <set>
 #include <string>
@@ -20,22 +19,18 @@ namespace TestClock = KRMatchmakingSystem::TestClock;
 
 TEST(PlatformTest, CounterIsMonotonicAndClockCountsMilliseconds) {
     ASSERT_GT(KRPlatform::PerformanceFrequency(), 0u);
+    MillisecondClock clock;
+    const uint32_t a = clock.Now();
+    // Spin (no sleeping) until the counter has moved by at least 6 ms.
+    const uint64_t six_ms = KRPlatform::PerformanceFrequency() * 6 / 1000;
     const uint64_t first = KRPlatform::PerformanceCounter();
-    // Spin (no sleeping) until the counter has moved by at least 3 ms.
-    const uint64_t three_ms = KRPlatform::PerformanceFrequency() * 3 / 1000;
-    uint64_t now = first;
-    while (now - first < three_ms) {
+    for (uint64_t now = first; now - first < six_ms;) {
         const uint64_t next = KRPlatform::PerformanceCounter();
         ASSERT_GE(next, now);
         now = next;
     }
-    MillisecondClock clock;
-    const uint32_t a = clock.Now();
-    while (KRPlatform::PerformanceCounter() - now < three_ms * 2) {
-    }
     const uint32_t b = clock.Now();
-    // At least 6 ms passed; a clock in other units (seconds, microseconds)
-    // would fail one side.
+    // A clock in other units (seconds, microseconds) would fail one side.
     EXPECT_GE(b - a, 5u);
     EXPECT_LT(b - a, 5000u);
 }
@@ -47,7 +42,6 @@ TEST(PlatformTest, UtcTimeIsPlausibleAndStampHasItsFixedForm) {
     EXPECT_TRUE(now.month >= 0 && now.month <= 11 && now.day >= 1 && now.day <= 31);
     String stamp;
     KRMatchmakingSystem::FormatTimeStamp(&stamp);
-    EXPECT_EQ(stamp.size(), 19u);
     EXPECT_TRUE(std::regex_match(stamp.c_str(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
         << stamp.c_str();
 }
@@ -69,8 +63,6 @@ TEST(ClockTest, TestSeamDrivesEveryClockAndWrapsUnsigned) {
     EXPECT_EQ(a.Now(), 0xFFFFFF00u);
     TestClock::Advance(0x200);
     EXPECT_EQ(b.Now(), 0x100u);
-    // Differences stay right across the wrap.
-    EXPECT_EQ(b.Now() - 0xFFFFFF00u, 0x200u);
     TestClock::Release();
     EXPECT_FALSE(TestClock::IsEngaged());
 }

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "RecordsTestUtil.h"
 #include "records/HopperInfo.h"
@@ -21,13 +20,16 @@ using HopperInfoTest = RecordParseTest<HopperInfo, ParseHopperInfo>;
 
 // The dump test reads every field, true flags included, back in list order.
 // Only JSON true sets a flag; a null handle fails with the record cleared.
-TEST_F(HopperInfoTest, OnlyTrueSetsAFlagAndANullHandleClears) {
+TEST_F(HopperInfoTest, OnlyTrueSetsAFlagAnEmptyRuleIsInvalidAndNullClears) {
     for (const char* value : {"false", "1", "\"true\"", static_cast<const char*>(nullptr)}) {
         ASSERT_TRUE(Parse(
             ObjectText(With(With(HopperMembers(), "is_enabled", value), "allow_groups", value))));
         EXPECT_FALSE(record_.is_enabled || record_.allow_groups) << (value ? value : "(absent)");
     }
+    // A rule is a serialized JSON text, never empty.
     ASSERT_TRUE(Parse(HopperWith("rules", "[1]")));
+    record_.rules.front().Clear();
+    EXPECT_FALSE(record_.IsValid());
     EXPECT_FALSE(ParseHopperInfo(nullptr, &record_));
     EXPECT_TRUE(record_.id.empty() && record_.team_fractions.empty() && record_.rules.empty());
     EXPECT_FALSE(record_.is_enabled);
@@ -61,19 +63,10 @@ TEST_F(HopperInfoTest, ParseResultFollowsTheRules) {
         {"teams as object", HopperWith("teams", R"({"a":0.5})"), false},
         {"negative fraction", HopperWith("teams", "[0.0,-0.1]"), false},
         {"fractions zero and above one", HopperWith("teams", "[0.0,2.0]"), true},
-        {"teams over the limit",
-         HopperWith("teams", ArrayText(std::vector<std::string>(over, "0.5")).c_str()), false},
+        {"teams over the limit", HopperWith("teams", Repeated("0.5", over).c_str()), false},
         {"rules of every kind", HopperWith("rules", R"([null,false,"",{},[]])"), true},
-        {"rules over the limit",
-         HopperWith("rules", ArrayText(std::vector<std::string>(over, "1")).c_str()), false},
+        {"rules over the limit", HopperWith("rules", Repeated("1", over).c_str()), false},
     });
-}
-
-// A rule is a serialized JSON text, never empty.
-TEST_F(HopperInfoTest, AnEmptyRuleTextIsInvalid) {
-    ASSERT_TRUE(Parse(HopperWith("rules", "[1,2]")));
-    record_.rules.front().Clear();
-    EXPECT_FALSE(record_.IsValid());
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "RecordsTestUtil.h"
 #include "records/MatchableStatus.h"
@@ -83,10 +82,6 @@ TEST_F(MatchableStatusTest, MatchTeamsSkipEmptyArraysAndToleratePartialUsers) {
     EXPECT_STREQ(user.identity_id.c_str(), kU1.c_str());
     EXPECT_TRUE(user.attributes.empty() && user.values.empty() && info.join_info.empty());
     EXPECT_EQ(user.bayesian_rating, 0.0);
-}
-
-std::string Repeated(const std::string& element, int count) {
-    return ArrayText(std::vector<std::string>(static_cast<size_t>(count), element));
 }
 
 // One row per rule, with both sides of each boundary.

@@ -8,56 +8,51 @@
 #include "matchmaking/MatchmakingSystem.h"
 #include "records/HopperInfo.h"
 #include "records/MatchableStatus.h"
+#include "support/MatchmakerTestSupport.h"
 
 namespace {
 
 using namespace KRMatchmakingSystem;
 using namespace records_test;
 
-// A matchmaker that logs NFO lines only, with the message part of every line
-// it delivers.
-class RecordDumpTest : public JsonLeakTest {
+// A matchmaker that logs NFO lines only.
+class RecordDumpTest : public krmm_test::MatchmakerTest {
 protected:
     void SetUp() override {
-        JsonLeakTest::SetUp();
-        handle_ = krmm_create_matchmaking(nullptr, "t", MMF_LOG_INFO);
-        ASSERT_NE(handle_, nullptr);
-        ASSERT_NE(krmm_register_log_callback(handle_, &RecordDumpTest::OnLog, this), nullptr);
-    }
-    void TearDown() override {
-        krmm_free_matchmaking(handle_);
-        JsonLeakTest::TearDown();
+        MatchmakerTest::SetUp();
+        CreateMatchmaker(MMF_LOG_INFO, "t");
+        rec_.Clear();
     }
 
-    MatchmakingSystem* system() { return MatchmakingSystem::FromHandle(handle_); }
+    MatchmakingSystem* system() { return krmm_test::Sys(mm_); }
 
-    static void OnLog(krmm_matchmaker*, int32_t type, const char* line, void* user_data) {
-        auto* self = static_cast<RecordDumpTest*>(user_data);
-        EXPECT_EQ(type, KRMM_LOG_NFO);
-        // The message follows the match field; short messages are padded on
-        // the left to the line format's minimum width.
-        const std::string text = line;
-        const std::string field = "[IDLE] ";
-        const size_t at = text.find(field);
-        ASSERT_NE(at, std::string::npos) << text;
-        std::string message = text.substr(at + field.size());
-        message.erase(0, message.find_first_not_of(' '));
-        self->messages_.push_back(message);
+    // The message part of every line delivered since the last Clear.
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> messages;
+        for (const std::string& line : rec_.lines) {
+            // The message follows the match field; short messages are padded
+            // on the left to the line format's minimum width.
+            const size_t at = line.find("[IDLE] ");
+            std::string message = at != std::string::npos ? line.substr(at + 7) : "<" + line + ">";
+            messages.push_back(message.erase(0, message.find_first_not_of(' ')));
+        }
+        return messages;
     }
-
-    krmm_matchmaker* handle_ = nullptr;
-    std::vector<std::string> messages_;
 };
 
 // Every field and list of the status, with numbers past the signed range.
-std::string StatusBody() {
-    return ObjectText(
-        With(With(StatusMembers(), "seq", "4294967295"), "estimated_hopper_size", "-2"));
-}
-
-TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
-    Json json(StatusBody());
+// Copies are deep and keep their source's order, also when assigned over a
+// record that holds another update (here one without a match).
+TEST_F(RecordDumpTest, StatusAndItsCopiesDumpEveryLineInListOrder) {
+    Json json(ObjectText(
+        With(With(StatusMembers(), "seq", "4294967295"), "estimated_hopper_size", "-2")));
+    Json other(ObjectText(With(With(StatusMembers(), "seq", "1"), "match", nullptr)));
     MatchableStatus status;
+    MatchableStatus assigned;
+    ASSERT_TRUE(ParseMatchableStatus(other.get(), &assigned));
+    DumpMatchableStatus(system(), assigned);
+    EXPECT_EQ(Messages().back(), "\tNo teams");
+    rec_.Clear();
     // "seq" 4294967295 is truncated to 32 bits by the client library: -1.
     ASSERT_TRUE(ParseMatchableStatus(json.get(), &status));
 
@@ -98,45 +93,21 @@ TEST_F(RecordDumpTest, StatusDumpWritesEveryLineInListOrder) {
     expected.push_back("\t= Team 1 =");
     add_user(kU2, "g2", 2.5);
     add_user(kU1, "g1", 1.5);
-    EXPECT_EQ(messages_, expected);
+    EXPECT_EQ(Messages(), expected);
+    EXPECT_EQ(rec_.line_types, std::vector<int32_t>(expected.size(), KRMM_LOG_NFO));
     EXPECT_EQ(status.match.teams.front().members.front().bayesian_rating, 3.5);  // not dumped
-}
-
-// Copies are deep and keep their source's order, also when assigned over a
-// record that holds another update.
-TEST_F(RecordDumpTest, CopiesDumpAsTheirSourceAfterItIsCleared) {
-    Json json(StatusBody());
-    Json other(ObjectText(With(With(StatusMembers(), "seq", "1"), "match", nullptr)));
-    MatchableStatus status;
-    MatchableStatus assigned;
-    ASSERT_TRUE(ParseMatchableStatus(json.get(), &status));
-    ASSERT_TRUE(ParseMatchableStatus(other.get(), &assigned));
-    DumpMatchableStatus(system(), status);
-    const std::vector<std::string> original = messages_;
     MatchableStatus constructed(status);
     assigned = status;
     status.Clear();
     for (const MatchableStatus* copy : {&constructed, &assigned}) {
-        messages_.clear();
+        rec_.Clear();
         DumpMatchableStatus(system(), *copy);
-        EXPECT_EQ(messages_, original);
+        EXPECT_EQ(Messages(), expected);
     }
 }
 
-// Empty lists say so, in the status and in the hopper dump.
-TEST_F(RecordDumpTest, EmptyRecordsSayNoTeamsAndNoRules) {
-    DumpMatchableStatus(system(), MatchableStatus());
-    EXPECT_EQ(messages_.back(), "\tNo teams");
-
-    messages_.clear();
-    DumpHopperInfo(system(), HopperInfo());
-    ASSERT_GE(messages_.size(), 4u);
-    const std::vector<std::string> tail(messages_.end() - 4, messages_.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"=== Teams ===", "\tNo teams",
-                                              "=== Rules ===", "\tNo rules"}));
-}
-
-TEST_F(RecordDumpTest, HopperDumpListsFractionsAndRulesNewestFirst) {
+// Fractions and rules are listed newest first; empty lists say so.
+TEST_F(RecordDumpTest, HopperDumpListsFractionsAndRulesNewestFirstOrSaysThereAreNone) {
     Json json(ObjectText(HopperMembers()));
     HopperInfo info;
     ASSERT_TRUE(ParseHopperInfo(json.get(), &info));
@@ -161,7 +132,14 @@ TEST_F(RecordDumpTest, HopperDumpListsFractionsAndRulesNewestFirst) {
         "\t= Rule 1 =",
         "\tRule: '" + Serialized(R"({"k":1})") + "'",
     };
-    EXPECT_EQ(messages_, expected);
+    EXPECT_EQ(Messages(), expected);
+    rec_.Clear();
+    DumpHopperInfo(system(), HopperInfo());
+    const std::vector<std::string> messages = Messages();
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(
+        std::vector<std::string>(messages.end() - 4, messages.end()),
+        (std::vector<std::string>{"=== Teams ===", "\tNo teams", "=== Rules ===", "\tNo rules"}));
 }
 
 }  // namespace

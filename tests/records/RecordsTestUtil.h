@@ -50,6 +50,11 @@ inline std::string ArrayText(const std::vector<std::string>& elements) {
     return "[" + text + "]";
 }
 
+// An array of count copies of one raw JSON text.
+inline std::string Repeated(const std::string& element, int count) {
+    return ArrayText(std::vector<std::string>(static_cast<size_t>(count), element));
+}
+
 inline std::string ObjectText(const Members& members) {
     std::vector<std::string> texts;
     for (const auto& member : members) {
@@ -131,20 +136,14 @@ inline Members HopperMembers() {
             {"unknown_member", "[1,2,3]"}};
 }
 
-// Proves that a test leaves no JSON value or serialized text alive.
-class JsonLeakTest : public ::testing::Test {
+// Parses JSON texts into one reused record; proves that a test leaves no
+// JSON value or serialized text alive.
+template <typename Record, bool (*ParseRecord)(const hy_json*, Record*)>
+class RecordParseTest : public ::testing::Test {
 protected:
     void SetUp() override { base_json_ = hyl_live_json(); }
     void TearDown() override { EXPECT_EQ(hyl_live_json(), base_json_) << "JSON blocks leaked"; }
 
-private:
-    uint32_t base_json_ = 0;
-};
-
-// Parses JSON texts into one reused record.
-template <typename Record, bool (*ParseRecord)(const hy_json*, Record*)>
-class RecordParseTest : public JsonLeakTest {
-protected:
     bool Parse(const std::string& text) {
         Json json(text);
         EXPECT_NE(json.get(), nullptr) << "test body is not JSON: " << text;
@@ -162,6 +161,7 @@ protected:
     }
 
     Record record_;
+    uint32_t base_json_ = 0;
 };
 
 }  // namespace records_test

@@ -1,5 +1,3 @@
-#include <string>
-
 #include "RequestTestSupport.h"
 #include "requests/TaskMatchmakingCreateProof.h"
 #include "requests/TaskMatchmakingRequestHopperInfo.h"
@@ -89,7 +87,7 @@ TEST_F(RequestTest, HopperInfoAsksTheObjectStore) {
     uint32_t sent = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
-        log_.clear();
+        rec_.Clear();
         if (c.hopper[0] != '\0') {
             hyl_script(client_, HYL_GET_OBJECT, c.status, c.body, 1);
             ++sent;

@@ -51,23 +51,8 @@ void RequestTest::RunToEnd(Task* task, uint32_t step_ms, int max_passes) {
     ASSERT_TRUE(task->IsFinished()) << task->name() << " did not finish";
 }
 
-size_t RequestTest::CountLog(const std::string& needle) const {
-    size_t count = 0;
-    for (const std::string& line : log_) {
-        count += line.find(needle) != std::string::npos ? 1 : 0;
-    }
-    return count;
-}
-
-const hyl_request& RequestTest::Journal(uint32_t index) const {
-    static const hyl_request kNone = {};
-    const hyl_request* request = hyl_journal_get(client_, index);
-    EXPECT_NE(request, nullptr) << "no request " << index << " in the journal";
-    return request != nullptr ? *request : kNone;
-}
-
 void RequestTest::OnTaskLog(TaskManager*, uint32_t, const char* line, void* user_data) {
-    static_cast<RequestTest*>(user_data)->log_.emplace_back(line);
+    static_cast<RequestTest*>(user_data)->rec_.lines.emplace_back(line);
 }
 
 void RequestTest::OnFinished(Task*, bool success, int32_t code, const char* message,

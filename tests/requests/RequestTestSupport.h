@@ -68,15 +68,14 @@ protected:
     // fails the test after max_passes.
     void RunToEnd(Task* task, uint32_t step_ms = 100, int max_passes = 2000);
 
-    // Log lines of the test manager containing needle.
-    size_t CountLog(const std::string& needle) const;
+    // Log lines of the test manager (recorded with the matchmaker's) containing needle.
+    size_t CountLog(const std::string& needle) const { return rec_.CountLines(needle); }
     uint32_t Sent(hyl_kind kind) const { return hyl_journal_count_kind(client_, kind); }
-    // The index-th journal entry; fails the test when there is none.
-    const hyl_request& Journal(uint32_t index) const;
+    // The index-th journal entry; callers first assert that it exists.
+    const hyl_request& Journal(uint32_t index) const { return *hyl_journal_get(client_, index); }
 
     MatchmakingSystem* system_ = nullptr;
     std::unique_ptr<TaskManager> manager_;
-    std::vector<std::string> log_;
 
 private:
     static void OnTaskLog(TaskManager*, uint32_t, const char* line, void* user_data);

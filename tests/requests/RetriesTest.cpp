@@ -1,7 +1,5 @@
 #include <functional>
 #include <string>
-#include <tuple>
-#include <vector>
 
 #include "RequestTestSupport.h"
 #include "requests/TaskMatchmakingAcceptMatch.h"
@@ -16,42 +14,24 @@ namespace {
 
 using namespace KRMatchmakingSystem;
 
-// Remembers when each attempt ran, which the retrying task itself forgets
-// once it moves on to the next attempt.
-class TimedAcceptRetries : public TaskMatchmakingAcceptMatchRetries {
-public:
-    struct Run {
-        uint32_t start;
-        uint32_t finish;
-        int32_t code;
-    };
-    using TaskMatchmakingAcceptMatchRetries::TaskMatchmakingAcceptMatchRetries;
-    void OnAttemptFinished(Task* attempt, bool success, int32_t code,
-                           const char* message) override {
-        runs.push_back(Run{attempt->start_time(), attempt->finish_time(), code});
-        TaskMatchmakingAcceptMatchRetries::OnAttemptFinished(attempt, success, code, message);
-    }
-    std::vector<Run> runs;
-};
-
+// The retry waits out the delay after the failed answer, and no longer.
 TEST_F(RequestTest, ServerErrorIsRetriedAfterTheDelay) {
-    hyl_script(client_, HYL_ACCEPT, 502, "{\"error\":\"busy\"}", 2);
-    hyl_script(client_, HYL_ACCEPT, 200, kStatusBody, 1);
-    auto* task = Own(new TimedAcceptRetries(manager_->heap(), system_, kTicket, kRequestMaxAttempts,
-                                            kRequestRetryDelayMs));
+    hyl_script(client_, HYL_ACCEPT, 502, "{\"error\":\"busy\"}", 0);
+    hyl_script(client_, HYL_ACCEPT, 200, kStatusBody, 0);
+    auto* task = Own(new TaskMatchmakingAcceptMatchRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
     Finish& finish = Queue(task);
-    const uint32_t step = 100;
-    RunToEnd(task, step);
-
-    ASSERT_EQ(task->runs.size(), 2u);
-    EXPECT_EQ(task->runs[0].code, 502);
-    const uint32_t gap = task->runs[1].start - task->runs[0].finish;
-    EXPECT_GE(gap, kRequestRetryDelayMs);
-    EXPECT_LE(gap, kRequestRetryDelayMs + 2 * step) << "the retry came late";
-    EXPECT_TRUE(finish.success);
-    EXPECT_EQ(CountLog("TaskMatchmakingAcceptMatch completed with code 502 and response "
+    Pass(3);  // the clock stands still until the 502 is in
+    ASSERT_EQ(CountLog("TaskMatchmakingAcceptMatch completed with code 502 and response "
                        "'{\"error\":\"busy\"}' in"),
               1u);
+    Pass(1, kRequestRetryDelayMs - 1);
+    EXPECT_EQ(task->attempts(), 1) << "the retry came early";
+    Pass(1, 1);
+    EXPECT_EQ(task->attempts(), 2) << "the retry came late";
+    RunToEnd(task);
+    EXPECT_TRUE(finish.success);
+    EXPECT_EQ(Sent(HYL_ACCEPT), 2u);
 }
 
 // Boundary pairs around the codes that succeed and the ones worth a retry.
@@ -80,31 +60,27 @@ TEST_F(RequestTest, OnlyServerErrorsAreRetried) {
     }
 }
 
-TEST_F(RequestTest, RetriesCancelledBeforeTheirFirstPassSendNothing) {
-    auto* task = Own(new TaskMatchmakingAcceptMatchRetries(
-        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
-    Finish& finish = Queue(task);
-    manager_->CancelAll();
-    RunToEnd(task);
-
-    EXPECT_EQ(task->state(), KRTaskSystem::CANCELLED);
-    EXPECT_TRUE(finish.success);
-    EXPECT_EQ(finish.code, 0);
-    EXPECT_EQ(finish.message, "");
-    EXPECT_EQ(task->attempt(), nullptr);
-    EXPECT_EQ(task->attempts(), 0);
-    EXPECT_EQ(hyl_journal_count(client_), 0u);
-}
-
+// A request cancelled before its first pass sends nothing and finishes
+// cleanly; one cancelled between attempts still uses the rest.
 TEST_F(RequestTest, CancelledRetriesStillUseTheirRemainingAttempts) {
     hyl_set_default(client_, HYL_ACCEPT, 503, nullptr, 2);
+    auto* unstarted = Own(new TaskMatchmakingAcceptMatchRetries(
+        manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
     auto* task = Own(new TaskMatchmakingAcceptMatchRetries(
         manager_->heap(), system_, kTicket, kRequestMaxAttempts, kRequestRetryDelayMs));
+    Finish& unstarted_finish = Queue(unstarted);
     Finish& finish = Queue(task);
+    unstarted->Cancel();
     Pass(2);
     task->Cancel();
     RunToEnd(task);
 
+    EXPECT_EQ(unstarted->state(), KRTaskSystem::CANCELLED);
+    EXPECT_TRUE(unstarted_finish.success);
+    EXPECT_EQ(unstarted_finish.code, 0);
+    EXPECT_EQ(unstarted_finish.message, "");
+    EXPECT_EQ(unstarted->attempt(), nullptr);
+    EXPECT_EQ(unstarted->attempts(), 0);
     EXPECT_EQ(Sent(HYL_ACCEPT), 3u);
     EXPECT_EQ(task->state(), KRTaskSystem::CANCELLED);
     EXPECT_FALSE(finish.success);
@@ -128,41 +104,42 @@ TEST_F(RequestTest, CancelledRetriesMakeNoFurtherAttemptWhileTheManagerShutsDown
     ASSERT_EQ(accept->attempts(), 1);
     ASSERT_FALSE(accept->IsFinished());
 
-    int passes = 0;
-    while (!manager_->Shutdown() && passes < 50) {
+    for (int pass = 0; pass < 50 && !manager_->Shutdown(); ++pass) {
         manager_->Process();  // the clock stands still
-        ++passes;
     }
     EXPECT_TRUE(manager_->queue_empty()) << "the drain did not end";
     EXPECT_EQ(Sent(HYL_ACCEPT), 1u);
     EXPECT_EQ(Sent(HYL_CREATE_PROOF), 1u);
-    for (const auto& [task, finish, code] :
-         {std::make_tuple(static_cast<Task*>(accept), &accept_finish, 503),
-          std::make_tuple(static_cast<Task*>(proof), &proof_finish, 502)}) {
-        SCOPED_TRACE(task->name());
-        EXPECT_EQ(task->state(), KRTaskSystem::CANCELLED);
+    EXPECT_EQ(accept->state(), KRTaskSystem::CANCELLED);
+    EXPECT_EQ(proof->state(), KRTaskSystem::CANCELLED);
+    for (const Finish* finish : {&accept_finish, &proof_finish}) {
         EXPECT_EQ(finish->calls, 1);
         EXPECT_FALSE(finish->success);
-        EXPECT_EQ(finish->code, code);
     }
+    EXPECT_EQ(accept_finish.code, 503);
+    EXPECT_EQ(proof_finish.code, 502);
 }
 
 using Make = std::function<Task*(KRTaskSystem::TaskHeap*, MatchmakingSystem*)>;
 
+// Makes a T from the heap, the system and args.
+template <typename T, typename... Args>
+Make Maker(Args... args) {
+    return [=](KRTaskSystem::TaskHeap* h, MatchmakingSystem* s) -> Task* {
+        return new T(h, s, args...);
+    };
+}
+
 // Every ticket-based request, single and retrying, refuses an empty ticket
 // without calling the backend.
 TEST_F(RequestTest, EmptyTicketFinishesWithMinusOneAndSendsNothing) {
-    using H = KRTaskSystem::TaskHeap;
-    using S = MatchmakingSystem;
     const Make makes[] = {
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingKeepAlive(h, s, ""); },
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingAcceptMatch(h, s, nullptr); },
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingDeclineMatch(h, s, "", false); },
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingStartMatch(h, s, "", "{}"); },
-        [](H* h, S* s) -> Task* { return new TaskMatchmakingCreateProof(h, s, ""); },
-        [](H* h, S* s) -> Task* {
-            return new TaskMatchmakingAcceptMatchRetries(h, s, "", 3, 1000);
-        },
+        Maker<TaskMatchmakingKeepAlive>(""),
+        Maker<TaskMatchmakingAcceptMatch>(nullptr),
+        Maker<TaskMatchmakingDeclineMatch>("", false),
+        Maker<TaskMatchmakingStartMatch>("", "{}"),
+        Maker<TaskMatchmakingCreateProof>(""),
+        Maker<TaskMatchmakingAcceptMatchRetries>("", 3, 1000u),
     };
     size_t index = 0;
     for (const Make& make : makes) {
@@ -176,48 +153,29 @@ TEST_F(RequestTest, EmptyTicketFinishesWithMinusOneAndSendsNothing) {
     }
 }
 
-// Each retrying form sends its own request, with its own arguments, on every
-// attempt.
+// Each retrying form sends its own request, with its own arguments and no
+// other, on every attempt.
 TEST_F(RequestTest, EveryRetryAttemptCarriesTheArguments) {
-    using H = KRTaskSystem::TaskHeap;
-    using S = MatchmakingSystem;
     const struct {
         const char* name;
         hyl_kind kind;
         Make make;
-        std::function<void(const hyl_request&)> check;
+        const char* ticket;
+        const char* object_id;
+        const char* join_info;
+        int soft;
     } cases[] = {
         {"TaskMatchmakingAcceptMatch", HYL_ACCEPT,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingAcceptMatchRetries(h, s, kTicket, 3, 1000);
-         },
-         [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
+         Maker<TaskMatchmakingAcceptMatchRetries>(kTicket, 3, 1000u), kTicket, "", "", 0},
         {"TaskMatchmakingDeclineMatch", HYL_CANCEL,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingDeclineMatchRetries(h, s, kTicket, 3, 1000, true);
-         },
-         [](const hyl_request& r) {
-             EXPECT_STREQ(r.ticket, kTicket);
-             EXPECT_EQ(r.soft, 1);
-         }},
+         Maker<TaskMatchmakingDeclineMatchRetries>(kTicket, 3, 1000u, true), kTicket, "", "", 1},
         {"TaskMatchmakingStartMatch", HYL_START,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingStartMatchRetries(h, s, kTicket, 3, 1000, "{\"port\":7}");
-         },
-         [](const hyl_request& r) {
-             EXPECT_STREQ(r.ticket, kTicket);
-             EXPECT_STREQ(r.join_info_json, "{\"port\":7}");
-         }},
+         Maker<TaskMatchmakingStartMatchRetries>(kTicket, 3, 1000u, "{\"port\":7}"), kTicket, "",
+         "{\"port\":7}", 0},
         {"TaskMatchmakingCreateProof", HYL_CREATE_PROOF,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingCreateProofRetries(h, s, kTicket, 3, 1000);
-         },
-         [](const hyl_request& r) { EXPECT_STREQ(r.ticket, kTicket); }},
+         Maker<TaskMatchmakingCreateProofRetries>(kTicket, 3, 1000u), kTicket, "", "", 0},
         {"TaskMatchmakingRequestHopperInfo", HYL_GET_OBJECT,
-         [](H* h, S* s) -> Task* {
-             return new TaskMatchmakingRequestHopperInfoRetries(h, s, kHopper, 3, 1000);
-         },
-         [](const hyl_request& r) { EXPECT_STREQ(r.object_id, kHopper); }},
+         Maker<TaskMatchmakingRequestHopperInfoRetries>(kHopper, 3, 1000u), "", kHopper, "", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -233,7 +191,10 @@ TEST_F(RequestTest, EveryRetryAttemptCarriesTheArguments) {
         ASSERT_EQ(hyl_journal_count(client_), 3u);
         for (uint32_t i = 0; i < 3; ++i) {
             EXPECT_EQ(Journal(i).kind, c.kind);
-            c.check(Journal(i));
+            EXPECT_STREQ(Journal(i).ticket, c.ticket);
+            EXPECT_STREQ(Journal(i).object_id, c.object_id);
+            EXPECT_STREQ(Journal(i).join_info_json, c.join_info);
+            EXPECT_EQ(Journal(i).soft, c.soft);
         }
         EXPECT_EQ(CountLog(std::string(c.name) + "Retries] Finished in"), 1u);
     }

@@ -1,6 +1,3 @@
-#include <string>
-#include <vector>
-
 #include "TaskTestSupport.h"
 
 namespace tasksystem_test {
@@ -64,54 +61,35 @@ TEST_F(TaskCompositeTest, FoldsTheLastChildsResultAndEverySuccessFlag) {
     EXPECT_STREQ(empty.result_message(), "");
 }
 
-// Cancelling the composite is not passed on: it waits for its running child.
-TEST_F(TaskCompositeTest, CancelWaitsForTheRunningChild) {
+// Cancelling the composite, here by CancelAll, is not passed on: it waits for
+// its running child, and one cancelled before its start leaves its children
+// alone. A shutdown reaches the children through the list step.
+TEST_F(TaskCompositeTest, CancelWaitsForChildrenUntilAShutdownReachesThem) {
+    TaskCompositeParallelTask early(heap(), "Early");
+    ScriptedTask idle(heap(), "Idle", 1);
+    early.AddChild(&idle);
+    early.Cancel();
+    manager_->AddTask(&early);
     StartComposite();
     ScriptedTask child(heap(), "Child", kNever);
-    child.finish_when_cancelled = false;
     child.script_code = 204;
     composite_.AddChild(&child);
     manager_->Process();
 
-    composite_.Cancel();
-    manager_->Process();
-    manager_->Process();
-    EXPECT_EQ(composite_.state(), CANCELLING);
-    EXPECT_EQ(child.state(), RUNNING);
-
-    child.FinishOnUpdate(1);
-    manager_->Process();
-    EXPECT_EQ(composite_.state(), CANCELLED);
-    EXPECT_TRUE(composite_.success());
-    EXPECT_EQ(composite_.result_code(), 204);
-}
-
-TEST_F(TaskCompositeTest, CompositeCancelledBeforeStartLeavesItsChildrenAlone) {
-    ScriptedTask child(heap(), "Child", 1);
-    composite_.AddChild(&child);
-    composite_.Cancel();
-    manager_->AddTask(&composite_);
-    manager_->Process();
-    manager_->Process();
-    EXPECT_EQ(child.starts + child.updates, 0);
-    EXPECT_EQ(composite_.state(), CANCELLING);
-}
-
-// CancelAll stops at the top level; a shutdown reaches the children through
-// the list step.
-TEST_F(TaskCompositeTest, ShutdownCancelsChildrenThroughTheListStep) {
-    StartComposite();
-    ScriptedTask child(heap(), "Child", kNever);
-    composite_.AddChild(&child);
-    manager_->Process();
     manager_->CancelAll();
+    manager_->Process();
+    manager_->Process();
+    EXPECT_EQ(composite_.state(), CANCELLING);
     EXPECT_EQ(child.state(), RUNNING);
+    EXPECT_EQ(idle.starts + idle.updates, 0);
+    EXPECT_EQ(early.state(), CANCELLING);
 
     EXPECT_FALSE(manager_->Shutdown());
     manager_->Process();
     EXPECT_TRUE(child.finished_cancelled);
     EXPECT_EQ(composite_.state(), CANCELLED);
-    EXPECT_TRUE(manager_->Shutdown());
+    EXPECT_TRUE(composite_.success());
+    EXPECT_EQ(composite_.result_code(), 204);
 }
 
 TEST_F(TaskCompositeTest, AddChildOnAFullHeapLeavesNoHalfAddedChild) {
@@ -121,7 +99,7 @@ TEST_F(TaskCompositeTest, AddChildOnAFullHeapLeavesNoHalfAddedChild) {
     // Room for the list entry (three pointers) but not the callback entry.
     void* filler = h->Alloc(h->capacity() - h->used() - 3 * sizeof(void*));
     ASSERT_NE(filler, nullptr);
-    lines_.clear();
+    log_.Clear();
     EXPECT_FALSE(composite_.AddChild(&child));
     EXPECT_FALSE(composite_.has_children());
     EXPECT_EQ(Count("[Composite] Failed adding child task 'Child'"), 1u);

@@ -8,18 +8,7 @@ namespace {
 
 using KRTaskSystem::TASK_LOG_ERROR;
 using KRTaskSystem::TASK_LOG_INFO;
-using KRTaskSystem::TASK_LOG_WARNING;
-
-class TaskTest : public TaskSystemTest {
-protected:
-    // Queues task and runs the pass that starts it.
-    void StartTask(ScriptedTask* task) {
-        ASSERT_TRUE(manager_->AddTask(task));
-        manager_->Process();
-        ASSERT_EQ(task->state(), RUNNING);
-        lines_.clear();
-    }
-};
+using TaskTest = TaskSystemTest;
 
 // Lines read s[start offset]a[age][name]; before Start there is no manager to
 // log through, and over-long text is cut to the buffer. Names keep at most 49
@@ -31,31 +20,32 @@ TEST_F(TaskTest, TaskLinesCarryStartOffsetAgeAndName) {
     EXPECT_STREQ(ScriptedTask(heap(), nullptr).name(), "");
     ScriptedTask task(heap(), "TaskMatchmakingTicket", kNever);
     task.Log(TASK_LOG_ERROR, "before start");
-    EXPECT_TRUE(lines_.empty());
+    EXPECT_TRUE(log_.lines.empty());
 
     TestClock::Advance(3200);
     ASSERT_TRUE(manager_->AddTask(&task));
     manager_->Process();
     EXPECT_EQ(Count("a[0.0s][TaskMatchmakingTicket] Starting..."), 1u);
-    lines_.clear();
+    log_.Clear();
     TestClock::Advance(1500);
     task.Log(TASK_LOG_ERROR, "code %d", 503);
     task.Log(TASK_LOG_INFO, "%s", std::string(3000, 'x').c_str());
-    ASSERT_EQ(lines_.size(), 2u);
-    EXPECT_EQ(lines_[0].text, "[ERR] s[3.2s]a[1.5s][TaskMatchmakingTicket] code 503");
-    EXPECT_EQ(lines_[0].level, TASK_LOG_ERROR);
-    EXPECT_EQ(lines_[1].text.size(), 1023u);
+    ASSERT_EQ(log_.lines.size(), 2u);
+    EXPECT_EQ(log_.lines[0], "[ERR] s[3.2s]a[1.5s][TaskMatchmakingTicket] code 503");
+    EXPECT_EQ(log_.line_types[0], TASK_LOG_ERROR);
+    EXPECT_EQ(log_.lines[1].size(), 1023u);
 }
 
 TEST_F(TaskTest, SetFinishedInfoSettlesOnceAndNeverLeavesTheMessageNull) {
     ScriptedTask task(heap(), "Finish", kNever);
-    StartTask(&task);
+    manager_->AddTask(&task);
+    manager_->Process();  // started
     TestClock::Advance(1234);
     task.SetFinishedInfo(false, -1, nullptr);
     EXPECT_STREQ(task.result_message(), "");
 
     // A second call changes nothing, and the age stays at the run time.
-    lines_.clear();
+    log_.Clear();
     TestClock::Advance(500);
     task.SetFinishedInfo(true, 200, "second");
     EXPECT_FALSE(task.success());
@@ -76,14 +66,15 @@ TEST_F(TaskTest, SetFinishedInfoSettlesOnceAndNeverLeavesTheMessageNull) {
 // it already has is ignored with a warning.
 TEST_F(TaskTest, CancelMarksOnceAndSetStateIgnoresTheSameState) {
     ScriptedTask task(heap(), "Same", kNever);
-    StartTask(&task);
+    manager_->AddTask(&task);
+    manager_->Process();  // started
     task.SetState(RUNNING);
     task.SetState(static_cast<KRTaskSystem::TaskState>(9));
     EXPECT_EQ(Count("SetState: Already in state 'RUNNING', call ignored..."), 1u);
     EXPECT_EQ(Count("'RUNNING' -> 'UNKNOWN'"), 1u);
 
     task.SetState(RUNNING);
-    lines_.clear();
+    log_.Clear();
     task.Cancel();
     task.Cancel();
     EXPECT_EQ(task.state(), CANCELLING);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/MatchmakerTestSupport.h"
 #include "tasksystem/Task.h"
 #include "tasksystem/TaskCompositeTask.h"
 #include "tasksystem/TaskManager.h"
@@ -47,7 +48,6 @@ public:
         finished_cancelled = cancelled;
         SetFinishedInfo(script_success, script_code, script_message);
     }
-    void FinishOnUpdate(int n) { finish_on_update_ = n; }
 
     int starts = 0;
     int updates = 0;
@@ -74,39 +74,23 @@ inline void RecordFinished(Task* task, bool success, int32_t code, const char* m
 // A manager with every line recorded, on a test clock that starts at 1000 ms.
 class TaskSystemTest : public ::testing::Test {
 protected:
-    struct Line {
-        uint32_t level;
-        std::string text;
-    };
-
     // Built in the constructor so that fixtures may create tasks on the
     // manager's heap in their member initialisers.
     TaskSystemTest() {
         TestClock::Set(1000);
-        manager_ = MakeManager(0xFFFFFFFFu);
+        manager_ = std::make_unique<TaskManager>("tests", 0xFFFFFFFFu);
+        manager_->AddLogCallback(&TaskSystemTest::Record, &log_);
     }
     ~TaskSystemTest() override { TestClock::Release(); }
-
-    std::unique_ptr<TaskManager> MakeManager(uint32_t mask) {
-        auto manager = std::make_unique<TaskManager>("tests", mask);
-        manager->AddLogCallback(&TaskSystemTest::Record, &lines_);
-        return manager;
-    }
 
     KRTaskSystem::TaskHeap* heap() { return manager_->heap(); }
 
     // Lines containing needle.
-    size_t Count(const std::string& needle) const {
-        size_t count = 0;
-        for (const Line& line : lines_) {
-            count += line.text.find(needle) != std::string::npos ? 1 : 0;
-        }
-        return count;
-    }
+    size_t Count(const std::string& needle) const { return log_.CountLines(needle); }
     // Index of the first line containing needle; -1 if none.
     int IndexOf(const std::string& needle) const {
-        for (size_t i = 0; i < lines_.size(); ++i) {
-            if (lines_[i].text.find(needle) != std::string::npos) {
+        for (size_t i = 0; i < log_.lines.size(); ++i) {
+            if (log_.lines[i].find(needle) != std::string::npos) {
                 return static_cast<int>(i);
             }
         }
@@ -117,12 +101,14 @@ protected:
         std::snprintf(text, sizeof(text), "(0x%p)", static_cast<const void*>(task));
         return text;
     }
-    static void Record(TaskManager*, uint32_t level, const char* line, void* lines) {
-        static_cast<std::vector<Line>*>(lines)->push_back({level, line});
+    // Task manager lines go where a matchmaker's would, with their level as type.
+    static void Record(TaskManager*, uint32_t level, const char* line, void* log) {
+        static_cast<krmm_test::Recorder*>(log)->lines.emplace_back(line);
+        static_cast<krmm_test::Recorder*>(log)->line_types.push_back(static_cast<int32_t>(level));
     }
 
     std::unique_ptr<TaskManager> manager_;
-    std::vector<Line> lines_;
+    krmm_test::Recorder log_;
 };
 
 }  // namespace tasksystem_test
