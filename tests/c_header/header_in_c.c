@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "KRMatchmakingSystem.h"
+#include "check.h"
 #include "halyard.h"
 
 static int g_lines = 0;
@@ -25,14 +26,6 @@ static void KRMM_CALL on_msg(krmm_matchmaker* matchmaker, const char* name, int3
                              const char* text, void* user_data) {
     (void)matchmaker, (void)name, (void)value, (void)text, (void)user_data;
 }
-
-#define CHECK(condition)                                                            \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-            return 1;                                                               \
-        }                                                                           \
-    } while (0)
 
 int main(void) {
     hy_client* client = hy_client_create(NULL);
