@@ -49,14 +49,11 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
     EXPECT_EQ(b_keepalive.state, "match_started");
     EXPECT_EQ(b_keepalive.match_id, match_id_);
 
-    EXPECT_EQ(
-        Answer(emu().MatchmakingAccept(b_.c_str()), KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT)
-            .text,
-        b_keepalive.text);
-    EXPECT_EQ(Answer(emu().MatchmakingStart(b_.c_str(), nullptr),
-                     KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT)
-                  .text,
-              b_keepalive.text);
+    for (const char* task :
+         {emu().MatchmakingAccept(b_.c_str()), emu().MatchmakingStart(b_.c_str(), nullptr)}) {
+        EXPECT_EQ(Answer(task, KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT).text,
+                  b_keepalive.text);
+    }
     EXPECT_EQ(KeepAlive(a_).text, started.text);
 
     // A cancel finds the ticket only among the started clients.
