@@ -9,6 +9,20 @@
 
 #include "halyard.h"
 
+// A replay that took the recorded road to its end: no request differed from
+// the recording, every answer came from it, no answer or push is left over.
+inline void ExpectWholeReplay(hy_client* client) {
+    EXPECT_EQ(hyl_replay_mismatches(client), 0u);
+    for (uint32_t i = 0; i < hyl_journal_count(client); ++i) {
+        EXPECT_EQ(hyl_journal_get(client, i)->source, HYL_SCRIPTED) << "request " << i;
+    }
+    for (int kind = 0; kind < HYL_KIND_COUNT; ++kind) {
+        EXPECT_EQ(hyl_scripted_count(client, static_cast<hyl_kind>(kind)), 0u)
+            << hyl_kind_name(static_cast<hyl_kind>(kind));
+    }
+    EXPECT_EQ(hyl_pending_pushes(client), 0u);
+}
+
 // Every halyard test checks that it gave back every task, response, JSON
 // block and options object it was handed.
 class HalyardTest : public ::testing::Test {
