@@ -33,16 +33,6 @@ struct Status {
 
 Status ReadStatus(const hy_json* body);
 
-// True when wanted occurs in seen in this order, other entries between.
-template <typename T>
-bool ContainsInOrder(const std::vector<T>& seen, const std::vector<T>& wanted) {
-    std::size_t at = 0;
-    for (const T& entry : seen) {
-        at += at < wanted.size() && entry == wanted[at] ? 1 : 0;
-    }
-    return at == wanted.size();
-}
-
 // The process-wide emulator, reset around each test, with its lines captured.
 // Tear down proves every JSON value the emulator built has been released.
 class EmulatorTest : public ::testing::Test {

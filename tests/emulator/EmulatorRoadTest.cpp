@@ -33,10 +33,10 @@ TEST_F(EmulatorTest, AGameWithoutABackendClientRunsTheWholeRoadOnTheEmulator) {
         krmm_process(mm);
     }
     // Alone in its match, it leads and starts it with the switch's identity.
-    EXPECT_TRUE(ContainsInOrder(recorder.States(),
-                                {MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE, MMS_MATCHED,
-                                 MMS_ACCEPT_MATCH, MMS_ACCEPTED_LEADER, MMS_MATCH_STARTED_WAIT,
-                                 MMS_MATCH_STARTED, MMS_RESTART, MMS_INIT, MMS_IDLE}));
+    EXPECT_EQ(recorder.States(),
+              (std::vector<int32_t>{MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE, MMS_MATCHED,
+                                    MMS_ACCEPT_MATCH, MMS_ACCEPTED_LEADER, MMS_MATCH_STARTED_WAIT,
+                                    MMS_MATCH_STARTED, MMS_RESTART, MMS_INIT, MMS_IDLE}));
     EXPECT_TRUE(recorder.Values("error").empty());
     EXPECT_FALSE(recorder.HasLine("Failed to parse the matchable status json"));
     EXPECT_EQ(leader_id, std::string(hye_client_get_identity_id(nullptr)));
