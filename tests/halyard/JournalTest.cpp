@@ -2,7 +2,7 @@
 
 namespace {
 
-using JournalTest = HalyardClientTest;
+using JournalTest = HalyardTest;
 
 TEST_F(JournalTest, EachRequestKindRecordsItsOwnArgumentsAndAnswer) {
     hy_uuid object{};

@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* kIdentity = "aaaaaaaa-0000-4000-8000-000000000001";
 
-class ScenarioTest : public HalyardClientTest {
+class ScenarioTest : public HalyardTest {
 protected:
     // Every push as "type first json at requests", in delivery order.
     static void HY_CALL OnMessage(hy_client* client, const char* first, const char* type,
