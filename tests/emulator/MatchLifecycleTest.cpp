@@ -19,7 +19,6 @@ protected:
         ASSERT_FALSE(match_id_.empty());
         lines_.clear();
     }
-    KRHalyardEmulator::Hopper& hopper() { return *emu().FindHopper(kDuoHopper); }
 
     std::string a_;
     std::string b_;
@@ -41,7 +40,7 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
     const Status started = Start(a_);
     EXPECT_EQ(started.state, "match_started");
     EXPECT_EQ(started.match_id, match_id_);
-    EXPECT_EQ(hopper().open_match_count(), 0u);
+    EXPECT_EQ(emu().FindHopper(kDuoHopper)->open_match_count(), 0u);
 
     // B's snapshot still describes the match, although the hopper dropped it,
     // and every later answer to B repeats it, whatever the request.

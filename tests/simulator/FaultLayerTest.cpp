@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CheckedRun.h"
@@ -83,15 +84,14 @@ TEST(FaultLayerTest, FaultsShapeTheAnswers) {
     // Never: given up after the limit, without a response.
     const std::vector<Seen> lost = Exchanges("ticket:never=1");
     ASSERT_EQ(lost.size(), 1u);
-    EXPECT_EQ(lost[0].status, -1);
-    EXPECT_EQ(lost[0].body, "");
-    EXPECT_EQ(lost[0].pending_polls, 50u);
+    EXPECT_EQ(std::make_tuple(lost[0].status, lost[0].body, lost[0].pending_polls),
+              std::make_tuple(-1, "", 50u));
     // A status: the request is lost, the answer says why.
     const std::vector<Seen> refused = Exchanges("accept:409=1");
     ASSERT_GE(refused.size(), 3u);
-    EXPECT_EQ(refused[2].kind, RequestKind::kAccept);
-    EXPECT_EQ(refused[2].status, 409);
-    EXPECT_EQ(refused[2].body, "{\"error\":\"emulated backend fault\",\"status\":409}");
+    EXPECT_EQ(std::make_tuple(refused[2].kind, refused[2].status, refused[2].body),
+              std::make_tuple(RequestKind::kAccept, 409,
+                              "{\"error\":\"emulated backend fault\",\"status\":409}"));
 }
 
 }  // namespace
