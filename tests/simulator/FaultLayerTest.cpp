@@ -20,10 +20,9 @@ using KRHalyardEmulator::Exchange;
 using KRHalyardEmulator::HalyardEmulator;
 using KRHalyardEmulator::RequestKind;
 
+// An exchange as the fault layer shaped it.
 struct Seen {
-    hy_client* client;
     RequestKind kind;
-    std::string argument;
     int32_t status;
     std::string body;
     uint32_t pending_polls;
@@ -35,8 +34,7 @@ std::vector<Seen> Exchanges(const char* fault) {
     HalyardEmulator::Instance().SetExchangeObserver(
         [](const Exchange& exchange, void* user) {
             static_cast<std::vector<Seen>*>(user)->push_back(
-                Seen{exchange.client, exchange.kind, exchange.argument, exchange.status,
-                     exchange.body, exchange.pending_polls});
+                Seen{exchange.kind, exchange.status, exchange.body, exchange.pending_polls});
         },
         &seen);
     SimulationOptions options = Options(1, 1);
@@ -50,23 +48,15 @@ std::vector<Seen> Exchanges(const char* fault) {
     return seen;
 }
 
+// What each exchange carries (client, kind, argument, body) is proven by
+// the recorded player's replay (PlayerRecordingTest): a wrong field there is
+// a replay mismatch. Here: without faults nothing is held back or refused.
 TEST(FaultLayerTest, WithoutFaultsEveryAnswerIsImmediateAndSuccessful) {
     const std::vector<Seen> seen = Exchanges(nullptr);
     ASSERT_GE(seen.size(), 4u);  // ticket, keep-alive, accept, start at least
-    EXPECT_EQ(seen[0].kind, RequestKind::kTicket);
-    EXPECT_EQ(seen[0].argument, HopperIdForSize(1));
-    const std::string ticket = seen[0].body.substr(seen[0].body.find(':') + 2, 36);
-    EXPECT_EQ(seen[0].body, "{\"ticket\":\"" + ticket + "\"}");
     bool started = false;
     for (const Seen& exchange : seen) {
-        EXPECT_EQ(exchange.status, 200);
-        EXPECT_EQ(exchange.pending_polls, 0u);
-        EXPECT_EQ(exchange.client, seen[0].client);
-        if (exchange.kind != RequestKind::kTicket) {
-            EXPECT_EQ(exchange.argument, ticket);
-            EXPECT_NE(exchange.body.find("\"matchable_id\":\"" + ticket + "\""), std::string::npos)
-                << exchange.body;
-        }
+        EXPECT_EQ(std::make_pair(exchange.status, exchange.pending_polls), std::make_pair(200, 0u));
         started |= exchange.kind == RequestKind::kStart;
     }
     EXPECT_TRUE(started);
