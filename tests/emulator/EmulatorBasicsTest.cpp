@@ -47,12 +47,11 @@ TEST_F(EmulatorTest, LogLinesCarryTheLevelTagAndAreCut) {
     emu().EmulatorLog(9, "odd");
     emu().EmulatorLog(EMU_LOG_INFO, "%s", std::string(5000, 'x').c_str());
     ASSERT_EQ(lines_.size(), 5u);
-    EXPECT_EQ(lines_[0], "[HYE][NFO] value 7\n");
-    EXPECT_EQ(lines_[1], "[HYE][DBG] dbg\n");
-    EXPECT_EQ(lines_[2], "[HYE][WRN] careful\n");
-    EXPECT_EQ(lines_[3], "[HYE][UKN] odd\n");
     // The whole line, prefix included, stops at 2047 characters.
     EXPECT_EQ(lines_[4].size(), 2047u);
+    lines_.pop_back();
+    EXPECT_EQ(lines_, (std::vector<std::string>{"[HYE][NFO] value 7\n", "[HYE][DBG] dbg\n",
+                                                "[HYE][WRN] careful\n", "[HYE][UKN] odd\n"}));
 }
 
 TEST_F(EmulatorTest, TicketRequestDrawsIdsInOrderAndLogsTheTicket) {

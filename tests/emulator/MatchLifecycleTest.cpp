@@ -19,7 +19,6 @@ protected:
         ASSERT_FALSE(match_id_.empty());
         lines_.clear();
     }
-    KRHalyardEmulator::Hopper& hopper() { return *emu().FindHopper(kDuoHopper); }
 
     std::string a_;
     std::string b_;
@@ -41,7 +40,7 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
     const Status started = Start(a_);
     EXPECT_EQ(started.state, "match_started");
     EXPECT_EQ(started.match_id, match_id_);
-    EXPECT_EQ(hopper().open_match_count(), 0u);
+    EXPECT_EQ(emu().FindHopper(kDuoHopper)->open_match_count(), 0u);
 
     // B's snapshot still describes the match, although the hopper dropped it,
     // and every later answer to B repeats it, whatever the request.
@@ -49,14 +48,11 @@ TEST_F(MatchLifecycleTest, AcceptsPromoteTogetherAndOneStartStartsEveryoneWithAS
     EXPECT_EQ(b_keepalive.state, "match_started");
     EXPECT_EQ(b_keepalive.match_id, match_id_);
 
-    EXPECT_EQ(
-        Answer(emu().MatchmakingAccept(b_.c_str()), KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT)
-            .text,
-        b_keepalive.text);
-    EXPECT_EQ(Answer(emu().MatchmakingStart(b_.c_str(), nullptr),
-                     KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT)
-                  .text,
-              b_keepalive.text);
+    for (const char* task :
+         {emu().MatchmakingAccept(b_.c_str()), emu().MatchmakingStart(b_.c_str(), nullptr)}) {
+        EXPECT_EQ(Answer(task, KRHalyardEmulator::TASK_TYPE_MATCHMAKE_CLIENT).text,
+                  b_keepalive.text);
+    }
     EXPECT_EQ(KeepAlive(a_).text, started.text);
 
     // A cancel finds the ticket only among the started clients.

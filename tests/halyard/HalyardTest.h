@@ -9,16 +9,35 @@
 
 #include "halyard.h"
 
-// Every halyard test checks that it gave back every task, response, JSON
-// block and options object it was handed.
+// A replay that took the recorded road to its end: no request differed from
+// the recording, every answer came from it, no answer or push is left over.
+inline void ExpectWholeReplay(hy_client* client) {
+    EXPECT_EQ(hyl_replay_mismatches(client), 0u);
+    for (uint32_t i = 0; i < hyl_journal_count(client); ++i) {
+        EXPECT_EQ(hyl_journal_get(client, i)->source, HYL_SCRIPTED) << "request " << i;
+    }
+    for (int kind = 0; kind < HYL_KIND_COUNT; ++kind) {
+        EXPECT_EQ(hyl_scripted_count(client, static_cast<hyl_kind>(kind)), 0u)
+            << hyl_kind_name(static_cast<hyl_kind>(kind));
+    }
+    EXPECT_EQ(hyl_pending_pushes(client), 0u);
+}
+
+// Every halyard test has a client of a known identity and checks that it gave
+// back every task, response, JSON block and options object it was handed.
 class HalyardTest : public ::testing::Test {
 protected:
     // Live tasks, responses, JSON blocks and options objects.
     static std::array<uint32_t, 4> Live() {
         return {hyl_live_tasks(), hyl_live_responses(), hyl_live_json(), hyl_live_options()};
     }
-    void SetUp() override { live_ = Live(); }
+    void SetUp() override {
+        live_ = Live();
+        client_ = hy_client_create("5b0e8c1a-7d2f-4e63-9a41-c3f0d2b7e815");
+        ASSERT_NE(client_, nullptr);
+    }
     void TearDown() override {
+        hy_client_free(client_);
         EXPECT_EQ(Live(), live_) << "tasks, responses, JSON, options: one was not freed";
     }
 
@@ -60,23 +79,8 @@ protected:
         return lines;
     }
 
+    hy_client* client_ = nullptr;
+
 private:
     std::array<uint32_t, 4> live_{};
-};
-
-// A test with one client of a known identity.
-class HalyardClientTest : public HalyardTest {
-protected:
-    void SetUp() override {
-        HalyardTest::SetUp();
-        client_ = hy_client_create("5b0e8c1a-7d2f-4e63-9a41-c3f0d2b7e815");
-        ASSERT_NE(client_, nullptr);
-    }
-
-    void TearDown() override {
-        hy_client_free(client_);
-        HalyardTest::TearDown();
-    }
-
-    hy_client* client_ = nullptr;
 };

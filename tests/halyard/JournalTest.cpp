@@ -2,7 +2,7 @@
 
 namespace {
 
-using JournalTest = HalyardClientTest;
+using JournalTest = HalyardTest;
 
 TEST_F(JournalTest, EachRequestKindRecordsItsOwnArgumentsAndAnswer) {
     hy_uuid object{};
@@ -11,7 +11,7 @@ TEST_F(JournalTest, EachRequestKindRecordsItsOwnArgumentsAndAnswer) {
     const uint32_t liveOptions = hyl_live_options();
     hy_json* fields = Parse(R"({"fields":["size"]})");
     hy_options* options = hy_options_from_json(fields);
-    hy_json_free(fields);  // options are a copy, counted until a request uses them
+    hy_json_free(fields);  // options are a copy, counted until a request uses them (TearDown)
     EXPECT_EQ(hyl_live_options(), liveOptions + 1);
     const std::pair<hy_task*, hyl_kind> sent[] = {
         {hy_r_matchmaking_keepalive(client_, "tk-1"), HYL_KEEPALIVE},
@@ -28,7 +28,6 @@ TEST_F(JournalTest, EachRequestKindRecordsItsOwnArgumentsAndAnswer) {
         {hy_r_mark_identity_active(client_, -7), HYL_MARK_IDENTITY_ACTIVE},
         {hy_r_get_object(client_, nullptr, nullptr, nullptr), HYL_GET_OBJECT},
     };
-    EXPECT_EQ(hyl_live_options(), liveOptions);
     ASSERT_EQ(hyl_journal_count(client_), 11u);
     std::string names;
     for (uint32_t i = 0; i < 11; ++i) {

@@ -2,7 +2,7 @@
 
 namespace {
 
-using LoopbackTest = HalyardClientTest;
+using LoopbackTest = HalyardTest;
 using Lines = std::vector<std::string>;
 
 hy_task* TicketRequest(hy_client* client) {

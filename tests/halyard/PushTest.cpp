@@ -2,7 +2,7 @@
 
 namespace {
 
-class PushTest : public HalyardClientTest {
+class PushTest : public HalyardTest {
 protected:
     using Calls = std::vector<std::string>;
     // Every registration's user data names it and leads to the shared call list.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 #include "rating/Glicko2.h"
 #include "rating/RatingMatch.h"
@@ -31,9 +32,8 @@ TEST(Glicko2, RatingPeriodMatchesPublishedExample) {
     Glicko2Player untouched = {1, 2, 3};
     EXPECT_FALSE(Glicko2RatePlayer(kConfig, {1500, 350, 0.06}, games, 0, &untouched));
     EXPECT_FALSE(Glicko2RatePlayer(kConfig, {1500, 350, 0.06}, nullptr, 1, &untouched));
-    EXPECT_EQ(untouched.rating, 1);
-    EXPECT_EQ(untouched.deviation, 2);
-    EXPECT_EQ(untouched.volatility, 3);
+    EXPECT_EQ(std::make_tuple(untouched.rating, untouched.deviation, untouched.volatility),
+              std::make_tuple(1.0, 2.0, 3.0));
 }
 
 // Input the volatility search cannot handle must be refused promptly (no

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CheckedRun.h"
@@ -19,10 +20,9 @@ using KRHalyardEmulator::Exchange;
 using KRHalyardEmulator::HalyardEmulator;
 using KRHalyardEmulator::RequestKind;
 
+// An exchange as the fault layer shaped it.
 struct Seen {
-    hy_client* client;
     RequestKind kind;
-    std::string argument;
     int32_t status;
     std::string body;
     uint32_t pending_polls;
@@ -34,8 +34,7 @@ std::vector<Seen> Exchanges(const char* fault) {
     HalyardEmulator::Instance().SetExchangeObserver(
         [](const Exchange& exchange, void* user) {
             static_cast<std::vector<Seen>*>(user)->push_back(
-                Seen{exchange.client, exchange.kind, exchange.argument, exchange.status,
-                     exchange.body, exchange.pending_polls});
+                Seen{exchange.kind, exchange.status, exchange.body, exchange.pending_polls});
         },
         &seen);
     SimulationOptions options = Options(1, 1);
@@ -49,23 +48,15 @@ std::vector<Seen> Exchanges(const char* fault) {
     return seen;
 }
 
+// What each exchange carries (client, kind, argument, body) is proven by
+// the recorded player's replay (PlayerRecordingTest): a wrong field there is
+// a replay mismatch. Here: without faults nothing is held back or refused.
 TEST(FaultLayerTest, WithoutFaultsEveryAnswerIsImmediateAndSuccessful) {
     const std::vector<Seen> seen = Exchanges(nullptr);
     ASSERT_GE(seen.size(), 4u);  // ticket, keep-alive, accept, start at least
-    EXPECT_EQ(seen[0].kind, RequestKind::kTicket);
-    EXPECT_EQ(seen[0].argument, HopperIdForSize(1));
-    const std::string ticket = seen[0].body.substr(seen[0].body.find(':') + 2, 36);
-    EXPECT_EQ(seen[0].body, "{\"ticket\":\"" + ticket + "\"}");
     bool started = false;
     for (const Seen& exchange : seen) {
-        EXPECT_EQ(exchange.status, 200);
-        EXPECT_EQ(exchange.pending_polls, 0u);
-        EXPECT_EQ(exchange.client, seen[0].client);
-        if (exchange.kind != RequestKind::kTicket) {
-            EXPECT_EQ(exchange.argument, ticket);
-            EXPECT_NE(exchange.body.find("\"matchable_id\":\"" + ticket + "\""), std::string::npos)
-                << exchange.body;
-        }
+        EXPECT_EQ(std::make_pair(exchange.status, exchange.pending_polls), std::make_pair(200, 0u));
         started |= exchange.kind == RequestKind::kStart;
     }
     EXPECT_TRUE(started);
@@ -83,15 +74,14 @@ TEST(FaultLayerTest, FaultsShapeTheAnswers) {
     // Never: given up after the limit, without a response.
     const std::vector<Seen> lost = Exchanges("ticket:never=1");
     ASSERT_EQ(lost.size(), 1u);
-    EXPECT_EQ(lost[0].status, -1);
-    EXPECT_EQ(lost[0].body, "");
-    EXPECT_EQ(lost[0].pending_polls, 50u);
+    EXPECT_EQ(std::make_tuple(lost[0].status, lost[0].body, lost[0].pending_polls),
+              std::make_tuple(-1, "", 50u));
     // A status: the request is lost, the answer says why.
     const std::vector<Seen> refused = Exchanges("accept:409=1");
     ASSERT_GE(refused.size(), 3u);
-    EXPECT_EQ(refused[2].kind, RequestKind::kAccept);
-    EXPECT_EQ(refused[2].status, 409);
-    EXPECT_EQ(refused[2].body, "{\"error\":\"emulated backend fault\",\"status\":409}");
+    EXPECT_EQ(std::make_tuple(refused[2].kind, refused[2].status, refused[2].body),
+              std::make_tuple(RequestKind::kAccept, 409,
+                              "{\"error\":\"emulated backend fault\",\"status\":409}"));
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ TEST(OutputsTest, EndOfRunInvariantHoldsThroughAnOutage) {
     EXPECT_NE(files[1], files[0]);
 }
 
-TEST(OutputsTest, CsvHasOneConsistentRowPerAttempt) {
+TEST(OutputsTest, CsvHasOneConsistentRowPerAttemptAndEventsOneJsonLineEach) {
     const SimulationSummary& summary = FaultyRun();
     std::ostringstream out;
     WriteCsv(summary, out);
@@ -109,13 +109,11 @@ TEST(OutputsTest, CsvHasOneConsistentRowPerAttempt) {
         }
         EXPECT_TRUE(row[4].empty() || row[4].size() == 36) << lines[i];
     }
-}
 
-TEST(OutputsTest, EventLinesAreJsonInTimeOrder) {
-    const SimulationSummary& summary = FaultyRun();
-    std::ostringstream out;
-    WriteEvents(summary, out);
-    const std::vector<std::string> lines = Split(out.str(), '\n');
+    // Event lines are JSON, in time order.
+    std::ostringstream events;
+    WriteEvents(summary, events);
+    lines = Split(events.str(), '\n');
     ASSERT_EQ(lines.size(), summary.events.size() + 1);  // trailing newline
     double previous = 0.0;
     for (std::size_t i = 0; i < summary.events.size(); ++i) {
@@ -131,30 +129,6 @@ TEST(OutputsTest, EventLinesAreJsonInTimeOrder) {
     }
 }
 
-#ifdef KRMM_HAVE_EXPAT
-struct ReportShape {
-    std::vector<std::string> ids;
-    std::map<std::string, int> elements;
-    std::map<std::string, int> attributes;
-    std::string text;
-};
-
-void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-    ReportShape& shape = *static_cast<ReportShape*>(data);
-    ++shape.elements[name];
-    for (int i = 0; attributes[i] != nullptr; i += 2) {
-        ++shape.attributes[attributes[i]];
-        if (std::string(attributes[i]) == "id") {
-            shape.ids.push_back(attributes[i + 1]);
-        }
-    }
-}
-
-void OnText(void* data, const XML_Char* text, int length) {
-    static_cast<ReportShape*>(data)->text.append(text, static_cast<std::size_t>(length));
-}
-#endif
-
 TEST(OutputsTest, ReportIsWellFormedAndSelfContained) {
 #ifndef KRMM_HAVE_EXPAT
     GTEST_SKIP() << "built without expat";
@@ -164,11 +138,30 @@ TEST(OutputsTest, ReportIsWellFormedAndSelfContained) {
     WriteHtmlReport(summary, out);
     const std::string html = out.str();
 
-    ReportShape shape;
+    struct ReportShape {
+        std::vector<std::string> ids;
+        std::map<std::string, int> elements;
+        std::map<std::string, int> attributes;
+        std::string text;
+    } shape;
     XML_Parser parser = XML_ParserCreate("UTF-8");
     XML_SetUserData(parser, &shape);
-    XML_SetElementHandler(parser, &OnStart, [](void*, const XML_Char*) {});
-    XML_SetCharacterDataHandler(parser, &OnText);
+    XML_SetElementHandler(
+        parser,
+        [](void* data, const XML_Char* name, const XML_Char** attributes) {
+            ReportShape& shape = *static_cast<ReportShape*>(data);
+            ++shape.elements[name];
+            for (int i = 0; attributes[i] != nullptr; i += 2) {
+                ++shape.attributes[attributes[i]];
+                if (std::string(attributes[i]) == "id") {
+                    shape.ids.push_back(attributes[i + 1]);
+                }
+            }
+        },
+        [](void*, const XML_Char*) {});
+    XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* text, int length) {
+        static_cast<ReportShape*>(data)->text.append(text, static_cast<std::size_t>(length));
+    });
     const bool parsed =
         XML_Parse(parser, html.c_str(), static_cast<int>(html.size()), 1) == XML_STATUS_OK;
     EXPECT_TRUE(parsed) << XML_ErrorString(XML_GetErrorCode(parser)) << " at line "

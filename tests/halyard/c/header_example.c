@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "check.h"
+#include "../../c_header/check.h"
 #include "halyard.h"
 
 #define MATCHABLE_ID "0f1e2d3c-4b5a-4978-8695-a4b3c2d1e0f9"

@@ -4,9 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../../c_header/check.h"
 #include "KRMatchmakingSystem.h"
 #include "KRMatchmakingSystemTesting.h"
-#include "check.h"
 #include "halyard.h"
 
 #define JOIN_INFO "{\"server\":\"10.0.0.7:7777\"}"

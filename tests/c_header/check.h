@@ -1,7 +1,7 @@
-// The one check of these C programs: report the failed condition and leave
-// the calling function with 1.
-#ifndef HALYARD_C_CHECK_H
-#define HALYARD_C_CHECK_H
+// The one check of the C test programs (here and in tests/halyard/c): report
+// the failed condition and leave the calling function with 1.
+#ifndef KRMM_TEST_C_CHECK_H
+#define KRMM_TEST_C_CHECK_H
 
 #include <stdio.h>
 
@@ -13,4 +13,4 @@
         }                                                                           \
     } while (0)
 
-#endif  // HALYARD_C_CHECK_H
+#endif  // KRMM_TEST_C_CHECK_H
