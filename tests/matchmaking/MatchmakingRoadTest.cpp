@@ -96,7 +96,7 @@ TEST_P(MatchmakingRoadTest, RunsFromStartToIdle) {
 
     // Requests: one ticket for the hopper, accept and (leader) start for it.
     ASSERT_EQ(Sent(HYL_TICKET), 1u);
-    EXPECT_STREQ(LastSent(HYL_TICKET)->hopper_id, Hopper());
+    EXPECT_STREQ(LastSent(HYL_TICKET)->hopper_id, HopperId());
     ASSERT_EQ(Sent(HYL_ACCEPT), 1u);
     EXPECT_STRNE(LastSent(HYL_ACCEPT)->ticket, "");
     EXPECT_EQ(Sent(HYL_CANCEL), 0u);

@@ -173,7 +173,6 @@ TEST_F(RestartAndCommandsTest, ProofWithoutATicketFails) {
 // Commands in a state that does not allow them: a line, an error where the
 // game must hear of it, no move and no request.
 TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {
-    enum Command { kStart, kStop, kAccept, kDecline, kStartMatch, kProof, kHopperInfo };
     const struct {
         int32_t state;
         Command command;
@@ -183,7 +182,7 @@ TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {
         {MMS_IDLE, kStop,
          "=== No matchmaking active - stop matchmaking ignored ===", MME_NOT_MATCHMAKING},
         {MMS_IDLE, kDecline, "=== No match active - decline match ignored (MMS_IDLE) ===", 0},
-        {MMS_MATCHING, kStart,
+        {MMS_MATCHING, kStartMatchmaking,
          "=== Already matchmaking - start matchmaking ignored (MMS_MATCHING) ===",
          MME_ALREADY_MATCHMAKING},
         {MMS_MATCHING, kAccept, "=== No match active - accept match ignored (MMS_MATCHING) ===", 0},
@@ -207,31 +206,7 @@ TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {
             sys()->SetState(c.state);
         }
         rec_.Clear();
-        int32_t result = 0;  // what the commands with a verdict return
-        switch (c.command) {
-            case kStart:
-                result = Start();
-                break;
-            case kStop:
-                result = krmm_stop_matchmaking(mm_);
-                break;
-            case kAccept:
-                krmm_accept_match(mm_);
-                break;
-            case kDecline:
-                krmm_decline_match(mm_);
-                break;
-            case kStartMatch:
-                krmm_start_match(mm_, "{}");
-                break;
-            case kProof:
-                result = krmm_create_proof(mm_);
-                break;
-            case kHopperInfo:
-                krmm_request_hopper_info(mm_, TestId(42).c_str());
-                break;
-        }
-        EXPECT_EQ(result, 0);
+        EXPECT_EQ(Issue(mm_, c.command), 0);
         EXPECT_EQ(State(), c.state);
         EXPECT_TRUE(rec_.States().empty());
         EXPECT_TRUE(rec_.HasLine(c.line));
@@ -246,7 +221,6 @@ TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {
 // A command whose request cannot be queued (here: the task heap is full)
 // must not leave the matchmaker waiting for an answer that never comes.
 TEST_F(RestartAndCommandsTest, CommandsWhoseRequestCannotBeQueued) {
-    enum Command { kStartMatchmaking, kAccept, kStartMatch, kStop };
     const struct {
         Command command;
         int32_t from;
@@ -287,20 +261,8 @@ TEST_F(RestartAndCommandsTest, CommandsWhoseRequestCannotBeQueued) {
         KRTaskSystem::TaskHeap* heap = sys()->task_manager()->heap();
         void* rest = heap->Alloc(heap->capacity() - heap->used());
         ASSERT_NE(rest, nullptr);
-        switch (c.command) {
-            case kStartMatchmaking:
-                EXPECT_FALSE(Start());
-                break;
-            case kAccept:
-                krmm_accept_match(mm_);
-                break;
-            case kStartMatch:
-                krmm_start_match(mm_, "{}");
-                break;
-            case kStop:
-                EXPECT_EQ(krmm_stop_matchmaking(mm_), 1);
-                break;
-        }
+        // Only the stop is still made, as far as the game is told.
+        EXPECT_EQ(Issue(mm_, c.command), c.command == kStop ? 1 : 0);
         heap->Free(rest);
         EXPECT_EQ(State(), c.to);
         EXPECT_EQ(Errors(), c.errors);
