@@ -46,14 +46,6 @@ TEST_F(StatusUpdateTest, SameMatchableNeedsAHigherSequenceComparedUnsigned) {
                      Matchable() + "' and sequence 1 (current '" + Matchable() + "':-1)"));
 }
 
-TEST_F(StatusUpdateTest, AnotherMatchableIsAcceptedWhateverItsSequence) {
-    ReachMatching(5);
-    Push(StatusJson(TestId(901), 1, "matched").MatchId(TestId(7)).Team({TestId(8)}));
-    EXPECT_EQ(State(), MMS_MATCHED);
-    EXPECT_STREQ(krmm_get_match_info_matchable_id(mm_), TestId(901).c_str());
-    EXPECT_TRUE(rec_.HasLine("Setting accept timeout - All players have 20.0 seconds"));
-}
-
 TEST_F(StatusUpdateTest, HopperSizeChangeAtTheSameSequenceIsAppliedAlone) {
     ReachMatching(5);
     Push(StatusJson(Matchable(), 5, "matched").HopperSize(9));
@@ -96,17 +88,14 @@ TEST_F(StatusUpdateTest, UpdatesWithoutTicketOrInInactiveStatesChangeNothing) {
 TEST_F(StatusUpdateTest, PushedMessagesThatAreNotStatusUpdates) {
     StartWithTicket();
     const size_t dumps = rec_.CountLines("=== Matchmaking ===");
+    const std::string next = StatusJson(Matchable(), 3, "matching").Text();
     // Not JSON that parses as a status: missing sequence, unknown state.
-    ASSERT_EQ(hyl_push_message(
-                  client_, "c", "matchmaking_update",
-                  ("{\"matchable_id\":\"" + Matchable() + "\",\"state\":\"matching\"}").c_str()),
-              0);
+    const std::string no_seq = "{\"matchable_id\":\"" + Matchable() + "\",\"state\":\"matching\"}";
+    ASSERT_EQ(hyl_push_message(client_, "c", "matchmaking_update", no_seq.c_str()), 0);
     Push(StatusJson(Matchable(), 2, "Matching"));
     EXPECT_EQ(rec_.CountLines("Failed to parse the matchable status json"), 2u);
     // Other message types, letter case included, are only logged.
-    ASSERT_EQ(hyl_push_message(client_, "c", "Matchmaking_Update",
-                               StatusJson(Matchable(), 3, "matching").Text().c_str()),
-              0);
+    ASSERT_EQ(hyl_push_message(client_, "c", "Matchmaking_Update", next.c_str()), 0);
     EXPECT_TRUE(rec_.HasLine("HYMsgCallback: Unknown msgType 'Matchmaking_Update'"));
     // Without JSON only the short line is written.
     ASSERT_EQ(hyl_push_message(client_, "first", "matchmaking_update", nullptr), 0);
@@ -115,8 +104,7 @@ TEST_F(StatusUpdateTest, PushedMessagesThatAreNotStatusUpdates) {
     EXPECT_EQ(State(), MMS_INITIAL_KEEPALIVE);
     EXPECT_EQ(rec_.CountLines("=== Matchmaking ==="), dumps);
     // A message handed over for another client is still applied.
-    hy_json* json = hy_json_parse(StatusJson(Matchable(), 4, "matching").Text().c_str(),
-                                  StatusJson(Matchable(), 4, "matching").Text().size());
+    hy_json* json = hy_json_parse(next.c_str(), next.size());
     KRMatchmakingSystem::MatchmakingSystem::HYMsgCallback(nullptr, "c", "matchmaking_update", json,
                                                           sys());
     hy_json_free(json);
@@ -203,10 +191,12 @@ TEST_F(StatusUpdateTest, AnotherMatchWhileAcceptingReturnsToMatchedKeepingTheDea
     // The same matchable again changes nothing.
     Push(StatusJson(Matchable(), 3, "matched").MatchId(TestId(7)).Team({TestId(8)}));
     EXPECT_EQ(State(), MMS_ACCEPT_MATCH);
-    // Another matchable resets the accept, inside the old window.
+    // Another matchable, whatever its sequence, resets the accept inside the
+    // old window.
     rec_.Clear();
     Push(StatusJson(TestId(902), 1, "matched").MatchId(TestId(9)).Team({TestId(8)}));
     EXPECT_EQ(State(), MMS_MATCHED);
+    EXPECT_STREQ(krmm_get_match_info_matchable_id(mm_), TestId(902).c_str());
     EXPECT_EQ(sys()->accept_deadline, deadline);
     EXPECT_TRUE(rec_.HasLine("UpdateMatchableStatus: Resetting accept - Jumping to matched"));
     EXPECT_FALSE(rec_.HasLine("Setting accept timeout"));
