@@ -1,18 +1,6 @@
 #include "support/MatchmakerTestSupport.h"
 
-#include "util/Clock.h"
-
 namespace krmm_test {
-
-void SetClock(uint32_t ms) {
-    KRMatchmakingSystem::TestClock::Set(ms);
-}
-void AdvanceClock(uint32_t ms) {
-    KRMatchmakingSystem::TestClock::Advance(ms);
-}
-void ReleaseClock() {
-    KRMatchmakingSystem::TestClock::Release();
-}
 
 void Recorder::Attach(krmm_matchmaker* matchmaker) {
     krmm_register_log_callback(matchmaker, &Recorder::OnLog, this);
@@ -39,10 +27,6 @@ size_t Recorder::CountLines(const std::string& needle) const {
         }
     }
     return count;
-}
-
-std::vector<int32_t> Recorder::States() const {
-    return Values("state");
 }
 
 std::vector<int32_t> Recorder::Values(const std::string& name) const {
@@ -95,17 +79,6 @@ void MatchmakerTest::Pump(int passes, uint32_t step_ms) {
         AdvanceClock(step_ms);
         krmm_process(mm_);
     }
-}
-
-bool MatchmakerTest::PumpUntilState(int32_t want, int max_passes, uint32_t step_ms) {
-    for (int i = 0; i < max_passes; ++i) {
-        AdvanceClock(step_ms);
-        krmm_process(mm_);
-        if (StateOf(mm_) == want) {
-            return true;
-        }
-    }
-    return false;
 }
 
 void MatchmakerTest::DrainToIdle() {
