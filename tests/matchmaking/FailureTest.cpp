@@ -11,10 +11,6 @@ using KRMatchmakingSystem::MatchmakingSystem;
 
 class FailureTest : public MatchmakerRunTest {
 protected:
-    void SetUp() override {
-        MatchmakerRunTest::SetUp();
-        CreateMatchmaker();
-    }
     // In MMS_MATCHING on Matchable() at sequence 2; the continuous heartbeat
     // sends its next keep-alive only after interval_ms.
     void ReachMatching(uint32_t interval_ms = 17000) {

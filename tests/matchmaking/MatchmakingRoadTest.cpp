@@ -36,7 +36,7 @@ protected:
 
 TEST_P(MatchmakingRoadTest, RunsFromStartToIdle) {
     const RoadCase& road = GetParam();
-    CreateMatchmaker(0xFF | road.flags);
+    krmm_set_flags(mm_, 0xFFu | road.flags);
     krmm_set_heartbeat_interval(mm_, 500);
     std::vector<std::string> seen_at_start;
     krmm_register_msg_callback(mm_, &CaptureAtStart, &seen_at_start);

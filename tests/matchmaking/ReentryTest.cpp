@@ -27,7 +27,8 @@ protected:
     Source source() const { return std::get<1>(GetParam()); }
 
     // A whole run with the call made at event fire_at (-1: never); returns
-    // the number of events of the source seen.
+    // the number of events of the source seen. Ends on a fresh client and
+    // matchmaker for the next run.
     int RunWithCallAt(int fire_at);
 
     static void OnLog(krmm_matchmaker*, int32_t type, const char*, void* user_data);
@@ -115,7 +116,7 @@ int ReentryTest::RunWithCallAt(int fire_at) {
     // A run without a call counts the events: fire_at_ is past them all.
     fire_at_ = fire_at < 0 ? 1 << 30 : fire_at;
     seen_ = 0;
-    CreateMatchmaker(0xFFu | MMF_AUTO_ACCEPT | MMF_AUTO_START);
+    krmm_set_flags(mm_, 0xFFu | MMF_AUTO_ACCEPT | MMF_AUTO_START);
     krmm_set_heartbeat_interval(mm_, 100);
     krmm_register_log_callback(mm_, &ReentryTest::OnLog, this);
     krmm_register_msg_callback(mm_, &ReentryTest::OnMsg, this);
@@ -169,6 +170,7 @@ int ReentryTest::RunWithCallAt(int fire_at) {
     rec_.Clear();
     EXPECT_EQ(hyl_live_tasks(), base_tasks_);
     EXPECT_EQ(hyl_live_responses(), base_responses_);
+    CreateMatchmaker();
     return seen_;
 }
 

@@ -34,9 +34,14 @@ enum Command {
 int32_t Issue(krmm_matchmaker* mm, Command command, const char* join_info = "{}");
 
 // Whole matchmaking runs against the loopback backend: script answers, drive
-// passes with the test clock, read back messages, lines and the journal.
+// passes with the test clock, read back messages, lines and the journal. The
+// matchmaker is created with every log flag.
 class MatchmakerRunTest : public MatchmakerTest {
 protected:
+    void SetUp() override {
+        MatchmakerTest::SetUp();
+        CreateMatchmaker();
+    }
     // The matchable of StartWithTicket's first keep-alive (sequence 1).
     static std::string Matchable() { return TestId(900); }
     std::string OwnId() const { return hy_client_get_identity_id(client_); }

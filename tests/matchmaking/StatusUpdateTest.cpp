@@ -9,10 +9,6 @@ namespace {
 
 class StatusUpdateTest : public MatchmakerRunTest {
 protected:
-    void SetUp() override {
-        MatchmakerRunTest::SetUp();
-        CreateMatchmaker();
-    }
     // In MMS_MATCHING on Matchable() at sequence `seq`, by a pushed update.
     void ReachMatching(uint32_t seq = 5) {
         StartWithTicket();
