@@ -100,16 +100,10 @@ TEST_F(FailureTest, HeartbeatTimeoutRecoveryRetriesAtOneThreeSixSecondsThenGives
             retry_times.push_back(Now() - failed_at);
         }
     }
-    ASSERT_EQ(retry_times.size(), 3u);
-    // A single heartbeat is queued by one pass and sent by the next.
-    const uint32_t expected[] = {1000, 3000, 6000};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_GE(retry_times[i], expected[i]) << i;
-        EXPECT_LE(retry_times[i], expected[i] + 30) << i;
-    }
-    const uint32_t gave_up_after = Now() - failed_at;
-    EXPECT_GE(gave_up_after, 10000u);
-    EXPECT_LE(gave_up_after, 10010u);
+    // A single heartbeat is queued by one pass (10 ms steps) and sent by the
+    // next; the give-up comes 10 s after the failure.
+    EXPECT_EQ(retry_times, (std::vector<uint32_t>{1020, 3020, 6020}));
+    EXPECT_EQ(Now() - failed_at, 10000u);
     EXPECT_EQ(State(), MMS_RESTART);
     EXPECT_EQ(rec_.CountLines("Panicking with error 'MME_KEEPALIVE_REQUEST_FAILED'! Could not "
                               "recover in 10.0 seconds. Restarting matchmaking..."),
@@ -349,45 +343,38 @@ TEST_F(FailureTest, ZeroTimeoutsNeverExpire) {
 // Stop and decline from every state that allows them: the attempt ends, and
 // the backend hears of it whenever there is a ticket to give up.
 TEST_F(FailureTest, StopAndDeclineEndTheAttemptInEveryActiveState) {
-    struct Case {
-        int32_t state;
-        bool decline;  // krmm_decline_match instead of krmm_stop_matchmaking
-    };
-    std::vector<Case> cases;
-    for (int32_t state :
+    for (const int32_t state :
          {MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE, MMS_MATCHING, MMS_MATCHED, MMS_ACCEPT_MATCH,
           MMS_ACCEPTED_LEADER, MMS_ACCEPTED_FOLLOWER, MMS_MATCH_STARTED_WAIT}) {
-        cases.push_back({state, false});
-        cases.push_back({state, true});
-    }
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(krmm_matchmaking_state_to_str(c.state)) +
-                     (c.decline ? " decline" : " stop"));
-        hyl_journal_clear(client_);
-        rec_.Clear();
-        ASSERT_TRUE(Start());
-        if (c.state != MMS_REQUEST_TICKET) {
-            Script(HYL_KEEPALIVE, 200, "", 50);
-            ExpectReaches(MMS_INITIAL_KEEPALIVE, 10);
-            sys()->SetState(c.state);
-        }
-        const bool has_ticket = !sys()->ticket().empty();
-        if (c.decline) {
-            krmm_decline_match(mm_);
-            EXPECT_TRUE(rec_.HasLine("=== Decline match (Continue Matchmaking: 'false')... ==="));
-        } else {
-            EXPECT_EQ(krmm_stop_matchmaking(mm_), 1);
-        }
-        EXPECT_EQ(State(), MMS_RESTART);
-        ExpectReaches(MMS_IDLE, 200);
-        // The ticket request cancelled under the attempt fails it, unread.
-        EXPECT_EQ(Errors(), c.state == MMS_REQUEST_TICKET
-                                ? std::vector<int32_t>{MME_REQUEST_TICKET_FAILED}
-                                : std::vector<int32_t>{});
-        // A ticket held is given up.
-        EXPECT_EQ(Sent(HYL_CANCEL), has_ticket ? 1u : 0u);
-        if (Sent(HYL_CANCEL) == 1u) {
-            EXPECT_EQ(LastSent(HYL_CANCEL)->soft, 0);
+        for (const Command command : {kStop, kDecline}) {
+            SCOPED_TRACE(std::string(krmm_matchmaking_state_to_str(state)) +
+                         (command == kDecline ? " decline" : " stop"));
+            hyl_journal_clear(client_);
+            rec_.Clear();
+            ASSERT_TRUE(Start());
+            if (state != MMS_REQUEST_TICKET) {
+                Script(HYL_KEEPALIVE, 200, "", 50);
+                ExpectReaches(MMS_INITIAL_KEEPALIVE, 10);
+                sys()->SetState(state);
+            }
+            const bool has_ticket = !sys()->ticket().empty();
+            // The stop reports that it was made.
+            EXPECT_EQ(Issue(mm_, command), command == kStop ? 1 : 0);
+            if (command == kDecline) {
+                EXPECT_TRUE(
+                    rec_.HasLine("=== Decline match (Continue Matchmaking: 'false')... ==="));
+            }
+            EXPECT_EQ(State(), MMS_RESTART);
+            ExpectReaches(MMS_IDLE, 200);
+            // The ticket request cancelled under the attempt fails it, unread.
+            EXPECT_EQ(Errors(), state == MMS_REQUEST_TICKET
+                                    ? std::vector<int32_t>{MME_REQUEST_TICKET_FAILED}
+                                    : std::vector<int32_t>{});
+            // A ticket held is given up.
+            EXPECT_EQ(Sent(HYL_CANCEL), has_ticket ? 1u : 0u);
+            if (Sent(HYL_CANCEL) == 1u) {
+                EXPECT_EQ(LastSent(HYL_CANCEL)->soft, 0);
+            }
         }
     }
 }

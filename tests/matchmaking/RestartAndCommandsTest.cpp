@@ -205,37 +205,25 @@ TEST_F(RestartAndCommandsTest, RefusedCommandsChangeNothing) {
 TEST_F(RestartAndCommandsTest, CommandsWhoseRequestCannotBeQueued) {
     const struct {
         Command command;
-        int32_t from;
-        int32_t to;
-        std::vector<int32_t> errors;
+        const char* hy_state;  // the attempt's state, in the backend's words
+        int32_t from;          // the attempt ends from here; nothing starts from idle
+        int32_t error;         // 0: none
         const char* line;
     } cases[] = {
-        {kStartMatchmaking,
-         MMS_IDLE,
-         MMS_IDLE,
-         {},
+        {kStartMatchmaking, nullptr, MMS_IDLE, 0,
          "Could not queue the matchmaking ticket request - start matchmaking failed"},
-        {kAccept,
-         MMS_MATCHED,
-         MMS_RESTART,
-         {MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED},
+        {kAccept, "matched", MMS_MATCHED, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED,
          "Could not queue the request (current state 'MMS_MATCHED') - restarting"},
-        {kStartMatch,
-         MMS_ACCEPTED_LEADER,
-         MMS_RESTART,
-         {MME_INITIAL_START_MATCH_REQUEST_FAILED},
+        {kStartMatch, "accepted", MMS_ACCEPTED_LEADER, MME_INITIAL_START_MATCH_REQUEST_FAILED,
          "Could not queue the request (current state 'MMS_ACCEPTED_LEADER') - restarting"},
-        {kStop, MMS_MATCHING, MMS_RESTART, {}, "Could not queue the decline for ticket '"},
+        {kStop, "matching", MMS_MATCHING, 0, "Could not queue the decline for ticket '"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        if (c.from != MMS_IDLE) {
+        if (c.hy_state != nullptr) {
             // The first keep-alive is answered only after the command.
             StartWithTicket(5);
-            const char* hy_state = c.from == MMS_MATCHED           ? "matched"
-                                   : c.from == MMS_ACCEPTED_LEADER ? "accepted"
-                                                                   : "matching";
-            Push(StatusJson(TestId(1100 + c.from), 2, hy_state).MatchId(TestId(7)).Team({OwnId()}));
+            Push(StatusJson(TestId(c.from), 2, c.hy_state).MatchId(TestId(7)).Team({OwnId()}));
             ASSERT_EQ(State(), c.from);
         }
         hyl_journal_clear(client_);
@@ -246,8 +234,8 @@ TEST_F(RestartAndCommandsTest, CommandsWhoseRequestCannotBeQueued) {
         // Only the stop is still made, as far as the game is told.
         EXPECT_EQ(Issue(mm_, c.command), c.command == kStop ? 1 : 0);
         heap->Free(rest);
-        EXPECT_EQ(State(), c.to);
-        EXPECT_EQ(Errors(), c.errors);
+        EXPECT_EQ(State(), c.from == MMS_IDLE ? MMS_IDLE : MMS_RESTART);
+        EXPECT_EQ(Errors(), c.error != 0 ? std::vector<int32_t>{c.error} : std::vector<int32_t>{});
         EXPECT_TRUE(rec_.HasLine(c.line));
         ExpectReaches(MMS_IDLE, 200);
         // Nothing but keep-alives reached the backend.
