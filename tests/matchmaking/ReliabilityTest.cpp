@@ -323,14 +323,12 @@ TEST_P(ReliabilityTest, RandomBackendNeverStrandsAMatchmaker) {
         states_seen |= p.watcher.states_seen;
         errors += p.watcher.errors;
         p.lines_to_reentry = 0;
+        krmm_stop_matchmaking(p.mm);
     }
     for (int32_t state = MMS_INIT; state <= MMS_ERR_EXPIRED; ++state) {
         EXPECT_NE(states_seen & (1u << state), 0u) << krmm_matchmaking_state_to_str(state);
     }
     EXPECT_GT(errors, 100u);
-    for (Player& p : players) {
-        krmm_stop_matchmaking(p.mm);
-    }
     for (int pass = 0; pass < 6000; ++pass) {
         AdvanceClock(10);
         for (Player& p : players) {
@@ -346,12 +344,10 @@ TEST_P(ReliabilityTest, RandomBackendNeverStrandsAMatchmaker) {
         EXPECT_EQ(system->heartbeat_task(), nullptr);
         EXPECT_EQ(p.watcher.faults, std::vector<std::string>{});
         EXPECT_GT(hyl_journal_count(p.client), 0u);
-    }
-    // Nothing of the client library may outlive the matchmakers.
-    for (Player& p : players) {
         krmm_free_matchmaking(p.mm);
         hy_client_free(p.client);
     }
+    // Nothing of the client library may outlive the matchmakers.
     EXPECT_EQ(hyl_live_tasks(), base_tasks_);
     EXPECT_EQ(hyl_live_responses(), base_responses_);
 }
