@@ -1,5 +1,7 @@
 #include "support/MatchmakerTestSupport.h"
 
+#include <algorithm>
+
 namespace krmm_test {
 
 void Recorder::Attach(krmm_matchmaker* matchmaker) {
@@ -20,13 +22,9 @@ void Recorder::OnMsg(krmm_matchmaker*, const char* name, int32_t value, const ch
 }
 
 size_t Recorder::CountLines(const std::string& needle) const {
-    size_t count = 0;
-    for (const std::string& line : lines) {
-        if (line.find(needle) != std::string::npos) {
-            ++count;
-        }
-    }
-    return count;
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(needle) != std::string::npos;
+    });
 }
 
 std::vector<int32_t> Recorder::Values(const std::string& name) const {

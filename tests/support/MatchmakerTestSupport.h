@@ -31,7 +31,7 @@ public:
     std::vector<int32_t> line_types;
     std::vector<Message> messages;
 
-    // Lines whose message part (after the last "] ") contains needle.
+    // Lines that contain needle.
     size_t CountLines(const std::string& needle) const;
     bool HasLine(const std::string& needle) const { return CountLines(needle) > 0; }
     // Values of every "state" message, in order.
