@@ -187,14 +187,10 @@ TEST_F(FailureTest, PhaseTimeoutsFireAtTheirDeadlines) {
         SCOPED_TRACE(krmm_matchmaking_state_to_str(c.phase));
         rec_.Clear();
         hyl_journal_clear(client_);
-        if (c.phase == MMS_ACCEPTED_LEADER || c.phase == MMS_ACCEPTED_FOLLOWER) {
-            ReachAccepted(c.phase == MMS_ACCEPTED_LEADER);
-        } else {
-            ReachMatched();
-        }
+        const bool accepted = c.phase == MMS_ACCEPTED_LEADER || c.phase == MMS_ACCEPTED_FOLLOWER;
+        accepted ? ReachAccepted(c.phase == MMS_ACCEPTED_LEADER) : ReachMatched();
         // Every later answer repeats the current sequence.
-        const uint32_t seq = c.phase == MMS_MATCHED || c.phase == MMS_ACCEPT_MATCH ? 3 : 4;
-        Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), seq, "matched").Text());
+        Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), accepted ? 4 : 3, "matched").Text());
         Script(HYL_CANCEL, 200, StatusJson(Matchable(), 5, "matching").Text());
         if (c.phase == MMS_ACCEPT_MATCH) {
             Script(HYL_ACCEPT, 200, StatusJson(Matchable(), 3, "matched").Text());
