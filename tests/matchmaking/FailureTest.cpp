@@ -261,17 +261,18 @@ TEST_F(FailureTest, FinalHeartbeatThatFindsEveryoneAcceptedPreventsTheTimeout) {
 TEST_F(FailureTest, FailedRequestsRecoverOrRestartByTheirCode) {
     const struct {
         hyl_kind kind;
+        Command command;  // the call that makes the request
         int32_t code;
         uint32_t sent;  // attempts made
         int32_t error;
         bool recovers;
     } cases[] = {
-        {HYL_ACCEPT, 400, 1, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED, true},
-        {HYL_ACCEPT, 409, 1, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED, false},
-        {HYL_START, 504, 3, MME_INITIAL_START_MATCH_REQUEST_FAILED, true},
-        {HYL_START, 409, 1, MME_INITIAL_START_MATCH_REQUEST_FAILED, false},
-        {HYL_CREATE_PROOF, 500, 3, MME_CREATE_PROOF_FAILED, false},
-        {HYL_CREATE_PROOF, 504, 3, MME_CREATE_PROOF_FAILED, true},
+        {HYL_ACCEPT, kAccept, 400, 1, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED, true},
+        {HYL_ACCEPT, kAccept, 409, 1, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED, false},
+        {HYL_START, kStartMatch, 504, 3, MME_INITIAL_START_MATCH_REQUEST_FAILED, true},
+        {HYL_START, kStartMatch, 409, 1, MME_INITIAL_START_MATCH_REQUEST_FAILED, false},
+        {HYL_CREATE_PROOF, kProof, 500, 3, MME_CREATE_PROOF_FAILED, false},
+        {HYL_CREATE_PROOF, kProof, 504, 3, MME_CREATE_PROOF_FAILED, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.kind) + " " + std::to_string(c.code));
@@ -279,14 +280,7 @@ TEST_F(FailureTest, FailedRequestsRecoverOrRestartByTheirCode) {
         c.kind == HYL_ACCEPT ? ReachMatched() : ReachAccepted(true);
         hyl_journal_clear(client_);
         hyl_set_default(client_, c.kind, c.code, "{\"no\":1}", 0);
-        if (c.kind == HYL_ACCEPT) {
-            krmm_accept_match(mm_);
-        } else if (c.kind == HYL_START) {
-            krmm_start_match(mm_, "{}");
-            ASSERT_EQ(State(), MMS_MATCH_STARTED_WAIT);
-        } else {
-            ASSERT_EQ(krmm_create_proof(mm_), 1);
-        }
+        ASSERT_EQ(Issue(mm_, c.command), c.command == kProof ? 1 : 0);
         const int32_t state = State();
         rec_.Clear();
         // Retries come 1 s apart.

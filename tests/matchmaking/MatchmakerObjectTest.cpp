@@ -1,9 +1,9 @@
 // The matchmaker object, its configuration and its log and message channels.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,12 +23,6 @@ struct Watcher {
     uint32_t states_seen = 0;  // one bit per state
     size_t errors = 0;
     std::vector<std::string> faults;
-
-    // After a clean-up the messages of the drain went to nobody.
-    void Resync(krmm_matchmaker* mm) {
-        last_state = StateOf(mm);
-        last_idle = last_state == MMS_IDLE ? 1 : 0;
-    }
 
     static void OnMsg(krmm_matchmaker* mm, const char* name, int32_t value, const char*,
                       void* user_data) {
@@ -79,7 +72,9 @@ struct Player {
     void Attach() {
         krmm_register_msg_callback(mm, &Watcher::OnMsg, &watcher);
         krmm_register_log_callback(mm, &Player::OnLog, this);
-        watcher.Resync(mm);
+        // After a clean-up the messages of the drain went to nobody.
+        watcher.last_state = StateOf(mm);
+        watcher.last_idle = watcher.last_state == MMS_IDLE ? 1 : 0;
     }
 
     static void OnLog(krmm_matchmaker* mm, int32_t, const char*, void* user_data) {
