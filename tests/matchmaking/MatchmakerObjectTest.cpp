@@ -92,8 +92,7 @@ TEST_F(MatchmakerObjectTest, CreatingAMatchmakerSwitchesTheEmulatorOff) {
 TEST_F(MatchmakerObjectTest, LogLineFormatAndFilter) {
     CreateMatchmaker(MMF_LOG_INFO | MMF_LOG_DEBUG, "S");
     Sys(mm_)->TriggerMsg("state", 3, nullptr);
-    ASSERT_EQ(rec_.lines.size(), 1u);
-    EXPECT_EQ(rec_.line_types[0], KRMM_LOG_DBG);
+    ASSERT_EQ(rec_.line_types, std::vector<int32_t>{KRMM_LOG_DBG});
     // Stamp, matchmaker seconds, pass count, name, type, match, message.
     const std::regex form(
         R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]\[\d+\.\d{3}\]\[\d{2,}\]\[S\]\[DBG\]\[IDLE\] TriggerMsg 'state':3)");
@@ -132,8 +131,7 @@ TEST_F(MatchmakerObjectTest, LogLineFormatAndFilter) {
     EXPECT_TRUE(rec_.lines.empty());
     krmm_set_flags(mm_, MMF_LOG_ERROR);
     Sys(mm_)->TriggerError(MME_NOT_MATCHMAKING, nullptr);
-    ASSERT_EQ(rec_.lines.size(), 1u);
-    EXPECT_EQ(rec_.line_types[0], KRMM_LOG_ERR);
+    ASSERT_EQ(rec_.line_types, std::vector<int32_t>{KRMM_LOG_ERR});
     EXPECT_EQ(MessageOf(rec_.lines[0]), "MME_NOT_MATCHMAKING");
     EXPECT_EQ(krmm_get_error_code(mm_), MME_NOT_MATCHMAKING);
 
@@ -194,10 +192,8 @@ TEST_F(MatchmakerObjectTest, ClientAndTaskSystemLinesAreForwardedWithTheirTypes)
     KRTaskSystem::TaskManager* manager = Sys(mm_)->task_manager();
     manager->Log(KRTaskSystem::TASK_LOG_WARNING, "careful");
     manager->Log(KRTaskSystem::TASK_LOG_INFO, "note");
-    ASSERT_EQ(rec_.lines.size(), 2u);
-    EXPECT_EQ(rec_.line_types[0], KRMM_LOG_TSW);
+    ASSERT_EQ(rec_.line_types, (std::vector<int32_t>{KRMM_LOG_TSW, KRMM_LOG_TSN}));
     EXPECT_EQ(MessageOf(rec_.lines[0]), "[WRN] careful");
-    EXPECT_EQ(rec_.line_types[1], KRMM_LOG_TSN);
     EXPECT_EQ(MessageOf(rec_.lines[1]), "[NFO] note");
 }
 
