@@ -11,10 +11,6 @@ using KRMatchmakingSystem::MatchmakingSystem;
 
 class FailureTest : public MatchmakerRunTest {
 protected:
-    void SetUp() override {
-        MatchmakerRunTest::SetUp();
-        CreateMatchmaker();
-    }
     // In MMS_MATCHING on Matchable() at sequence 2; the continuous heartbeat
     // sends its next keep-alive only after interval_ms.
     void ReachMatching(uint32_t interval_ms = 17000) {
@@ -104,16 +100,10 @@ TEST_F(FailureTest, HeartbeatTimeoutRecoveryRetriesAtOneThreeSixSecondsThenGives
             retry_times.push_back(Now() - failed_at);
         }
     }
-    ASSERT_EQ(retry_times.size(), 3u);
-    // A single heartbeat is queued by one pass and sent by the next.
-    const uint32_t expected[] = {1000, 3000, 6000};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_GE(retry_times[i], expected[i]) << i;
-        EXPECT_LE(retry_times[i], expected[i] + 30) << i;
-    }
-    const uint32_t gave_up_after = Now() - failed_at;
-    EXPECT_GE(gave_up_after, 10000u);
-    EXPECT_LE(gave_up_after, 10010u);
+    // A single heartbeat is queued by one pass (10 ms steps) and sent by the
+    // next; the give-up comes 10 s after the failure.
+    EXPECT_EQ(retry_times, (std::vector<uint32_t>{1020, 3020, 6020}));
+    EXPECT_EQ(Now() - failed_at, 10000u);
     EXPECT_EQ(State(), MMS_RESTART);
     EXPECT_EQ(rec_.CountLines("Panicking with error 'MME_KEEPALIVE_REQUEST_FAILED'! Could not "
                               "recover in 10.0 seconds. Restarting matchmaking..."),
@@ -131,74 +121,44 @@ TEST_F(FailureTest, HeartbeatTimeoutRecoveryRetriesAtOneThreeSixSecondsThenGives
 }
 
 // A failing keep-alive: 400 and 504 are ridden out by the recovery, which a
-// working heartbeat ends (once); anything else ends the attempt at once.
+// working heartbeat ends (once); anything else ends the attempt at once. The
+// recovery's own retry (a single heartbeat, 1 s later) ends the same way: a
+// transient failure starts the recovery over, a hard one ends the attempt
+// twice over.
 TEST_F(FailureTest, HeartbeatFailureRecoversOrEndsTheAttemptByItsCode) {
     const struct {
-        int32_t code;   // the failing answer
-        bool then_ok;   // later answers succeed; else they keep timing out
-        int32_t state;  // 40 s later
-    } cases[] = {{400, true, MMS_MATCHING}, {504, false, MMS_MATCHING}, {500, true, MMS_IDLE}};
+        int32_t code;                 // the failing answer
+        int32_t then;                 // every later answer
+        std::vector<int32_t> errors;  // none: still matching 40 s later, else idle
+        size_t tries;                 // "Trying to recover" lines (unless failing on)
+    } cases[] = {
+        {400, 200, {}, 1},
+        {504, 504, {}, 0},
+        {500, 200, {MME_KEEPALIVE_REQUEST_FAILED}, 0},
+        {504, 500, {MME_KEEPALIVE_REQUEST_FAILED, MME_INITIAL_KEEPALIVE_REQUEST_FAILED}, 1},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
+        SCOPED_TRACE(std::to_string(c.code) + " then " + std::to_string(c.then));
         rec_.Clear();
         ReachMatching(2000);
         Script(HYL_KEEPALIVE, c.code, "{\"oops\":1}");
-        Default(HYL_KEEPALIVE, c.then_ok ? 200 : 504,
-                c.then_ok ? StatusJson(Matchable(), 3, "matching").Text() : "");
+        Default(HYL_KEEPALIVE, c.then,
+                c.then == 200 ? StatusJson(Matchable(), 3, "matching").Text() : "{\"oops\":1}");
         PumpTo(Now(), 40000);
-        EXPECT_EQ(State(), c.state);
-        if (c.state == MMS_IDLE) {
-            // One error: the heartbeat that ends with it raises no second one.
-            EXPECT_EQ(Errors(), std::vector<int32_t>{MME_KEEPALIVE_REQUEST_FAILED});
-            EXPECT_STREQ(sys()->last_error_message().c_str(), "{\"oops\":1}");
-            EXPECT_FALSE(rec_.HasLine("Trying to recover"));
-        } else {
-            EXPECT_TRUE(Errors().empty());
-            EXPECT_FALSE(rec_.HasLine("Panicking"));
-            EXPECT_EQ(rec_.CountLines("Recovered from error 'MME_KEEPALIVE_REQUEST_FAILED'!"),
-                      c.then_ok ? 1u : 0u);
-            EXPECT_EQ(sys()->recovery_error_code == 0, c.then_ok);
-            EXPECT_GT(rec_.CountLines("Trying to recover from error"), c.then_ok ? 0u : 10u);
-        }
-        DrainToIdle();
-    }
-}
-
-// A single heartbeat (here a recovery retry) ends with its keep-alive's
-// result: a hard failure ends the attempt twice over, a transient one only
-// starts the recovery over.
-TEST_F(FailureTest, SingleHeartbeatThatFailsEndsTheAttemptUnlessTransient) {
-    const struct {
-        int32_t code;
-        std::vector<int32_t> errors;
-        int32_t state;
-    } cases[] = {
-        {500, {MME_KEEPALIVE_REQUEST_FAILED, MME_INITIAL_KEEPALIVE_REQUEST_FAILED}, MMS_RESTART},
-        {504, {}, MMS_MATCHING},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
-        rec_.Clear();
-        ReachMatching(5000);
-        Script(HYL_KEEPALIVE, 504, "");
-        while (sys()->recovery_deadline == 0) {
-            ASSERT_LT(Now(), 400000u);
-            Pump(1, 10);
-        }
-        // The first recovery retry, 1 s later, comes before the next
-        // regular keep-alive.
-        Script(HYL_KEEPALIVE, c.code, "{\"single\":1}");
-        const uint32_t failed_at = Now();
-        const uint32_t sent = Sent(HYL_KEEPALIVE);
-        const size_t states = rec_.States().size();
-        PumpTo(failed_at, 1100);
-        ASSERT_EQ(Sent(HYL_KEEPALIVE), sent + 1);
+        EXPECT_EQ(State(), c.errors.empty() ? MMS_MATCHING : MMS_IDLE);
         EXPECT_EQ(Errors(), c.errors);
-        // The state the failure led to (the restart may have run on since).
-        EXPECT_EQ(rec_.States().size() > states ? rec_.States()[states] : State(), c.state);
-        EXPECT_EQ(rec_.CountLines("Trying to recover from error"), c.code == 504 ? 2u : 1u);
+        EXPECT_FALSE(rec_.HasLine("Panicking"));
+        // Failing on, the recovery starts over at every retry.
+        const size_t tries = rec_.CountLines("Trying to recover from error");
+        EXPECT_TRUE(c.then == 504 ? tries > 10 : tries == c.tries) << tries;
+        if (c.errors.empty()) {
+            EXPECT_EQ(rec_.CountLines("Recovered from error 'MME_KEEPALIVE_REQUEST_FAILED'!"),
+                      c.then == 200 ? 1u : 0u);
+            EXPECT_EQ(sys()->recovery_error_code == 0, c.then == 200);
+        } else {
+            EXPECT_STREQ(sys()->last_error_message().c_str(), "{\"oops\":1}");
+        }
         DrainToIdle();
-        ASSERT_EQ(State(), MMS_IDLE);
     }
 }
 
@@ -227,14 +187,10 @@ TEST_F(FailureTest, PhaseTimeoutsFireAtTheirDeadlines) {
         SCOPED_TRACE(krmm_matchmaking_state_to_str(c.phase));
         rec_.Clear();
         hyl_journal_clear(client_);
-        if (c.phase == MMS_ACCEPTED_LEADER || c.phase == MMS_ACCEPTED_FOLLOWER) {
-            ReachAccepted(c.phase == MMS_ACCEPTED_LEADER);
-        } else {
-            ReachMatched();
-        }
+        const bool accepted = c.phase == MMS_ACCEPTED_LEADER || c.phase == MMS_ACCEPTED_FOLLOWER;
+        accepted ? ReachAccepted(c.phase == MMS_ACCEPTED_LEADER) : ReachMatched();
         // Every later answer repeats the current sequence.
-        const uint32_t seq = c.phase == MMS_MATCHED || c.phase == MMS_ACCEPT_MATCH ? 3 : 4;
-        Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), seq, "matched").Text());
+        Default(HYL_KEEPALIVE, 200, StatusJson(Matchable(), accepted ? 4 : 3, "matched").Text());
         Script(HYL_CANCEL, 200, StatusJson(Matchable(), 5, "matching").Text());
         if (c.phase == MMS_ACCEPT_MATCH) {
             Script(HYL_ACCEPT, 200, StatusJson(Matchable(), 3, "matched").Text());
@@ -305,17 +261,18 @@ TEST_F(FailureTest, FinalHeartbeatThatFindsEveryoneAcceptedPreventsTheTimeout) {
 TEST_F(FailureTest, FailedRequestsRecoverOrRestartByTheirCode) {
     const struct {
         hyl_kind kind;
+        Command command;  // the call that makes the request
         int32_t code;
         uint32_t sent;  // attempts made
         int32_t error;
         bool recovers;
     } cases[] = {
-        {HYL_ACCEPT, 400, 1, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED, true},
-        {HYL_ACCEPT, 409, 1, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED, false},
-        {HYL_START, 504, 3, MME_INITIAL_START_MATCH_REQUEST_FAILED, true},
-        {HYL_START, 409, 1, MME_INITIAL_START_MATCH_REQUEST_FAILED, false},
-        {HYL_CREATE_PROOF, 500, 3, MME_CREATE_PROOF_FAILED, false},
-        {HYL_CREATE_PROOF, 504, 3, MME_CREATE_PROOF_FAILED, true},
+        {HYL_ACCEPT, kAccept, 400, 1, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED, true},
+        {HYL_ACCEPT, kAccept, 409, 1, MME_INITIAL_ACCEPT_MATCH_REQUEST_FAILED, false},
+        {HYL_START, kStartMatch, 504, 3, MME_INITIAL_START_MATCH_REQUEST_FAILED, true},
+        {HYL_START, kStartMatch, 409, 1, MME_INITIAL_START_MATCH_REQUEST_FAILED, false},
+        {HYL_CREATE_PROOF, kProof, 500, 3, MME_CREATE_PROOF_FAILED, false},
+        {HYL_CREATE_PROOF, kProof, 504, 3, MME_CREATE_PROOF_FAILED, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.kind) + " " + std::to_string(c.code));
@@ -323,14 +280,7 @@ TEST_F(FailureTest, FailedRequestsRecoverOrRestartByTheirCode) {
         c.kind == HYL_ACCEPT ? ReachMatched() : ReachAccepted(true);
         hyl_journal_clear(client_);
         hyl_set_default(client_, c.kind, c.code, "{\"no\":1}", 0);
-        if (c.kind == HYL_ACCEPT) {
-            krmm_accept_match(mm_);
-        } else if (c.kind == HYL_START) {
-            krmm_start_match(mm_, "{}");
-            ASSERT_EQ(State(), MMS_MATCH_STARTED_WAIT);
-        } else {
-            ASSERT_EQ(krmm_create_proof(mm_), 1);
-        }
+        ASSERT_EQ(Issue(mm_, c.command), c.command == kProof ? 1 : 0);
         const int32_t state = State();
         rec_.Clear();
         // Retries come 1 s apart.
@@ -383,45 +333,38 @@ TEST_F(FailureTest, ZeroTimeoutsNeverExpire) {
 // Stop and decline from every state that allows them: the attempt ends, and
 // the backend hears of it whenever there is a ticket to give up.
 TEST_F(FailureTest, StopAndDeclineEndTheAttemptInEveryActiveState) {
-    struct Case {
-        int32_t state;
-        bool decline;  // krmm_decline_match instead of krmm_stop_matchmaking
-    };
-    std::vector<Case> cases;
-    for (int32_t state :
+    for (const int32_t state :
          {MMS_REQUEST_TICKET, MMS_INITIAL_KEEPALIVE, MMS_MATCHING, MMS_MATCHED, MMS_ACCEPT_MATCH,
           MMS_ACCEPTED_LEADER, MMS_ACCEPTED_FOLLOWER, MMS_MATCH_STARTED_WAIT}) {
-        cases.push_back({state, false});
-        cases.push_back({state, true});
-    }
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(krmm_matchmaking_state_to_str(c.state)) +
-                     (c.decline ? " decline" : " stop"));
-        hyl_journal_clear(client_);
-        rec_.Clear();
-        ASSERT_TRUE(Start());
-        if (c.state != MMS_REQUEST_TICKET) {
-            Script(HYL_KEEPALIVE, 200, "", 50);
-            ExpectReaches(MMS_INITIAL_KEEPALIVE, 10);
-            sys()->SetState(c.state);
-        }
-        const bool has_ticket = !sys()->ticket().empty();
-        if (c.decline) {
-            krmm_decline_match(mm_);
-            EXPECT_TRUE(rec_.HasLine("=== Decline match (Continue Matchmaking: 'false')... ==="));
-        } else {
-            EXPECT_EQ(krmm_stop_matchmaking(mm_), 1);
-        }
-        EXPECT_EQ(State(), MMS_RESTART);
-        ExpectReaches(MMS_IDLE, 200);
-        // The ticket request cancelled under the attempt fails it, unread.
-        EXPECT_EQ(Errors(), c.state == MMS_REQUEST_TICKET
-                                ? std::vector<int32_t>{MME_REQUEST_TICKET_FAILED}
-                                : std::vector<int32_t>{});
-        // A ticket held is given up.
-        EXPECT_EQ(Sent(HYL_CANCEL), has_ticket ? 1u : 0u);
-        if (Sent(HYL_CANCEL) == 1u) {
-            EXPECT_EQ(LastSent(HYL_CANCEL)->soft, 0);
+        for (const Command command : {kStop, kDecline}) {
+            SCOPED_TRACE(std::string(krmm_matchmaking_state_to_str(state)) +
+                         (command == kDecline ? " decline" : " stop"));
+            hyl_journal_clear(client_);
+            rec_.Clear();
+            ASSERT_TRUE(Start());
+            if (state != MMS_REQUEST_TICKET) {
+                Script(HYL_KEEPALIVE, 200, "", 50);
+                ExpectReaches(MMS_INITIAL_KEEPALIVE, 10);
+                sys()->SetState(state);
+            }
+            const bool has_ticket = !sys()->ticket().empty();
+            // The stop reports that it was made.
+            EXPECT_EQ(Issue(mm_, command), command == kStop ? 1 : 0);
+            if (command == kDecline) {
+                EXPECT_TRUE(
+                    rec_.HasLine("=== Decline match (Continue Matchmaking: 'false')... ==="));
+            }
+            EXPECT_EQ(State(), MMS_RESTART);
+            ExpectReaches(MMS_IDLE, 200);
+            // The ticket request cancelled under the attempt fails it, unread.
+            EXPECT_EQ(Errors(), state == MMS_REQUEST_TICKET
+                                    ? std::vector<int32_t>{MME_REQUEST_TICKET_FAILED}
+                                    : std::vector<int32_t>{});
+            // A ticket held is given up.
+            EXPECT_EQ(Sent(HYL_CANCEL), has_ticket ? 1u : 0u);
+            if (Sent(HYL_CANCEL) == 1u) {
+                EXPECT_EQ(LastSent(HYL_CANCEL)->soft, 0);
+            }
         }
     }
 }

@@ -20,26 +20,24 @@ void PrintTo(const RoadCase& road, std::ostream* out) {
 }
 
 class MatchmakingRoadTest : public MatchmakerRunTest,
-                            public ::testing::WithParamInterface<RoadCase> {
-protected:
-    // What the game saw of the match when it was told the match started.
-    static void CaptureAtStart(krmm_matchmaker* mm, const char* name, int32_t value, const char*,
-                               void* user_data) {
-        if (std::string(name) == "state" && value == MMS_MATCH_STARTED) {
-            auto* seen = static_cast<std::vector<std::string>*>(user_data);
-            seen->push_back(krmm_get_match_info_join_json_str(mm));
-            seen->push_back(krmm_get_match_info_match_id(mm));
-            seen->push_back(krmm_get_match_info_team_member_id(mm, 0, 0));
-        }
-    }
-};
+                            public ::testing::WithParamInterface<RoadCase> {};
 
 TEST_P(MatchmakingRoadTest, RunsFromStartToIdle) {
     const RoadCase& road = GetParam();
-    CreateMatchmaker(0xFF | road.flags);
+    krmm_set_flags(mm_, 0xFFu | road.flags);
     krmm_set_heartbeat_interval(mm_, 500);
+    // What the game saw of the match when it was told the match started.
     std::vector<std::string> seen_at_start;
-    krmm_register_msg_callback(mm_, &CaptureAtStart, &seen_at_start);
+    auto capture = [](krmm_matchmaker* mm, const char* name, int32_t value, const char*,
+                      void* seen) {
+        if (std::string(name) == "state" && value == MMS_MATCH_STARTED) {
+            auto* texts = static_cast<std::vector<std::string>*>(seen);
+            texts->push_back(krmm_get_match_info_join_json_str(mm));
+            texts->push_back(krmm_get_match_info_match_id(mm));
+            texts->push_back(krmm_get_match_info_team_member_id(mm, 0, 0));
+        }
+    };
+    krmm_register_msg_callback(mm_, capture, &seen_at_start);
 
     const std::string own = OwnId();
     const std::string match = TestId(77);
@@ -96,7 +94,7 @@ TEST_P(MatchmakingRoadTest, RunsFromStartToIdle) {
 
     // Requests: one ticket for the hopper, accept and (leader) start for it.
     ASSERT_EQ(Sent(HYL_TICKET), 1u);
-    EXPECT_STREQ(LastSent(HYL_TICKET)->hopper_id, Hopper());
+    EXPECT_STREQ(LastSent(HYL_TICKET)->hopper_id, HopperId());
     ASSERT_EQ(Sent(HYL_ACCEPT), 1u);
     EXPECT_STRNE(LastSent(HYL_ACCEPT)->ticket, "");
     EXPECT_EQ(Sent(HYL_CANCEL), 0u);

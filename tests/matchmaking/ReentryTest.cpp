@@ -14,32 +14,22 @@ namespace krmm_test {
 namespace {
 
 enum Source { kLine, kClientLine, kMessage };
-enum Call {
-    kRestart,
-    kCleanup,
-    kFree,
-    kStartMatchmaking,
-    kStop,
-    kAccept,
-    kDecline,
-    kStartMatch,
-    kProof,
-    kHopperInfo,
-    kProcess
-};
 const char* const kSourceNames[] = {"Line", "ClientLine", "Message"};
-const char* const kCallNames[] = {"Restart", "Cleanup",    "Free",    "StartMatchmaking",
-                                  "Stop",    "Accept",     "Decline", "StartMatch",
-                                  "Proof",   "HopperInfo", "Process"};
+// In the order of Command.
+const char* const kCallNames[] = {"StartMatchmaking", "Stop",  "Accept",     "Decline",
+                                  "StartMatch",       "Proof", "HopperInfo", "Restart",
+                                  "Cleanup",          "Free",  "Process"};
 
 class ReentryTest : public MatchmakerRunTest,
-                    public ::testing::WithParamInterface<std::tuple<Call, Source>> {
+                    public ::testing::WithParamInterface<std::tuple<int, Source>> {
 protected:
-    Call call() const { return std::get<0>(GetParam()); }
+    // Every Command in turn.
+    Command call() const { return static_cast<Command>(std::get<0>(GetParam())); }
     Source source() const { return std::get<1>(GetParam()); }
 
     // A whole run with the call made at event fire_at (-1: never); returns
-    // the number of events of the source seen.
+    // the number of events of the source seen. Ends on a fresh client and
+    // matchmaker for the next run.
     int RunWithCallAt(int fire_at);
 
     static void OnLog(krmm_matchmaker*, int32_t type, const char*, void* user_data);
@@ -99,54 +89,22 @@ void ReentryTest::MakeCall() {
     const int32_t state = State();
     const size_t lines = rec_.lines.size();
     const size_t messages = rec_.messages.size();
-    switch (call()) {
-        case kRestart:
-            krmm_restart(mm);
-            // At once, as far as the game can see; the state stays.
-            EXPECT_EQ(State(), state);
-            EXPECT_STREQ(krmm_get_match_info_matchable_id(mm), "");
-            EXPECT_STREQ(krmm_get_match_info_match_id(mm), "");
-            EXPECT_TRUE(sys()->ticket().empty());
-            EXPECT_EQ(sys()->matchmaking_deadline + sys()->accept_deadline + sys()->start_deadline,
-                      0u);
-            break;
-        case kCleanup:
-            krmm_cleanup(mm);
-            cleaned_up_ = true;
-            break;
-        case kFree:
-            krmm_free_matchmaking(mm);
-            mm_ = nullptr;
-            return;
-        case kStartMatchmaking:
-            Start();
-            break;
-        case kStop:
-            krmm_stop_matchmaking(mm);
-            break;
-        case kAccept:
-            krmm_accept_match(mm);
-            break;
-        case kDecline:
-            krmm_decline_match(mm);
-            break;
-        case kStartMatch:
-            krmm_start_match(mm, "{\"server\":1}");
-            break;
-        case kProof:
-            krmm_create_proof(mm);
-            break;
-        case kHopperInfo:
-            krmm_request_hopper_info(mm, TestId(42).c_str());
-            break;
-        case kProcess:
-            // No pass runs inside another call.
-            krmm_process(mm);
-            EXPECT_EQ(rec_.lines.size(), lines);
-            EXPECT_EQ(rec_.messages.size(), messages);
-            break;
-    }
-    if (call() == kCleanup) {
+    Issue(mm, call(), "{\"server\":1}");
+    if (call() == kFree) {
+        mm_ = nullptr;
+    } else if (call() == kRestart) {
+        // At once, as far as the game can see; the state stays.
+        EXPECT_EQ(State(), state);
+        EXPECT_STREQ(krmm_get_match_info_matchable_id(mm), "");
+        EXPECT_STREQ(krmm_get_match_info_match_id(mm), "");
+        EXPECT_TRUE(sys()->ticket().empty());
+        EXPECT_EQ(sys()->matchmaking_deadline + sys()->accept_deadline + sys()->start_deadline, 0u);
+    } else if (call() == kProcess) {
+        // No pass runs inside another call.
+        EXPECT_EQ(rec_.lines.size(), lines);
+        EXPECT_EQ(rec_.messages.size(), messages);
+    } else if (call() == kCleanup) {
+        cleaned_up_ = true;
         // Gone with the clean-up: the recorder, older than this callback,
         // hears nothing more, not even the rest of this line or message.
         krmm_set_flags(mm, 0xFFu);
@@ -159,7 +117,7 @@ int ReentryTest::RunWithCallAt(int fire_at) {
     // A run without a call counts the events: fire_at_ is past them all.
     fire_at_ = fire_at < 0 ? 1 << 30 : fire_at;
     seen_ = 0;
-    CreateMatchmaker(0xFFu | MMF_AUTO_ACCEPT | MMF_AUTO_START);
+    krmm_set_flags(mm_, 0xFFu | MMF_AUTO_ACCEPT | MMF_AUTO_START);
     krmm_set_heartbeat_interval(mm_, 100);
     krmm_register_log_callback(mm_, &ReentryTest::OnLog, this);
     krmm_register_msg_callback(mm_, &ReentryTest::OnMsg, this);
@@ -213,6 +171,7 @@ int ReentryTest::RunWithCallAt(int fire_at) {
     rec_.Clear();
     EXPECT_EQ(hyl_live_tasks(), base_tasks_);
     EXPECT_EQ(hyl_live_responses(), base_responses_);
+    CreateMatchmaker();
     return seen_;
 }
 
@@ -226,12 +185,9 @@ TEST_P(ReentryTest, CallFromEveryCallbackOfAWholeRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, ReentryTest,
-                         ::testing::Combine(::testing::Values(kRestart, kCleanup, kFree,
-                                                              kStartMatchmaking, kStop, kAccept,
-                                                              kDecline, kStartMatch, kProof,
-                                                              kHopperInfo, kProcess),
+                         ::testing::Combine(::testing::Range(0, kProcess + 1),
                                             ::testing::Values(kLine, kClientLine, kMessage)),
-                         [](const ::testing::TestParamInfo<std::tuple<Call, Source>>& info) {
+                         [](const ::testing::TestParamInfo<std::tuple<int, Source>>& info) {
                              return std::string(kCallNames[std::get<0>(info.param)]) + "From" +
                                     kSourceNames[std::get<1>(info.param)];
                          });

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,12 +23,6 @@ struct Watcher {
     uint32_t states_seen = 0;  // one bit per state
     size_t errors = 0;
     std::vector<std::string> faults;
-
-    // After a clean-up the messages of the drain went to nobody.
-    void Resync(krmm_matchmaker* mm) {
-        last_state = StateOf(mm);
-        last_idle = last_state == MMS_IDLE ? 1 : 0;
-    }
 
     static void OnMsg(krmm_matchmaker* mm, const char* name, int32_t value, const char*,
                       void* user_data) {
@@ -58,9 +51,6 @@ struct Watcher {
     }
 };
 
-// What a player's log callback does when its countdown runs out.
-enum Reentry { kNone, kRestart, kCleanup, kFree, kStop, kStart };
-
 struct Player {
     hy_client* client = nullptr;
     krmm_matchmaker* mm = nullptr;
@@ -69,45 +59,32 @@ struct Player {
     Watcher watcher;
     uint32_t matchable = 0;  // the id number of the matchable the backend talks about
     uint32_t seq = 0;
-    Reentry reentry = kNone;
+    // What the log callback calls when its countdown (0: none) runs out.
+    Command reentry = kStop;
     int lines_to_reentry = 0;
     bool cleaned_up = false;
     bool freed = false;
 
     void Create() {
         mm = krmm_create_matchmaking(client, "random", flags);
+        Attach();
+    }
+    void Attach() {
         krmm_register_msg_callback(mm, &Watcher::OnMsg, &watcher);
         krmm_register_log_callback(mm, &Player::OnLog, this);
-        watcher.Resync(mm);
+        // After a clean-up the messages of the drain went to nobody.
+        watcher.last_state = StateOf(mm);
+        watcher.last_idle = watcher.last_state == MMS_IDLE ? 1 : 0;
     }
 
     static void OnLog(krmm_matchmaker* mm, int32_t, const char*, void* user_data) {
         auto* self = static_cast<Player*>(user_data);
-        if (self->reentry == kNone || --self->lines_to_reentry > 0) {
+        if (self->lines_to_reentry <= 0 || --self->lines_to_reentry > 0) {
             return;
         }
-        const Reentry what = self->reentry;
-        self->reentry = kNone;
-        switch (what) {
-            case kRestart:
-                krmm_restart(mm);
-                break;
-            case kCleanup:
-                krmm_cleanup(mm);
-                self->cleaned_up = true;
-                break;
-            case kFree:
-                krmm_free_matchmaking(mm);
-                self->freed = true;
-                break;
-            case kStop:
-                krmm_stop_matchmaking(mm);
-                break;
-            default:
-                krmm_start_matchmaking(mm, TestId(1).c_str(), nullptr, nullptr, 0, "{\"a\":1}",
-                                       nullptr);
-                break;
-        }
+        Issue(mm, self->reentry);
+        self->cleaned_up |= self->reentry == kCleanup;
+        self->freed |= self->reentry == kFree;
     }
 
     // After each call into the matchmaker: the game goes on after a clean-up
@@ -119,9 +96,7 @@ struct Player {
         } else if (cleaned_up) {
             cleaned_up = false;
             krmm_restart(mm);
-            krmm_register_msg_callback(mm, &Watcher::OnMsg, &watcher);
-            krmm_register_log_callback(mm, &Player::OnLog, this);
-            watcher.Resync(mm);
+            Attach();
         }
     }
 };
@@ -238,59 +213,35 @@ public:
         }
     }
 
-    void Command(Player& player) {
+    void Play(Player& player) {
         krmm_matchmaker* mm = player.mm;
         // Half of the time, what a game would do next.
         const int32_t state = StateOf(mm);
         if (Chance(50) &&
             (state == MMS_IDLE || state == MMS_MATCHED || state == MMS_ACCEPTED_LEADER)) {
-            if (state == MMS_IDLE) {
-                krmm_start_matchmaking(mm, TestId(1).c_str(), nullptr, nullptr, 0, nullptr,
-                                       nullptr);
-            } else if (state == MMS_MATCHED) {
-                krmm_accept_match(mm);
-            } else {
-                krmm_start_match(mm, "{\"s\":1}");
-            }
+            Issue(mm,
+                  state == MMS_IDLE      ? kStartMatchmaking
+                  : state == MMS_MATCHED ? kAccept
+                                         : kStartMatch,
+                  "{\"s\":1}");
             return;
         }
-        switch (Below(11)) {
-            case 0:
-            case 1:
-                krmm_start_matchmaking(mm, TestId(1).c_str(), nullptr, nullptr, 0, nullptr,
-                                       nullptr);
-                break;
-            case 2:
-                krmm_stop_matchmaking(mm);
-                break;
-            case 3:
-                krmm_accept_match(mm);
-                break;
-            case 4:
-                krmm_decline_match(mm);
-                break;
-            case 5:
-                krmm_start_match(mm, Chance(50) ? "{\"s\":1}" : nullptr);
-                break;
-            case 6:
-                krmm_create_proof(mm);
-                break;
-            case 7:
-                krmm_request_hopper_info(mm, TestId(42).c_str());
-                break;
-            case 8:
-                krmm_restart(mm);
-                break;
-            case 9:
-                // A call from one of the next log lines.
-                player.reentry = static_cast<Reentry>(1 + Below(5));
-                player.lines_to_reentry = 1 + static_cast<int>(Below(40));
-                break;
-            default:
-                // Freed and created again between frames.
-                krmm_free_matchmaking(mm);
-                player.Create();
-                break;
+        static const Command kCommands[] = {
+            kStartMatchmaking, kStartMatchmaking, kStop, kAccept, kDecline, kStartMatch, kProof,
+            kHopperInfo,       kRestart};
+        const uint32_t pick = Below(11);
+        if (pick < 9) {
+            Issue(mm, kCommands[pick], pick == 5 && Chance(50) ? nullptr : "{\"s\":1}");
+        } else if (pick == 9) {
+            // A call from one of the next log lines.
+            static const Command kReentries[] = {kRestart, kCleanup, kFree, kStop,
+                                                 kStartMatchmaking};
+            player.reentry = kReentries[Below(5)];
+            player.lines_to_reentry = 1 + static_cast<int>(Below(40));
+        } else {
+            // Freed and created again between frames.
+            krmm_free_matchmaking(mm);
+            player.Create();
         }
     }
 
@@ -352,7 +303,7 @@ TEST_P(ReliabilityTest, RandomBackendNeverStrandsAMatchmaker) {
                 p.AfterCall();
             }
             if (random.Chance(3)) {
-                random.Command(p);
+                random.Play(p);
                 p.AfterCall();
             }
             krmm_process(p.mm);
@@ -366,15 +317,13 @@ TEST_P(ReliabilityTest, RandomBackendNeverStrandsAMatchmaker) {
     for (Player& p : players) {
         states_seen |= p.watcher.states_seen;
         errors += p.watcher.errors;
-        p.reentry = kNone;
+        p.lines_to_reentry = 0;
+        krmm_stop_matchmaking(p.mm);
     }
     for (int32_t state = MMS_INIT; state <= MMS_ERR_EXPIRED; ++state) {
         EXPECT_NE(states_seen & (1u << state), 0u) << krmm_matchmaking_state_to_str(state);
     }
     EXPECT_GT(errors, 100u);
-    for (Player& p : players) {
-        krmm_stop_matchmaking(p.mm);
-    }
     for (int pass = 0; pass < 6000; ++pass) {
         AdvanceClock(10);
         for (Player& p : players) {
@@ -390,12 +339,10 @@ TEST_P(ReliabilityTest, RandomBackendNeverStrandsAMatchmaker) {
         EXPECT_EQ(system->heartbeat_task(), nullptr);
         EXPECT_EQ(p.watcher.faults, std::vector<std::string>{});
         EXPECT_GT(hyl_journal_count(p.client), 0u);
-    }
-    // Nothing of the client library may outlive the matchmakers.
-    for (Player& p : players) {
         krmm_free_matchmaking(p.mm);
         hy_client_free(p.client);
     }
+    // Nothing of the client library may outlive the matchmakers.
     EXPECT_EQ(hyl_live_tasks(), base_tasks_);
     EXPECT_EQ(hyl_live_responses(), base_responses_);
 }

@@ -14,20 +14,41 @@
 
 namespace krmm_test {
 
+// The calls a game makes into its matchmaker, for tests that pick them from a
+// table or at random.
+enum Command {
+    kStartMatchmaking,
+    kStop,
+    kAccept,
+    kDecline,
+    kStartMatch,
+    kProof,
+    kHopperInfo,
+    kRestart,
+    kCleanup,
+    kFree,
+    kProcess
+};
+// Makes the call: matchmaking starts in HopperId() with attributes, a match
+// with join_info. Returns what the calls with a verdict return, else 0.
+int32_t Issue(krmm_matchmaker* mm, Command command, const char* join_info = "{}");
+
 // Whole matchmaking runs against the loopback backend: script answers, drive
-// passes with the test clock, read back messages, lines and the journal.
+// passes with the test clock, read back messages, lines and the journal. The
+// matchmaker is created with every log flag.
 class MatchmakerRunTest : public MatchmakerTest {
 protected:
+    void SetUp() override {
+        MatchmakerTest::SetUp();
+        CreateMatchmaker();
+    }
     // The matchable of StartWithTicket's first keep-alive (sequence 1).
     static std::string Matchable() { return TestId(900); }
-    static const char* Hopper() { return "11111111-2222-4333-8444-555555555555"; }
     std::string OwnId() const { return hy_client_get_identity_id(client_); }
     KRMatchmakingSystem::MatchmakingSystem* sys() const { return Sys(mm_); }
     int32_t State() const { return StateOf(mm_); }
 
-    bool Start() {
-        return krmm_start_matchmaking(mm_, Hopper(), nullptr, nullptr, 0, nullptr, nullptr) == 1;
-    }
+    bool Start() { return Issue(mm_, kStartMatchmaking) == 1; }
     void Script(hyl_kind kind, int32_t status, const std::string& body, uint32_t polls = 0) {
         ASSERT_EQ(hyl_script(client_, kind, status, body.empty() ? nullptr : body.c_str(), polls),
                   0);

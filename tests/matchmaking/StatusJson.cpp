@@ -7,8 +7,6 @@ namespace krmm_test {
 
 namespace {
 
-const char* const kHopperId = "11111111-2222-4333-8444-555555555555";
-
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
@@ -39,7 +37,7 @@ StatusJson::StatusJson(std::string matchable_id, uint32_t seq, std::string state
 std::string StatusJson::Text() const {
     std::string out =
         "{\"seq\":" + std::to_string(seq_) + ",\"matchable_id\":" + Quoted(matchable_id_) +
-        ",\"hopper_id\":" + Quoted(kHopperId) + ",\"state\":" + Quoted(state_) +
+        ",\"hopper_id\":" + Quoted(HopperId()) + ",\"state\":" + Quoted(state_) +
         ",\"estimated_hopper_size\":" + std::to_string(hopper_size_) + ",\"group_size\":1";
     const bool has_match = !match_id_.empty() || !teams_.empty() || !accepted_.empty() ||
                            !params_.empty() || !join_info_.empty();

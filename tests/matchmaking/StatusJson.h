@@ -7,6 +7,10 @@
 
 namespace krmm_test {
 
+// The hopper every status built here names.
+inline const char* HopperId() {
+    return "11111111-2222-4333-8444-555555555555";
+}
 // 36-character ids for tests: "00000000-0000-4000-8000-" and twelve digits.
 std::string TestId(uint32_t n);
 

@@ -1,18 +1,8 @@
 #include "support/MatchmakerTestSupport.h"
 
-#include "util/Clock.h"
+#include <algorithm>
 
 namespace krmm_test {
-
-void SetClock(uint32_t ms) {
-    KRMatchmakingSystem::TestClock::Set(ms);
-}
-void AdvanceClock(uint32_t ms) {
-    KRMatchmakingSystem::TestClock::Advance(ms);
-}
-void ReleaseClock() {
-    KRMatchmakingSystem::TestClock::Release();
-}
 
 void Recorder::Attach(krmm_matchmaker* matchmaker) {
     krmm_register_log_callback(matchmaker, &Recorder::OnLog, this);
@@ -32,17 +22,9 @@ void Recorder::OnMsg(krmm_matchmaker*, const char* name, int32_t value, const ch
 }
 
 size_t Recorder::CountLines(const std::string& needle) const {
-    size_t count = 0;
-    for (const std::string& line : lines) {
-        if (line.find(needle) != std::string::npos) {
-            ++count;
-        }
-    }
-    return count;
-}
-
-std::vector<int32_t> Recorder::States() const {
-    return Values("state");
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(needle) != std::string::npos;
+    });
 }
 
 std::vector<int32_t> Recorder::Values(const std::string& name) const {
@@ -95,17 +77,6 @@ void MatchmakerTest::Pump(int passes, uint32_t step_ms) {
         AdvanceClock(step_ms);
         krmm_process(mm_);
     }
-}
-
-bool MatchmakerTest::PumpUntilState(int32_t want, int max_passes, uint32_t step_ms) {
-    for (int i = 0; i < max_passes; ++i) {
-        AdvanceClock(step_ms);
-        krmm_process(mm_);
-        if (StateOf(mm_) == want) {
-            return true;
-        }
-    }
-    return false;
 }
 
 void MatchmakerTest::DrainToIdle() {

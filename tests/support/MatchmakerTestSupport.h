@@ -9,6 +9,7 @@
 #include "KRMatchmakingSystem.h"
 #include "halyard.h"
 #include "matchmaking/MatchmakingSystem.h"
+#include "util/Clock.h"
 
 namespace krmm_test {
 
@@ -30,11 +31,11 @@ public:
     std::vector<int32_t> line_types;
     std::vector<Message> messages;
 
-    // Lines whose message part (after the last "] ") contains needle.
+    // Lines that contain needle.
     size_t CountLines(const std::string& needle) const;
     bool HasLine(const std::string& needle) const { return CountLines(needle) > 0; }
     // Values of every "state" message, in order.
-    std::vector<int32_t> States() const;
+    std::vector<int32_t> States() const { return Values("state"); }
     // Values of every message with that name, in order.
     std::vector<int32_t> Values(const std::string& name) const;
     void Clear();
@@ -57,8 +58,6 @@ protected:
     void CreateMatchmaker(uint32_t flags = 0xFFu, const char* name = "test");
     // n process passes, advancing the clock by step_ms before each.
     void Pump(int passes, uint32_t step_ms = 0);
-    // Passes until the state is want (or max_passes ran); true if reached.
-    bool PumpUntilState(int32_t want, int max_passes = 1000, uint32_t step_ms = 10);
     // Stops, then passes until idle with an empty queue.
     void DrainToIdle();
 
@@ -71,9 +70,15 @@ protected:
 };
 
 // Sets the injected clock (milliseconds) used by the matchmaker and tasks.
-void SetClock(uint32_t ms);
-void AdvanceClock(uint32_t ms);
-void ReleaseClock();
+inline void SetClock(uint32_t ms) {
+    KRMatchmakingSystem::TestClock::Set(ms);
+}
+inline void AdvanceClock(uint32_t ms) {
+    KRMatchmakingSystem::TestClock::Advance(ms);
+}
+inline void ReleaseClock() {
+    KRMatchmakingSystem::TestClock::Release();
+}
 inline KRMatchmakingSystem::MatchmakingSystem* Sys(krmm_matchmaker* handle) {
     return KRMatchmakingSystem::MatchmakingSystem::FromHandle(handle);
 }
