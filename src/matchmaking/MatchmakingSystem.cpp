@@ -57,9 +57,15 @@ void MatchmakingSystem::Destroy(MatchmakingSystem* system) {
 }
 
 MatchmakingSystem::CallScope::~CallScope() {
+    // Every krmm_process ends here: most calls retired nothing.
     if (system_->depth_ == 1) {
-        system_->DrainRetiredManagers();
-        system_->FreeRetiredCallbacks();
+        if (!system_->retired_managers_.empty()) {
+            system_->DrainRetiredManagers();
+        }
+        if (system_->retired_log_callbacks_ != nullptr ||
+            system_->retired_msg_callbacks_ != nullptr) {
+            system_->FreeRetiredCallbacks();
+        }
     }
     if (--system_->depth_ == 0 && system_->free_pending_) {
         delete system_;
