@@ -81,11 +81,11 @@ std::string HopperHelp() {
 using Apply = std::function<std::string(const std::string& value, CommandLine* command_line)>;
 
 // A whole number from 1 to max.
-Apply Count(uint32_t SimulationOptions::*field, uint32_t max, const char* what) {
+Apply Count(uint32_t SimulationOptions::*field, uint32_t max, const std::string& what) {
     return [field, max, what](const std::string& value, CommandLine* cl) -> std::string {
         uint64_t number = 0;
         if (!ParseUnsigned(value, max, &number) || number == 0) {
-            return std::string("expects ") + what;
+            return "expects " + what;
         }
         cl->options.*field = static_cast<uint32_t>(number);
         return "";
@@ -155,7 +155,8 @@ struct OptionEntry {
 const std::vector<OptionEntry>& Options() {
     static const std::vector<OptionEntry> options = {
         {"--players", "N",
-         Count(&SimulationOptions::players, 100000, "a number of players from 1 to 100000")},
+         Count(&SimulationOptions::players, kMaxPlayers,
+               "a number of players from 1 to " + std::to_string(kMaxPlayers))},
         {"--hopper", "H",
          [](const std::string& value, CommandLine* cl) -> std::string {
              if (!ParseHopper(value, &cl->options.hopper_id)) {
