@@ -58,7 +58,6 @@ struct Attempt {
     // The last state before the attempt wound down (MMS_RESTART or idle).
     int32_t last_state = MMS_REQUEST_TICKET;
     std::vector<RaisedError> errors;
-    bool ended = false;  // back in MMS_IDLE
 
     bool started() const { return started_ms >= 0; }
     // The error that ended the attempt, 0 when none did.
