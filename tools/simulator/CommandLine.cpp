@@ -80,11 +80,12 @@ std::string HopperHelp() {
 
 using Apply = std::function<std::string(const std::string& value, CommandLine* command_line)>;
 
-// A whole number from 1 to max.
-Apply Count(uint32_t SimulationOptions::*field, uint32_t max, const std::string& what) {
-    return [field, max, what](const std::string& value, CommandLine* cl) -> std::string {
+// A whole number from min to max.
+Apply Count(uint32_t SimulationOptions::*field, uint32_t min, uint32_t max,
+            const std::string& what) {
+    return [field, min, max, what](const std::string& value, CommandLine* cl) -> std::string {
         uint64_t number = 0;
-        if (!ParseUnsigned(value, max, &number) || number == 0) {
+        if (!ParseUnsigned(value, max, &number) || number < min) {
             return "expects " + what;
         }
         cl->options.*field = static_cast<uint32_t>(number);
@@ -155,7 +156,7 @@ struct OptionEntry {
 const std::vector<OptionEntry>& Options() {
     static const std::vector<OptionEntry> options = {
         {"--players", "N",
-         Count(&SimulationOptions::players, kMaxPlayers,
+         Count(&SimulationOptions::players, 1, kMaxPlayers,
                "a number of players from 1 to " + std::to_string(kMaxPlayers))},
         {"--hopper", "H",
          [](const std::string& value, CommandLine* cl) -> std::string {
@@ -165,14 +166,8 @@ const std::vector<OptionEntry>& Options() {
              return "";
          }},
         {"--requeue", "N",
-         [](const std::string& value, CommandLine* cl) -> std::string {
-             uint64_t count = 0;
-             if (!ParseUnsigned(value, kMaxRequeue, &count)) {
-                 return "expects a number of requeues from 0 to " + std::to_string(kMaxRequeue);
-             }
-             cl->options.requeue = static_cast<uint32_t>(count);
-             return "";
-         }},
+         Count(&SimulationOptions::requeue, 0, kMaxRequeue,
+               "a number of requeues from 0 to " + std::to_string(kMaxRequeue))},
         {"--think", "SECONDS", Seconds(&SimulationOptions::think_ms)},
         {"--fault", "KIND:WHAT=P",
          [](const std::string& value, CommandLine* cl) -> std::string {
@@ -219,7 +214,7 @@ const std::vector<OptionEntry>& Options() {
              return "";
          }},
         {"--frame-ms", "MS",
-         Count(&SimulationOptions::frame_ms, 1000, "a frame step from 1 to 1000 milliseconds")},
+         Count(&SimulationOptions::frame_ms, 1, 1000, "a frame step from 1 to 1000 milliseconds")},
         {"--join-spread", "SECONDS", Seconds(&SimulationOptions::join_spread_ms)},
         {"--start-delay", "SECONDS", Seconds(&SimulationOptions::start_delay_ms)},
         {"--matchmaking-timeout", "SECONDS", Seconds(&SimulationOptions::matchmaking_timeout_ms)},
