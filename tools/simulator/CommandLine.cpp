@@ -80,12 +80,13 @@ std::string HopperHelp() {
 
 using Apply = std::function<std::string(const std::string& value, CommandLine* command_line)>;
 
-// A whole number from 1 to max.
-Apply Count(uint32_t SimulationOptions::*field, uint32_t max, const char* what) {
-    return [field, max, what](const std::string& value, CommandLine* cl) -> std::string {
+// A whole number from min to max.
+Apply Count(uint32_t SimulationOptions::*field, uint32_t min, uint32_t max,
+            const std::string& what) {
+    return [field, min, max, what](const std::string& value, CommandLine* cl) -> std::string {
         uint64_t number = 0;
-        if (!ParseUnsigned(value, max, &number) || number == 0) {
-            return std::string("expects ") + what;
+        if (!ParseUnsigned(value, max, &number) || number < min) {
+            return "expects " + what;
         }
         cl->options.*field = static_cast<uint32_t>(number);
         return "";
@@ -155,7 +156,8 @@ struct OptionEntry {
 const std::vector<OptionEntry>& Options() {
     static const std::vector<OptionEntry> options = {
         {"--players", "N",
-         Count(&SimulationOptions::players, 100000, "a number of players from 1 to 100000")},
+         Count(&SimulationOptions::players, 1, kMaxPlayers,
+               "a number of players from 1 to " + std::to_string(kMaxPlayers))},
         {"--hopper", "H",
          [](const std::string& value, CommandLine* cl) -> std::string {
              if (!ParseHopper(value, &cl->options.hopper_id)) {
@@ -164,14 +166,8 @@ const std::vector<OptionEntry>& Options() {
              return "";
          }},
         {"--requeue", "N",
-         [](const std::string& value, CommandLine* cl) -> std::string {
-             uint64_t count = 0;
-             if (!ParseUnsigned(value, kMaxRequeue, &count)) {
-                 return "expects a number of requeues from 0 to " + std::to_string(kMaxRequeue);
-             }
-             cl->options.requeue = static_cast<uint32_t>(count);
-             return "";
-         }},
+         Count(&SimulationOptions::requeue, 0, kMaxRequeue,
+               "a number of requeues from 0 to " + std::to_string(kMaxRequeue))},
         {"--think", "SECONDS", Seconds(&SimulationOptions::think_ms)},
         {"--fault", "KIND:WHAT=P",
          [](const std::string& value, CommandLine* cl) -> std::string {
@@ -218,7 +214,7 @@ const std::vector<OptionEntry>& Options() {
              return "";
          }},
         {"--frame-ms", "MS",
-         Count(&SimulationOptions::frame_ms, 1000, "a frame step from 1 to 1000 milliseconds")},
+         Count(&SimulationOptions::frame_ms, 1, 1000, "a frame step from 1 to 1000 milliseconds")},
         {"--join-spread", "SECONDS", Seconds(&SimulationOptions::join_spread_ms)},
         {"--start-delay", "SECONDS", Seconds(&SimulationOptions::start_delay_ms)},
         {"--matchmaking-timeout", "SECONDS", Seconds(&SimulationOptions::matchmaking_timeout_ms)},
@@ -383,6 +379,9 @@ std::string UsageText(const char* program) {
          << "offered, and the leader of each match starts it. Time is simulated (a frame\n"
          << "step per frame), so minutes of heartbeats pass in about a second.\n"
          << "\n"
+         << "An option's value follows it as the next argument or after '='\n"
+         << "(--players 40 or --players=40).\n"
+         << "\n"
          << "Players:\n"
          << "  --players N              players in the session, 1 to " << kMaxPlayers
          << " (default " << defaults.players << ")\n"
@@ -440,7 +439,8 @@ std::string UsageText(const char* program) {
          << defaults.max_time_ms / 1000.0 << ")\n"
          << "  --real-time              run on the real clock, sleeping one frame per frame\n"
          << "\n"
-         << "Output:\n"
+         << "Output (the summary goes to stdout as text; warnings about the options,\n"
+         << "progress, log lines and errors go to stderr):\n"
          << "  --log FLAGS              matchmaker log lines to stderr: MMF_LOG_ bits\n"
          << "                           (e.g. 0xF0) or a list of info, debug, warning,\n"
          << "                           error, hy-info, hy-errors, ts-info, ts-errors, all\n"
@@ -465,7 +465,7 @@ std::string UsageText(const char* program) {
          << "                           fetched): histogram of time to match and to\n"
          << "                           start, players by state over time, error counts\n"
          << "  --record-player N FILE   write player N's exchanges as a loopback scenario\n"
-         << "  --help                   this text\n"
+         << "  -h, --help               this text\n"
          << "\n"
          << "Exit status: 0 when the run ended with every player back in MMS_IDLE and no\n"
          << "backend task, response or JSON value alive; 1 when it did not (the error\n"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <set>
 
 #include "KRMatchmakingSystem.h"
 #include "SummaryFormat.h"
@@ -201,19 +200,17 @@ void Timeline(std::ostream& out, const SimulationSummary& summary) {
 void ErrorTable(std::ostream& out, const SimulationSummary& summary) {
     out << "<table id=\"errors\">\n<tr><th>error</th><th>ended the attempt</th>"
            "<th>attempt went on</th></tr>\n";
-    std::set<std::string> names;
-    for (const auto& entry : summary.errors) {
-        names.insert(entry.first);
-    }
     const auto count = [](const std::map<std::string, uint32_t>& counts, const std::string& name) {
         const auto found = counts.find(name);
         return found != counts.end() ? found->second : 0u;
     };
-    for (const std::string& name : names) {
+    // Every raised error is in errors, each name once and in order.
+    for (const auto& error : summary.errors) {
+        const std::string& name = error.first;
         out << "<tr><td>" << Escape(name) << "</td><td>" << count(summary.errors_ended, name)
             << "</td><td>" << count(summary.errors_recovered, name) << "</td></tr>\n";
     }
-    if (names.empty()) {
+    if (summary.errors.empty()) {
         out << "<tr><td>none</td><td>0</td><td>0</td></tr>\n";
     }
     out << "</table>\n<p>Recovery from 400/504 answers: " << summary.recoveries_started

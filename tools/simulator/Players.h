@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "KRMatchmakingSystem.h"
 #include "Options.h"
 
 namespace KRSimulator {
@@ -55,9 +56,8 @@ struct Attempt {
     std::string match_id;      // of the started match, else of the last match found
     int32_t users_in_match = 0;
     // The last state before the attempt wound down (MMS_RESTART or idle).
-    int32_t last_state = 3;  // MMS_REQUEST_TICKET
+    int32_t last_state = MMS_REQUEST_TICKET;
     std::vector<RaisedError> errors;
-    bool ended = false;  // back in MMS_IDLE
 
     bool started() const { return started_ms >= 0; }
     // The error that ended the attempt, 0 when none did.

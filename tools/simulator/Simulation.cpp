@@ -365,10 +365,8 @@ void Session::HandleState(Player& player, int32_t state) {
 }
 
 void Session::EndAttempt(Player& player) {
-    Attempt& attempt = CurrentAttempt(player);
-    attempt.ended = true;
     player.in_attempt = false;
-    if (attempt.started() || player.attempts_made > options_.requeue) {
+    if (CurrentAttempt(player).started() || player.attempts_made > options_.requeue) {
         player.done = true;
         ++done_count_;
         return;

@@ -60,20 +60,20 @@ Percentiles PercentilesOf(std::vector<uint32_t> values) {
     return result;
 }
 
-uint32_t SimulationSummary::total_errors() const {
+uint32_t TotalOf(const std::map<std::string, uint32_t>& counts) {
     uint32_t total = 0;
-    for (const auto& entry : errors) {
+    for (const auto& entry : counts) {
         total += entry.second;
     }
     return total;
 }
 
+uint32_t SimulationSummary::total_errors() const {
+    return TotalOf(errors);
+}
+
 uint32_t SimulationSummary::total_faults() const {
-    uint32_t total = 0;
-    for (const auto& entry : faults_injected) {
-        total += entry.second;
-    }
-    return total;
+    return TotalOf(faults_injected);
 }
 
 void DeriveFigures(SimulationSummary* summary) {

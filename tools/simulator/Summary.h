@@ -119,4 +119,7 @@ struct SimulationSummary {
 // Fills the derived figures from the raw record.
 void DeriveFigures(SimulationSummary* summary);
 
+// The sum of a tally's counts.
+uint32_t TotalOf(const std::map<std::string, uint32_t>& counts);
+
 }  // namespace KRSimulator

@@ -58,14 +58,6 @@ std::string Wrapped(const std::string& text, std::size_t indent) {
     return out;
 }
 
-uint32_t Total(const std::map<std::string, uint32_t>& counts) {
-    uint32_t total = 0;
-    for (const auto& entry : counts) {
-        total += entry.second;
-    }
-    return total;
-}
-
 void PercentileRow(std::ostringstream& text, const std::string& label, const Percentiles& p) {
     char row[128];
     std::snprintf(row, sizeof row, "    %-16s %6u %7.1f %7.1f %7.1f %7.1f\n", label.c_str(),
@@ -128,9 +120,9 @@ std::string FormatSummaryText(const SimulationSummary& s) {
         text << label << CountList(behaviour.second) << "\n";
     }
     text << "  errors             " << s.total_errors() << " raised\n"
-         << "    ended the attempt    " << Total(s.errors_ended) << ": "
+         << "    ended the attempt    " << TotalOf(s.errors_ended) << ": "
          << CountList(s.errors_ended, 25) << "\n"
-         << "    attempt went on      " << Total(s.errors_recovered) << ": "
+         << "    attempt went on      " << TotalOf(s.errors_recovered) << ": "
          << CountList(s.errors_recovered, 25) << "\n"
          << "  400/504 recovery   " << s.recoveries_started << " windows opened, "
          << s.recoveries_succeeded << " recovered, " << s.recoveries_failed << " gave up\n"
