@@ -67,7 +67,7 @@ void Task::Describe(RequestKind kind, hy_client* requester, const char* argument
 hy_json* TaskFaulted::GetJson() {
     hy_json* body = hy_json_new_object();
     hy_json_set_string_key(body, "error", "emulated backend fault");
-    hy_json_set_integer_key(body, "status", fault_status_);
+    hy_json_set_integer_key(body, "status", status());
     return Own(body);
 }
 
