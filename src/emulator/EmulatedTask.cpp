@@ -59,8 +59,7 @@ bool Task::Poll() {
 void Task::Describe(RequestKind kind, hy_client* requester, const char* argument) {
     description_ = std::make_unique<Description>();
     description_->kind = kind;
-    description_->requester =
-        requester != nullptr || client_ == nullptr ? requester : client_->halyard_client();
+    description_->requester = requester;
     description_->argument = argument != nullptr ? argument : "";
 }
 
