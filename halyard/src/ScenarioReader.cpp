@@ -263,7 +263,7 @@ extern "C" {
 
 HY_API int HY_CALL hyl_load_scenario(hy_client* client, const char* path) {
     std::string text;
-    if (!halyard::ReadScenarioFile("hyl_load_scenario", path, &text)) {
+    if (halyard::ReadScenarioFile("hyl_load_scenario", path, &text) != 0) {
         return -1;
     }
     return halyard::Load("hyl_load_scenario", client, path, text);
