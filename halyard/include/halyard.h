@@ -26,8 +26,12 @@
  *     hy_task_free. JSON values and options handed to a request belong to the
  *     request from then on: the caller must not free them.
  *   - Message and log functions registered on a client are called
- *     synchronously, on the thread that delivers (here: the caller of
- *     hyl_push_message / hyl_push_log), newest registration first.
+ *     synchronously, on the thread that delivers, newest registration first.
+ *     Here that is the caller of hyl_push_message, hyl_push_json or
+ *     hyl_push_log, and also of a request or a hy_task_is_pending call: a
+ *     request logs an answer given by a default and an answer whose recorded
+ *     request differs, and either call first delivers the scenario pushes
+ *     that are due.
  *
  * The loopback control interface (hy_client_create, hy_client_free and the
  * hyl_ functions) is documented at its declarations below; halyard/README.md
@@ -157,7 +161,8 @@ HY_API int HY_CALL hy_uuid_set_from_string(hy_uuid* out, const char* text);
 HY_API char* HY_CALL hy_uuid_to_string(const hy_uuid* uuid);
 
 /* ---- Tasks ---- */
-/* Each call is one poll: non-zero while the task has not finished. */
+/* Each call is one poll: non-zero while the task has not finished. A poll
+ * first delivers the client's scenario pushes that are due. */
 HY_API int HY_CALL hy_task_is_pending(hy_task* task);
 /* The loopback backend never times out: always 0. */
 HY_API int HY_CALL hy_task_is_timed_out(hy_task* task);

@@ -34,6 +34,15 @@ std::unique_ptr<JournalEntry> JournalEntry::CopyOf(const hyl_request& exchange) 
     return entry;
 }
 
+std::unique_ptr<PushEntry> PushEntry::CopyOf(const hyl_push& push) {
+    auto entry = std::make_unique<PushEntry>();
+    entry->push = push;
+    entry->first = Text(push.first);
+    entry->type = Text(push.type);
+    entry->json = Text(push.json);
+    return entry;
+}
+
 void JournalEntry::Bind() {
     request.ticket = ticket.c_str();
     request.hopper_id = hopperId.c_str();

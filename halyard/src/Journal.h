@@ -42,6 +42,9 @@ struct JournalEntry {
 
 // One delivered push, held like a JournalEntry.
 struct PushEntry {
+    // An entry holding copies of every field of push (null texts as "").
+    static std::unique_ptr<PushEntry> CopyOf(const hyl_push& push);
+
     void Bind();
 
     hyl_push push{};

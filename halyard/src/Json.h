@@ -29,6 +29,10 @@ constexpr size_t kCompactFlags = JSON_COMPACT | JSON_ENCODE_ANY;
 // default); "" for a null value or one that cannot be written. The text never
 // passes through the runtime's allocator, which belongs to the process.
 std::string SerializeToString(const json_t* node, size_t flags = kCompactFlags);
+// Sets key of object to the value of a recorded JSON text, so that a written
+// scenario reads as JSON; text that is somehow not JSON goes in as a string.
+// Nothing is set for a null or empty text.
+void SetJsonMember(json_t* object, const char* key, const char* text);
 // Takes a value handed to this library: it no longer counts as the
 // caller's, and is released. Returns its compact text ("" for null).
 std::string TakeJson(hy_json* value);

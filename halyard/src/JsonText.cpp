@@ -1,4 +1,7 @@
 #include "Json.h"
+
+#include <cstring>
+
 #include "LiveCounts.h"
 
 namespace halyard {
@@ -29,6 +32,14 @@ std::string SerializeToString(const json_t* node, size_t flags) {
         return std::string();
     }
     return text;
+}
+
+void SetJsonMember(json_t* object, const char* key, const char* text) {
+    if (text == nullptr || text[0] == '\0') {
+        return;
+    }
+    json_t* value = ParseJson(text, std::strlen(text));
+    json_object_set_new(object, key, value != nullptr ? value : json_string(text));
 }
 
 std::string TakeJson(hy_json* value) {

@@ -21,9 +21,9 @@ void CountFreed(LiveKind kind);
 json_t* TrackJson(json_t* node);
 void UntrackJson(const json_t* node);
 
-// Texts handed to the caller for hy_free; they count with the JSON values, so
-// a forgotten hy_free shows up in hyl_live_json.
-// A counted copy of text for hy_free; null when memory runs out.
+// A copy of text for the caller to release with hy_free (null when memory
+// runs out). Such texts count with the JSON values, so a forgotten hy_free
+// shows up in hyl_live_json.
 char* CopyText(const std::string& text);
 void FreeText(void* text);
 

@@ -48,9 +48,7 @@ int StoreAnswer(const char* function, hy_client* client, hyl_kind kind, int32_t 
         client->loopback.SetDefault(kind, std::move(answer));
         return 0;
     }
-    for (uint32_t i = 0; i < count; ++i) {
-        client->loopback.Script(kind, answer);
-    }
+    client->loopback.Script(kind, std::move(answer), count);
     return 0;
 }
 
@@ -79,15 +77,26 @@ Answer Loopback::Next(hyl_kind kind, hyl_source* source) {
         fault.status = faults_[kind].status;
         return fault;
     }
-    std::deque<Answer>& queue = queues_[kind];
+    std::deque<Queued>& queue = queues_[kind];
     if (!queue.empty()) {
-        Answer answer = std::move(queue.front());
-        queue.pop_front();
         *source = HYL_SCRIPTED;
+        if (--queue.front().left > 0) {
+            return queue.front().answer;
+        }
+        Answer answer = std::move(queue.front().answer);
+        queue.pop_front();
         return answer;
     }
     *source = defaults_[kind] ? HYL_DEFAULT : HYL_BUILT_IN_DEFAULT;
     return defaults_[kind] ? *defaults_[kind] : BuiltInDefault(kind);
+}
+
+uint32_t Loopback::ScriptedCount(hyl_kind kind) const {
+    uint64_t count = 0;
+    for (const Queued& queued : queues_[kind]) {
+        count += queued.left;
+    }
+    return static_cast<uint32_t>(std::min<uint64_t>(count, UINT32_MAX));
 }
 
 std::vector<ScheduledPush> Loopback::TakeDuePushes() {

@@ -40,14 +40,17 @@ struct ScheduledPush {
 // trigger them.
 class Loopback {
 public:
-    void Script(hyl_kind kind, Answer answer) { queues_[kind].push_back(std::move(answer)); }
+    // Queues answer count times (0: not at all).
+    void Script(hyl_kind kind, Answer answer, uint32_t count = 1) {
+        if (count > 0) {
+            queues_[kind].push_back(Queued{std::move(answer), count});
+        }
+    }
     void SetDefault(hyl_kind kind, Answer answer) { defaults_[kind] = std::move(answer); }
     void SetFault(hyl_kind kind, int32_t status, uint32_t count) {
         faults_[kind] = Fault{status, count};
     }
-    uint32_t ScriptedCount(hyl_kind kind) const {
-        return static_cast<uint32_t>(queues_[kind].size());
-    }
+    uint32_t ScriptedCount(hyl_kind kind) const;
     // The answer for the next request of the kind: a fault, else the oldest
     // queued answer, else the default; *source says which.
     Answer Next(hyl_kind kind, hyl_source* source);
@@ -67,7 +70,14 @@ private:
         uint32_t count = 0;
     };
 
-    std::array<std::deque<Answer>, HYL_KIND_COUNT> queues_;
+    // A repeated answer is held once with the number of requests it still
+    // answers, so a large repeat costs no memory.
+    struct Queued {
+        Answer answer;
+        uint32_t left;
+    };
+
+    std::array<std::deque<Queued>, HYL_KIND_COUNT> queues_;
     std::array<std::optional<Answer>, HYL_KIND_COUNT> defaults_;
     std::array<Fault, HYL_KIND_COUNT> faults_{};
     std::vector<ScheduledPush> pushes_;

@@ -16,13 +16,10 @@ void BeginCall(hy_client* client) {
 }
 
 void Deliver(hy_client* client, const char* first, const char* type, json_t* json) {
-    auto entry = std::make_unique<PushEntry>();
-    entry->first = first != nullptr ? first : "";
-    entry->type = type != nullptr ? type : "";
-    entry->json = SerializeToString(json);
-    entry->push.after_requests = client->loopback.requests;
-    entry->push.after_polls = client->loopback.polls;
-    client->journal.AddPush(std::move(entry));
+    const std::string text = SerializeToString(json);
+    const hyl_push push{first, type, text.c_str(), client->loopback.requests,
+                        client->loopback.polls};
+    client->journal.AddPush(PushEntry::CopyOf(push));
     client->msgFuncs.Deliver([&](hy_msg_func func, void* userData) {
         func(client, first, type, Handle(json), userData);
     });

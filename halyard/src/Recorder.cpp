@@ -69,12 +69,7 @@ HY_API int HY_CALL hyl_recorder_add_push(hyl_recorder* recorder, const hyl_push*
     if (!halyard::IsJsonOrEmpty(push->json, &error)) {
         return halyard::Refuse("hyl_recorder_add_push", "json: " + error);
     }
-    auto entry = std::make_unique<halyard::PushEntry>();
-    entry->push = *push;
-    entry->first = push->first != nullptr ? push->first : "";
-    entry->type = push->type;
-    entry->json = push->json != nullptr ? push->json : "";
-    recorder->journal.AddPush(std::move(entry));
+    recorder->journal.AddPush(halyard::PushEntry::CopyOf(*push));
     return 0;
 }
 

@@ -1,7 +1,5 @@
 #include "RequestKey.h"
 
-#include <cstring>
-
 #include "Json.h"
 
 namespace halyard {
@@ -11,15 +9,6 @@ void SetText(json_t* object, const char* key, const char* text) {
     if (text != nullptr && text[0] != '\0') {
         json_object_set_new(object, key, json_string(text));
     }
-}
-
-// A JSON argument goes in as a value; text that is somehow not JSON stays text.
-void SetJson(json_t* object, const char* key, const char* text) {
-    if (text == nullptr || text[0] == '\0') {
-        return;
-    }
-    json_t* value = ParseJson(text, std::strlen(text));
-    json_object_set_new(object, key, value != nullptr ? value : json_string(text));
 }
 
 void SetInteger(json_t* object, const char* key, int64_t number) {
@@ -39,8 +28,8 @@ json_t* RequestObject(const hyl_request& r) {
             SetText(object, "second_group_id", r.second_group_id);
             SetInteger(object, "group_size", r.group_size);
             SetInteger(object, "has_reserved", r.has_reserved);
-            SetJson(object, "attributes", r.attributes_json);
-            SetJson(object, "values", r.values_json);
+            SetJsonMember(object, "attributes", r.attributes_json);
+            SetJsonMember(object, "values", r.values_json);
             break;
         case HYL_CANCEL:
             SetText(object, "ticket", r.ticket);
@@ -48,7 +37,7 @@ json_t* RequestObject(const hyl_request& r) {
             break;
         case HYL_START:
             SetText(object, "ticket", r.ticket);
-            SetJson(object, "join_info", r.join_info_json);
+            SetJsonMember(object, "join_info", r.join_info_json);
             break;
         case HYL_CHECK_PROOF:
         case HYL_CREATE_MANUAL_PROOF:
@@ -57,7 +46,7 @@ json_t* RequestObject(const hyl_request& r) {
         case HYL_GET_OBJECT:
             SetText(object, "collection", r.collection);
             SetText(object, "object_id", r.object_id);
-            SetJson(object, "options", r.options_json);
+            SetJsonMember(object, "options", r.options_json);
             break;
         case HYL_MARK_IDENTITY_ACTIVE:
             SetInteger(object, "argument", r.argument);

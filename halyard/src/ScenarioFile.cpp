@@ -15,13 +15,13 @@ std::string Reason(const char* path) {
 
 }  // namespace
 
-bool ReadScenarioFile(const char* function, const char* path, std::string* text) {
+int ReadScenarioFile(const char* function, const char* path, std::string* text) {
     if (path == nullptr) {
-        return Refuse(function, "no file name") == 0;
+        return Refuse(function, "no file name");
     }
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
-        return Refuse(function, Reason(path)) == 0;
+        return Refuse(function, Reason(path));
     }
     char buffer[4096];
     size_t got = 0;
@@ -30,7 +30,7 @@ bool ReadScenarioFile(const char* function, const char* path, std::string* text)
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return failed ? Refuse(function, Reason(path)) == 0 : true;
+    return failed ? Refuse(function, Reason(path)) : 0;
 }
 
 int WriteScenarioFile(const char* function, const char* path, const std::string& text) {

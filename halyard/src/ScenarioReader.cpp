@@ -18,7 +18,12 @@ namespace {
 // refused scenario leaves the client as it was.
 struct Scenario {
     std::string identity;
-    std::vector<std::pair<hyl_kind, Answer>> answers;
+    struct Queued {
+        hyl_kind kind;
+        Answer answer;
+        uint32_t repeat;
+    };
+    std::vector<Queued> answers;
     std::vector<std::pair<hyl_kind, Answer>> defaults;
     std::vector<ScheduledPush> pushes;
 };
@@ -162,7 +167,7 @@ private:
                                     true, &answer, &repeat)) {
                         return false;
                     }
-                    out->answers.insert(out->answers.end(), repeat, {kind, answer});
+                    out->answers.push_back({kind, std::move(answer), repeat});
                 }
                 return true;
             });
@@ -239,8 +244,8 @@ int Load(const char* function, hy_client* client, const std::string& file,
     if (!scenario.identity.empty()) {
         client->identity = scenario.identity;
     }
-    for (auto& [kind, answer] : scenario.answers) {
-        client->loopback.Script(kind, std::move(answer));
+    for (Scenario::Queued& queued : scenario.answers) {
+        client->loopback.Script(queued.kind, std::move(queued.answer), queued.repeat);
     }
     for (auto& [kind, answer] : scenario.defaults) {
         client->loopback.SetDefault(kind, std::move(answer));
@@ -258,7 +263,7 @@ extern "C" {
 
 HY_API int HY_CALL hyl_load_scenario(hy_client* client, const char* path) {
     std::string text;
-    if (!halyard::ReadScenarioFile("hyl_load_scenario", path, &text)) {
+    if (halyard::ReadScenarioFile("hyl_load_scenario", path, &text) != 0) {
         return -1;
     }
     return halyard::Load("hyl_load_scenario", client, path, text);

@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "Journal.h"
 #include "Json.h"
 #include "Kinds.h"
@@ -8,19 +6,11 @@
 namespace halyard {
 namespace {
 
-// Recorded JSON texts go back in as values, so the file reads as JSON.
-void SetJsonText(json_t* object, const char* key, const char* text) {
-    if (text[0] != '\0') {
-        json_t* value = ParseJson(text, std::strlen(text));
-        json_object_set_new(object, key, value != nullptr ? value : json_string(text));
-    }
-}
-
 json_t* AnswerObject(const hyl_request& exchange) {
     json_t* answer = json_object();
     json_object_set_new(answer, "request", RequestObject(exchange));
     json_object_set_new(answer, "status", json_integer(exchange.status));
-    SetJsonText(answer, "body", exchange.body_json);
+    SetJsonMember(answer, "body", exchange.body_json);
     if (exchange.pending_polls != 0) {
         json_object_set_new(answer, "pending", json_integer(exchange.pending_polls));
     }
@@ -36,7 +26,7 @@ json_t* PushObject(const hyl_push& push) {
     json_object_set_new(object, "after_polls", json_integer(push.after_polls));
     json_object_set_new(object, "first", json_string(push.first));
     json_object_set_new(object, "type", json_string(push.type));
-    SetJsonText(object, "json", push.json);
+    SetJsonMember(object, "json", push.json);
     return object;
 }
 

@@ -59,15 +59,14 @@ bool Task::Poll() {
 void Task::Describe(RequestKind kind, hy_client* requester, const char* argument) {
     description_ = std::make_unique<Description>();
     description_->kind = kind;
-    description_->requester =
-        requester != nullptr || client_ == nullptr ? requester : client_->halyard_client();
+    description_->requester = requester;
     description_->argument = argument != nullptr ? argument : "";
 }
 
 hy_json* TaskFaulted::GetJson() {
     hy_json* body = hy_json_new_object();
     hy_json_set_string_key(body, "error", "emulated backend fault");
-    hy_json_set_integer_key(body, "status", fault_status_);
+    hy_json_set_integer_key(body, "status", status());
     return Own(body);
 }
 

@@ -85,15 +85,12 @@ private:
 };
 
 // The answer to a request the fault plan lost before the hopper saw it: the
-// drawn status code with an error body {"error": ..., "status": code}.
+// drawn status code (set with SetAnswer) with an error body
+// {"error": ..., "status": code}.
 class TaskFaulted : public Task {
 public:
-    TaskFaulted(HalyardEmulator& emulator, TaskType type, int32_t status)
-        : Task(emulator, type, nullptr), fault_status_(status) {}
+    TaskFaulted(HalyardEmulator& emulator, TaskType type) : Task(emulator, type, nullptr) {}
     hy_json* GetJson() override;
-
-private:
-    int32_t fault_status_;
 };
 
 // Answers with {"ticket": ...} of its client.

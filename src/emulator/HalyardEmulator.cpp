@@ -129,7 +129,7 @@ const char* HalyardEmulator::Answer(RequestKind kind, TaskType type, hy_client* 
     if (answer.applied) {
         task = perform();
     } else {
-        task = &RegisterTask(std::make_unique<TaskFaulted>(*this, type, answer.status));
+        task = &RegisterTask(std::make_unique<TaskFaulted>(*this, type));
     }
     if (task == nullptr) {
         return nullptr;
