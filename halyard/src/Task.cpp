@@ -6,20 +6,31 @@
 extern "C" {
 
 HY_API int HY_CALL hy_task_is_pending(hy_task* task) {
-    if (task != nullptr && *task->client != nullptr) {
-        halyard::BeginCall(*task->client);
-        ++(*task->client)->loopback.polls;
+    hy_client* client = task != nullptr ? *task->client : nullptr;
+    if (client != nullptr) {
+        halyard::BeginCall(client);
+        ++client->loopback.polls;
+        if (task->exchange != nullptr && client->transport != nullptr) {
+            client->transport->Advance();
+        }
     }
     if (task == nullptr || task->finished()) {
         return 0;
     }
-    --task->pollsLeft;
+    if (task->exchange != nullptr) {
+        task->exchange->CountPendingPoll();
+    } else {
+        --task->pollsLeft;
+    }
     return 1;
 }
 
-// The loopback backend is always reachable: a task never times out.
-HY_API int HY_CALL hy_task_is_timed_out(hy_task* /*task*/) {
-    return 0;
+// The loopback backend is always reachable; a service may not answer.
+HY_API int HY_CALL hy_task_is_timed_out(hy_task* task) {
+    return task != nullptr && task->exchange != nullptr && task->exchange->finished &&
+                   task->exchange->timedOut
+               ? 1
+               : 0;
 }
 
 // A finished task always holds a response; only a task still pending is not okay.
@@ -31,14 +42,22 @@ HY_API hy_response* HY_CALL hy_task_fetch_response(hy_task* task) {
     if (task == nullptr || !task->finished()) {
         return nullptr;
     }
-    return halyard::NewResponse(task->answer);
+    return halyard::NewResponse(task->result());
 }
 
-HY_API const char* HY_CALL hy_task_get_error(hy_task* /*task*/) {
-    return nullptr;
+HY_API const char* HY_CALL hy_task_get_error(hy_task* task) {
+    if (task == nullptr || task->exchange == nullptr || task->exchange->error.empty()) {
+        return nullptr;
+    }
+    return task->exchange->error.c_str();
 }
 
 HY_API void HY_CALL hy_task_free(hy_task* task) {
+    hy_client* client = task != nullptr ? *task->client : nullptr;
+    if (client != nullptr && task->exchange != nullptr && !task->exchange->finished &&
+        client->transport != nullptr) {
+        client->transport->Drop(*task->exchange);
+    }
     delete task;
 }
 
