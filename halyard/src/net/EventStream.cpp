@@ -1,0 +1,175 @@
+#include "EventStream.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "../Json.h"
+#include "../Random.h"
+
+namespace halyard {
+namespace {
+
+constexpr long kFirstWaitMs = 250;
+constexpr long kLongestWaitMs = 8000;
+constexpr size_t kRefusalShown = 300;
+
+std::string Seconds(SteadyClock::duration duration) {
+    const double seconds = std::chrono::duration<double>(duration).count();
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+}  // namespace
+
+EventStream::EventStream(Session& session, CURLM* multi)
+    : session_(session), multi_(multi), address_(session.preferred) {
+    uint32_t seed = 1;
+    FillRandomBytes(&seed, sizeof seed);
+    jitter_.seed(seed);
+}
+
+EventStream::~EventStream() {
+    Detach();
+}
+
+void EventStream::Advance(SteadyClock::time_point now) {
+    if (easy_ == nullptr && now >= nextOpen_) {
+        Open();
+    }
+}
+
+void EventStream::Open() {
+    easy_ = curl_easy_init();
+    if (easy_ == nullptr) {
+        nextOpen_ = SteadyClock::now() + Backoff();
+        return;
+    }
+    parser_.Restart();
+    status_ = 0;
+    refusal_.clear();
+    errorText_[0] = '\0';
+    const std::string url = session_.baseUrls[address_] + "/v1/matchmaking/events";
+    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &EventStream::OnHeader);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &EventStream::OnData);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(session_.timeoutMs));
+    // The stream is quiet between events: the operating system's keep-alive
+    // probes find a connection that died silently.
+    curl_easy_setopt(easy_, CURLOPT_TCP_KEEPALIVE, 1L);
+    curl_easy_setopt(easy_, CURLOPT_TCP_KEEPIDLE, 30L);
+    curl_easy_setopt(easy_, CURLOPT_TCP_KEEPINTVL, 10L);
+    headers_ = curl_slist_append(headers_, session_.Authorization().c_str());
+    headers_ = curl_slist_append(headers_, "Accept: text/event-stream");
+    headers_ = curl_slist_append(headers_, "Cache-Control: no-cache");
+    if (!parser_.lastEventId().empty()) {
+        headers_ = curl_slist_append(headers_, ("Last-Event-ID: " + parser_.lastEventId()).c_str());
+    }
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+        Detach();
+        nextOpen_ = SteadyClock::now() + Backoff();
+    }
+}
+
+void EventStream::Done(CURLcode result, SteadyClock::time_point now) {
+    const std::string& base = session_.baseUrls[address_];
+    const bool wasOpen = status_ == 200;
+    std::string reason;
+    if (wasOpen) {
+        reason = result == CURLE_OK
+                     ? "closed by the service"
+                     : (errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result));
+    } else if (status_ != 0) {
+        reason = "refused with " + std::to_string(status_) +
+                 (refusal_.empty() ? std::string() : " " + refusal_);
+    } else {
+        reason = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result);
+    }
+    Detach();
+    failures_ = wasOpen ? 0 : failures_ + 1;
+    if (!wasOpen && session_.baseUrls.size() > 1) {
+        address_ = session_.Next(address_);
+    }
+    const SteadyClock::duration wait = Backoff();
+    nextOpen_ = now + wait;
+    if (status_ == 401) {
+        session_.Log(HY_LOG_ERROR, "event stream from " + base + " " + reason +
+                                       ": renew the token with hyn_client_set_token");
+    } else {
+        session_.Log(HY_LOG_WARNING, "event stream from " + base + " " +
+                                         (wasOpen ? "lost: " : "not opened: ") + reason +
+                                         "; opening again in " + Seconds(wait));
+    }
+}
+
+// Waits double with each failure in a row, from the service's "retry" if it
+// gave one, up to a ceiling; each is drawn between half and all of that, so
+// that many clients dropped at once do not come back at once.
+SteadyClock::duration EventStream::Backoff() {
+    const long first = parser_.retryMs() > 0 ? static_cast<long>(parser_.retryMs()) : kFirstWaitMs;
+    const unsigned doublings = std::min(failures_, 6u);
+    const long longest = std::max(first, kLongestWaitMs);
+    const long wait = std::min(first << doublings, longest);
+    const long drawn =
+        wait / 2 + static_cast<long>(jitter_() % static_cast<uint32_t>(wait / 2 + 1));
+    return std::chrono::milliseconds(drawn);
+}
+
+void EventStream::Detach() {
+    if (easy_ != nullptr) {
+        curl_multi_remove_handle(multi_, easy_);
+        curl_easy_cleanup(easy_);
+        easy_ = nullptr;
+    }
+    curl_slist_free_all(headers_);
+    headers_ = nullptr;
+}
+
+size_t EventStream::OnHeader(char* data, size_t size, size_t count, void* self) {
+    auto* stream = static_cast<EventStream*>(self);
+    const size_t length = size * count;
+    // The blank line after the headers: the status is known.
+    if ((length == 2 && std::memcmp(data, "\r\n", 2) == 0) || (length == 1 && data[0] == '\n')) {
+        curl_easy_getinfo(stream->easy_, CURLINFO_RESPONSE_CODE, &stream->status_);
+        if (stream->status_ == 200) {
+            stream->failures_ = 0;
+            const std::string& after = stream->parser_.lastEventId();
+            stream->session_.Log(
+                HY_LOG_NOTICE,
+                "event stream open at " + stream->session_.baseUrls[stream->address_] +
+                    (after.empty() ? std::string() : ", resuming after event " + after));
+        }
+    }
+    return length;
+}
+
+size_t EventStream::OnData(char* data, size_t size, size_t count, void* self) {
+    auto* stream = static_cast<EventStream*>(self);
+    const size_t length = size * count;
+    if (stream->status_ != 200) {
+        const size_t room = kRefusalShown - std::min(kRefusalShown, stream->refusal_.size());
+        stream->refusal_.append(data, std::min(room, length));
+        return length;
+    }
+    std::vector<SseEvent> events;
+    stream->parser_.Feed(data, length, &events);
+    for (SseEvent& event : events) {
+        json_t* json = ParseJson(event.data.data(), event.data.size());
+        if (json == nullptr) {
+            stream->session_.Log(HY_LOG_WARNING, "event " + event.id + " (" + event.type +
+                                                     ") dropped: its data is not JSON");
+            continue;
+        }
+        stream->session_.Push(event.id, event.type, SerializeToString(json));
+        json_decref(json);
+    }
+    return length;
+}
+
+}  // namespace halyard

@@ -1,0 +1,171 @@
+#include "HttpRequest.h"
+
+#include "../Json.h"
+#include "../Uuid.h"
+
+namespace halyard {
+namespace {
+
+// Far beyond any status or hopper body; a service sending more is broken.
+constexpr size_t kMaxBody = 4 * 1024 * 1024;
+
+std::string EscapeWithCurl(const std::string& segment) {
+    char* escaped = curl_easy_escape(nullptr, segment.data(), static_cast<int>(segment.size()));
+    std::string text = escaped != nullptr ? escaped : "";
+    curl_free(escaped);
+    return text;
+}
+
+// Failures after which the service cannot have answered: the request may go
+// to the next address (the Idempotency-Key covers one that was received).
+bool MayTryNext(CURLcode result) {
+    switch (result) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_OPERATION_TIMEDOUT:
+            return true;
+        default:
+            return false;
+    }
+}
+
+long Milliseconds(SteadyClock::duration duration) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
+}
+
+}  // namespace
+
+HttpRequest::HttpRequest(std::shared_ptr<Exchange> exchange, Session& session, CURLM* multi)
+    : exchange_(std::move(exchange)),
+      session_(session),
+      multi_(multi),
+      call_(RouteOf(*exchange_->entry, &EscapeWithCurl)),
+      name_(std::string(hyl_kind_name(exchange_->entry->request.kind)) + " request"),
+      idempotencyKey_(NewUuidText()),
+      deadline_(SteadyClock::now() + std::chrono::milliseconds(session.timeoutMs)),
+      address_(session.preferred) {}
+
+HttpRequest::~HttpRequest() {
+    Detach();
+}
+
+bool HttpRequest::Start() {
+    return Attempt();
+}
+
+bool HttpRequest::Attempt() {
+    Detach();
+    const long left = Milliseconds(deadline_ - SteadyClock::now());
+    if (left <= 0) {
+        FinishWithoutAnswer(name_ + " timed out");
+        return false;
+    }
+    easy_ = curl_easy_init();
+    if (easy_ == nullptr) {
+        FinishWithoutAnswer(name_ + ": libcurl could not make a transfer");
+        return false;
+    }
+    ++attempts_;
+    received_.clear();
+    errorText_[0] = '\0';
+    const std::string url = session_.baseUrls[address_] + call_.path;
+    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HttpRequest::OnData);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, left);
+    // An address that cannot be reached leaves time for the others.
+    const size_t untried = session_.baseUrls.size() - attempts_ + 1;
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS,
+                     std::max(1L, left / static_cast<long>(untried)));
+    headers_ = curl_slist_append(headers_, session_.Authorization().c_str());
+    headers_ = curl_slist_append(headers_, "Accept: application/json");
+    if (std::string(call_.method) == "POST") {
+        curl_easy_setopt(easy_, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE, static_cast<long>(call_.body.size()));
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, call_.body.c_str());
+        headers_ = curl_slist_append(headers_, ("Idempotency-Key: " + idempotencyKey_).c_str());
+        headers_ = curl_slist_append(headers_, "Content-Type: application/json");
+        // No wait for "100 Continue" before a larger body.
+        headers_ = curl_slist_append(headers_, "Expect:");
+    }
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+        FinishWithoutAnswer(name_ + ": libcurl could not start the transfer");
+        return false;
+    }
+    return true;
+}
+
+bool HttpRequest::Done(CURLcode result) {
+    const std::string& base = session_.baseUrls[address_];
+    if (result == CURLE_OK) {
+        long status = 0;
+        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+        Answer answer;
+        answer.status = static_cast<int32_t>(status);
+        json_t* body = received_.empty() ? nullptr : ParseJson(received_.data(), received_.size());
+        answer.body = SerializeToString(body);
+        json_decref(body);
+        if (body == nullptr && !received_.empty()) {
+            session_.Log(HY_LOG_WARNING, name_ + " to " + base + ": answer " +
+                                             std::to_string(status) +
+                                             " with a body that is not JSON");
+        }
+        if (status == 401) {
+            session_.Log(HY_LOG_ERROR, name_ +
+                                           " refused with 401: the token has expired or is not "
+                                           "the service's; renew it with hyn_client_set_token");
+        }
+        session_.preferred = address_;
+        Detach();
+        exchange_->Finish(std::move(answer), false, "");
+        return true;
+    }
+    std::string reason = name_ + " to " + base + ": " +
+                         (errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result));
+    const bool timeLeft = Milliseconds(deadline_ - SteadyClock::now()) > 0;
+    if (MayTryNext(result) && timeLeft && attempts_ < session_.baseUrls.size()) {
+        address_ = session_.Next(address_);
+        session_.Log(HY_LOG_NOTICE, reason + "; trying " + session_.baseUrls[address_]);
+        return !Attempt();
+    }
+    FinishWithoutAnswer(reason);
+    return true;
+}
+
+void HttpRequest::FinishWithoutAnswer(const std::string& reason) {
+    Detach();
+    session_.Log(HY_LOG_WARNING, reason + ": no answer, finished as 504");
+    Answer answer;
+    answer.status = 504;
+    exchange_->Finish(std::move(answer), true, reason);
+}
+
+void HttpRequest::Detach() {
+    if (easy_ != nullptr) {
+        curl_multi_remove_handle(multi_, easy_);
+        curl_easy_cleanup(easy_);
+        easy_ = nullptr;
+    }
+    curl_slist_free_all(headers_);
+    headers_ = nullptr;
+}
+
+size_t HttpRequest::OnData(char* data, size_t size, size_t count, void* self) {
+    auto* request = static_cast<HttpRequest*>(self);
+    if (request->received_.size() + size * count > kMaxBody) {
+        return 0;  // libcurl ends the transfer with an error
+    }
+    request->received_.append(data, size * count);
+    return size * count;
+}
+
+}  // namespace halyard
