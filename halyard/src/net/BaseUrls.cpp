@@ -20,14 +20,15 @@ bool ReadBaseUrls(const std::string& text, std::vector<std::string>* out, std::s
         std::string url = text.substr(start, end - start);
         url.erase(0, url.find_first_not_of(" \t"));
         url.erase(url.find_last_not_of(" \t") + 1);
-        while (!url.empty() && url.back() == '/') {
-            url.pop_back();
-        }
         if (!StartsWith(url, "http://") && !StartsWith(url, "https://")) {
             *reason = "base URL \"" + url + "\" does not start with http:// or https://";
             return false;
         }
-        if (url.find("://") + 3 == url.size() || url.find_first_of("?# ") != std::string::npos) {
+        const size_t host = url.find("://") + 3;
+        while (url.size() > host && url.back() == '/') {
+            url.pop_back();
+        }
+        if (url.size() == host || url.find_first_of("?# ") != std::string::npos) {
             *reason = "base URL \"" + url + "\" must name a service, without query or spaces";
             return false;
         }
