@@ -16,8 +16,8 @@ namespace krmm_test {
 class TestListener {
 public:
     enum class Mode {
-        kAnswer,   // reads one request and writes what the answer function gives, then closes
-        kSilent,   // reads the request and never answers
+        kAnswer,   // reads a request head, writes what the answer function gives, closes
+        kSilent,   // reads a request head and never answers
         kForward,  // relays bytes to and from 127.0.0.1:upstream
     };
     using AnswerFn = std::function<std::string(const std::string& request)>;
@@ -35,7 +35,7 @@ public:
     uint16_t upstream = 0;
     // Drops the relayed connections whose request starts with prefix.
     void Drop(const std::string& prefix);
-    // The requests read or relayed so far (head and body).
+    // The heads of the requests read so far (the first of each connection).
     std::vector<std::string> Requests();
 
 private:
