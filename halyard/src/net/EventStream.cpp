@@ -37,6 +37,10 @@ EventStream::~EventStream() {
 void EventStream::Advance(SteadyClock::time_point now) {
     if (easy_ == nullptr && now >= nextOpen_) {
         Open();
+    } else if (easy_ != nullptr && status_ == 0 &&
+               now - openedAt_ > std::chrono::milliseconds(session_.timeoutMs)) {
+        // Connected but never answered: a stream that would bring nothing.
+        Closed("not answered in " + Seconds(now - openedAt_), now);
     }
 }
 
@@ -47,6 +51,7 @@ void EventStream::Open() {
         return;
     }
     parser_.Restart();
+    openedAt_ = SteadyClock::now();
     status_ = 0;
     refusal_.clear();
     errorText_[0] = '\0';
@@ -77,7 +82,6 @@ void EventStream::Open() {
 }
 
 void EventStream::Done(CURLcode result, SteadyClock::time_point now) {
-    const std::string& base = session_.baseUrls[address_];
     const bool wasOpen = status_ == 200;
     std::string reason;
     if (wasOpen) {
@@ -90,6 +94,12 @@ void EventStream::Done(CURLcode result, SteadyClock::time_point now) {
     } else {
         reason = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result);
     }
+    Closed(reason, now);
+}
+
+void EventStream::Closed(const std::string& reason, SteadyClock::time_point now) {
+    const std::string& base = session_.baseUrls[address_];
+    const bool wasOpen = status_ == 200;
     Detach();
     failures_ = wasOpen ? 0 : failures_ + 1;
     if (!wasOpen && session_.baseUrls.size() > 1) {

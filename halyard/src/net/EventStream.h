@@ -31,6 +31,8 @@ public:
 
 private:
     void Open();
+    // The connection ended for reason: open again after a wait.
+    void Closed(const std::string& reason, SteadyClock::time_point now);
     void Detach();
     SteadyClock::duration Backoff();
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
@@ -43,9 +45,10 @@ private:
     SseParser parser_;
     size_t address_;
     SteadyClock::time_point nextOpen_{};  // the epoch: open at once
-    long status_ = 0;                     // of the current connection, once its headers are in
-    std::string refusal_;                 // the start of a body that was not a stream
-    unsigned failures_ = 0;               // attempts in a row that did not open
+    SteadyClock::time_point openedAt_{};
+    long status_ = 0;        // of the current connection, once its headers are in
+    std::string refusal_;    // the start of a body that was not a stream
+    unsigned failures_ = 0;  // attempts in a row that did not open
     std::minstd_rand jitter_;
     char errorText_[CURL_ERROR_SIZE] = {};
 };
