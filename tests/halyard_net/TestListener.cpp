@@ -158,8 +158,8 @@ void TestListener::Serve(int socket) {
 }
 
 // Copies bytes both ways until either side closes, the connection is
-// dropped or the listener stops. Requests after the first on a reused
-// connection pass unrecorded.
+// dropped or the listener stops. A later request on a reused connection is
+// recorded too: a chunk from the client that opens with a method.
 void TestListener::Relay(int socket, std::string head) {
     const int server = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -186,7 +186,13 @@ void TestListener::Relay(int socket, std::string head) {
         if (got <= 0) {
             break;
         }
-        SendAll(from == socket ? server : socket, std::string(buffer, static_cast<size_t>(got)));
+        const std::string chunk(buffer, static_cast<size_t>(got));
+        if (from == socket &&
+            (chunk.compare(0, 4, "GET ") == 0 || chunk.compare(0, 5, "POST ") == 0)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(chunk);
+        }
+        SendAll(from == socket ? server : socket, chunk);
     }
     shutdown(socket, SHUT_RDWR);
     close(server);

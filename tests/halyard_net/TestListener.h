@@ -35,7 +35,7 @@ public:
     uint16_t upstream = 0;
     // Drops the relayed connections whose request starts with prefix.
     void Drop(const std::string& prefix);
-    // The heads of the requests read so far (the first of each connection).
+    // The heads of the requests read or relayed so far.
     std::vector<std::string> Requests();
 
 private:

@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "KRMatchmakingSystem.h"
+#include "ServiceProcess.h"
+#include "TestListener.h"
+#include "halyard.h"
+#include "support/MatchmakerTestSupport.h"
+
+namespace krmm_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The service's default hoppers, by match size.
+std::string HopperOf(int players) {
+    return players == 1   ? "dcb02466-a5de-5d58-8ce3-552e6c7747ae"
+           : players == 2 ? "0e6976d1-1655-5da5-8354-3d3a38537aed"
+                          : "30ac7aba-e072-52cf-b30d-d88c2ff89f76";
+}
+
+uint16_t PortOf(const std::string& url) {
+    return static_cast<uint16_t>(std::stoi(url.substr(url.rfind(':') + 1)));
+}
+
+std::string JoinInfoOf(const char* identity) {
+    return std::string("{\"server\":\"") + identity + "\"}";
+}
+
+// One game: its networked client, its matchmaker and what the test watches.
+struct Player {
+    hy_client* client = nullptr;
+    krmm_matchmaker* mm = nullptr;
+    Recorder rec;
+    bool pumping = false;
+    int pushes = 0;
+    int pushesOutsidePump = 0;
+    bool holdAccept = false;  // the player has not pressed "Accept" yet
+    bool led = false;         // started the match
+    bool played = false;      // reached MMS_MATCH_STARTED
+    std::string joinInfo;     // as the started match told it
+
+    int32_t State() const { return StateOf(mm); }
+    bool BackToIdle() const { return played && State() == MMS_IDLE; }
+};
+
+void CountPush(hy_client*, const char*, const char*, hy_json*, void* player) {
+    auto* p = static_cast<Player*>(player);
+    ++p->pushes;
+    p->pushesOutsidePump += p->pumping ? 0 : 1;
+}
+
+void OnMessage(krmm_matchmaker* mm, const char* name, int32_t value, const char*, void* player) {
+    if (std::string(name) == "state" && value == MMS_MATCH_STARTED) {
+        auto* p = static_cast<Player*>(player);
+        p->played = true;
+        p->joinInfo = krmm_get_match_info_join_json_str(mm);
+    }
+}
+
+// Whether a request of the kind has had its answer.
+bool Answered(hy_client* client, hyl_kind kind) {
+    for (uint32_t i = 0; i < hyl_journal_count(client); ++i) {
+        const hyl_request* entry = hyl_journal_get(client, i);
+        if (entry->kind == kind && entry->status != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Players on real time against a halyard-server this test started.
+class NetworkGame : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (const std::unique_ptr<Player>& p : players_) {
+            krmm_free_matchmaking(p->mm);
+            hy_client_free(p->client);
+        }
+        EXPECT_EQ(hyl_live_tasks(), 0u);
+        EXPECT_EQ(hyl_live_responses(), 0u);
+    }
+    void Serve(std::vector<std::string> options = {}) {
+        options.push_back("--dev-sessions");
+        ASSERT_TRUE(service_.Start(options));
+    }
+    Player& Join(const std::string& url) {
+        auto p = std::make_unique<Player>();
+        p->client = hyn_client_connect(url.c_str(), service_.NewToken().c_str());
+        EXPECT_NE(p->client, nullptr) << hyl_last_error();
+        p->mm = krmm_create_matchmaking(p->client, "net",
+                                        MMF_LOG_WARNING | MMF_LOG_ERROR | MMF_LOG_HY_ERRORS);
+        p->rec.Attach(p->mm);
+        krmm_register_msg_callback(p->mm, &OnMessage, p.get());
+        hy_client_add_msg_func(p->client, &CountPush, p.get());
+        players_.push_back(std::move(p));
+        return *players_.back();
+    }
+    void Queue(Player& p, int players) {
+        ASSERT_TRUE(krmm_start_matchmaking(p.mm, HopperOf(players).c_str(), nullptr, nullptr, 0,
+                                           nullptr, nullptr));
+    }
+    // One frame of every game: the client's pump, the matchmaker's pass and
+    // the player's answers. The longest frame goes to longest_.
+    void Frame() {
+        for (const std::unique_ptr<Player>& p : players_) {
+            const Clock::time_point start = Clock::now();
+            p->pumping = true;
+            hyn_client_pump(p->client);
+            p->pumping = false;
+            krmm_process(p->mm);
+            longest_ = std::max(longest_, Clock::now() - start);
+            if (p->State() == MMS_MATCHED && !p->holdAccept) {
+                krmm_accept_match(p->mm);
+            } else if (p->State() == MMS_ACCEPTED_LEADER) {
+                p->led = true;
+                krmm_start_match(p->mm, JoinInfoOf(hy_client_get_identity_id(p->client)).c_str());
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the game's frame pace
+    }
+    // Frames until done() holds; false if it does not within the limit.
+    bool Until(const std::function<bool()>& done, int seconds = 20) {
+        const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
+        while (!done()) {
+            if (Clock::now() > deadline) {
+                return false;
+            }
+            Frame();
+        }
+        return true;
+    }
+    bool AllBackToIdle() const {
+        for (const std::unique_ptr<Player>& p : players_) {
+            if (!p->BackToIdle()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    ServiceProcess service_;
+    std::vector<std::unique_ptr<Player>> players_;
+    Clock::duration longest_{};
+};
+
+class NetworkRoad : public NetworkGame, public ::testing::WithParamInterface<int> {};
+
+// Every player meets the others, hears the leader's join info and goes back
+// to idle; every push reached its game inside hyn_client_pump.
+TEST_P(NetworkRoad, EveryPlayerHearsTheLeaderAndGoesBackToIdle) {
+    Serve();
+    for (int i = 0; i < GetParam(); ++i) {
+        Queue(Join(service_.url()), GetParam());
+    }
+    ASSERT_TRUE(Until([this] { return AllBackToIdle(); }));
+    std::string leader;
+    for (const std::unique_ptr<Player>& p : players_) {
+        if (p->led) {
+            EXPECT_TRUE(leader.empty()) << "two leaders";
+            leader = JoinInfoOf(hy_client_get_identity_id(p->client));
+        }
+    }
+    for (const std::unique_ptr<Player>& p : players_) {
+        EXPECT_EQ(p->joinInfo, leader);
+        EXPECT_GT(p->pushes, 0);
+        EXPECT_EQ(p->pushesOutsidePump, 0);
+        EXPECT_TRUE(p->rec.Values("error").empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hoppers, NetworkRoad, ::testing::Values(1, 2, 10));
+
+// The second player's stream is cut after it accepted and before the first
+// did; that everyone accepted reaches it only through the resumed stream
+// (its heartbeat is ten minutes away), which asks for what followed.
+TEST_F(NetworkGame, AStreamCutMidMatchResumesWithNothingLost) {
+    Serve();
+    TestListener relay;
+    relay.mode = TestListener::Mode::kForward;
+    relay.upstream = PortOf(service_.url());
+    ASSERT_TRUE(relay.Start());
+    Player& first = Join(service_.url());
+    Player& second = Join(relay.url());
+    first.holdAccept = true;
+    for (Player* p : {&first, &second}) {
+        krmm_set_heartbeat_interval(p->mm, 600000);
+        Queue(*p, 2);
+    }
+    ASSERT_TRUE(
+        Until([&] { return first.State() == MMS_MATCHED && Answered(second.client, HYL_ACCEPT); }));
+    relay.Drop("GET /v1/matchmaking/events");
+    first.holdAccept = false;
+    ASSERT_TRUE(Until([this] { return AllBackToIdle(); }));
+    EXPECT_EQ(second.joinInfo, first.joinInfo);
+    int resumed = 0;
+    for (const std::string& head : relay.Requests()) {
+        resumed += head.find("Last-Event-ID: ") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_GE(resumed, 1);
+}
+
+class NetworkFault : public NetworkGame, public ::testing::WithParamInterface<bool> {};
+
+// The service stops answering (or goes away) under a waiting player: its
+// frames stay short, its keep-alives end as 504 and its recovery runs;
+// once the service is back the recovery ends well.
+TEST_P(NetworkFault, APlayerRecoversFromAServiceThatFallsSilentOrAway) {
+    const bool silent = GetParam();
+    Serve();
+    TestListener relay;
+    relay.mode = TestListener::Mode::kForward;
+    relay.upstream = PortOf(service_.url());
+    ASSERT_TRUE(relay.Start());
+    Player& player = Join(relay.url());
+    // A keep-alive still in flight when the next is due is cancelled and
+    // its failure ignored: the timeout stays below the heartbeat.
+    ASSERT_EQ(hyn_client_set_timeout(player.client, 300), 0);
+    krmm_set_heartbeat_interval(player.mm, 1000);
+    krmm_set_eror_recover_timeout(player.mm, 30000);
+    Queue(player, 2);
+    ASSERT_TRUE(Until([&] { return player.State() == MMS_MATCHING; }));
+    if (silent) {
+        relay.mode = TestListener::Mode::kSilent;
+        relay.Drop("");
+    } else {
+        relay.Stop();
+    }
+    longest_ = {};
+    ASSERT_TRUE(Until([&] { return player.rec.HasLine("Trying to recover from error"); }));
+    // A client that waited for the service would hold a frame for its 300 ms.
+    EXPECT_LT(longest_, std::chrono::milliseconds(200));
+    bool timedOut = false;
+    for (uint32_t i = 0; i < hyl_journal_count(player.client); ++i) {
+        timedOut = timedOut || hyl_journal_get(player.client, i)->status == 504;
+    }
+    EXPECT_TRUE(timedOut);
+    if (silent) {
+        relay.mode = TestListener::Mode::kForward;
+    } else {
+        ASSERT_TRUE(relay.Start(relay.port()));
+    }
+    ASSERT_TRUE(Until([&] { return player.rec.HasLine("Recovered from error"); }));
+    EXPECT_EQ(player.State(), MMS_MATCHING);
+    EXPECT_TRUE(player.rec.Values("error").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(SilentOrAway, NetworkFault, ::testing::Bool());
+
+// A token that has run out is refused, with a log line that says what to
+// do; the renewed one is taken at once.
+TEST_F(NetworkGame, AnExpiredTokenIsRenewedWithSetToken) {
+    Serve({"--clock", "manual"});
+    const std::string token = service_.NewToken();
+    hy_client* client = hyn_client_connect(service_.url().c_str(), token.c_str());
+    std::vector<std::string> lines;
+    hy_client_add_log_func(
+        client,
+        [](int32_t, const char*, const char* text, void*, void* all) {
+            static_cast<std::vector<std::string>*>(all)->push_back(text);
+        },
+        &lines);
+    const auto hopperRecord = [&] {
+        hy_uuid hopper;
+        hy_uuid_set_from_string(&hopper, HopperOf(2).c_str());
+        hy_task* task = hy_r_get_object(client, "_mm_hoppers", &hopper, nullptr);
+        const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
+        while (hy_task_is_pending(task) && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        hy_response* response = hy_task_fetch_response(task);
+        const int32_t status = hy_response_get_status_code(response);
+        hy_response_free(response);
+        hy_task_free(task);
+        return status;
+    };
+    EXPECT_EQ(hopperRecord(), 200);
+    service_.Post("/testing/clock", "{\"advance_ms\":" + std::to_string(7 * 3600 * 1000) + "}");
+    EXPECT_EQ(hopperRecord(), 401);
+    hyn_client_pump(client);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("hyn_client_set_token"), std::string::npos) << lines.back();
+    const std::string renewed =
+        service_.Post("/v1/sessions", std::string("{\"identity_id\":\"") +
+                                          hy_client_get_identity_id(client) + "\"}");
+    hy_json* session = hy_json_parse(renewed.data(), renewed.size());
+    ASSERT_EQ(hyn_client_set_token(client, hy_json_get_string_item(session, "token")), 0);
+    hy_json_free(session);
+    EXPECT_EQ(hopperRecord(), 200);
+    hy_client_free(client);
+}
+
+}  // namespace
+}  // namespace krmm_test
