@@ -91,9 +91,13 @@ protected:
         ASSERT_TRUE(service_.Start(options));
     }
     Player& Join(const std::string& url) {
+        hy_client* client = hyn_client_connect(url.c_str(), service_.NewToken().c_str());
+        EXPECT_NE(client, nullptr) << hyl_last_error();
+        return Add(client);
+    }
+    Player& Add(hy_client* client) {
         auto p = std::make_unique<Player>();
-        p->client = hyn_client_connect(url.c_str(), service_.NewToken().c_str());
-        EXPECT_NE(p->client, nullptr) << hyl_last_error();
+        p->client = client;
         p->mm = krmm_create_matchmaking(p->client, "net",
                                         MMF_LOG_WARNING | MMF_LOG_ERROR | MMF_LOG_HY_ERRORS);
         p->rec.Attach(p->mm);
@@ -204,6 +208,32 @@ TEST_F(NetworkGame, AStreamCutMidMatchResumesWithNothingLost) {
         resumed += head.find("Last-Event-ID: ") != std::string::npos ? 1 : 0;
     }
     EXPECT_GE(resumed, 1);
+}
+
+// A session played against the service, written by the journal as a
+// scenario, replays on the loopback: the same game takes the same road.
+TEST_F(NetworkGame, ARecordedSessionReplaysOnTheLoopback) {
+    Serve();
+    Player& recorded = Join(service_.url());
+    Queue(recorded, 1);
+    ASSERT_TRUE(Until([this] { return AllBackToIdle(); }));
+    char* scenario = hyl_journal_scenario(recorded.client);
+    const uint32_t requests = hyl_journal_count(recorded.client);
+    ASSERT_GT(hyl_journal_push_count(recorded.client), 0u);
+
+    hy_client* loopback = hy_client_create(nullptr);
+    ASSERT_EQ(hyl_load_scenario_text(loopback, scenario), 0) << hyl_last_error();
+    hy_free(scenario);
+    Player& replay = Add(loopback);
+    Queue(replay, 1);
+    ASSERT_TRUE(Until([this] { return AllBackToIdle(); }));
+    EXPECT_EQ(replay.joinInfo, recorded.joinInfo);
+    EXPECT_EQ(hyl_replay_mismatches(loopback), 0u);
+    EXPECT_EQ(hyl_journal_count(loopback), requests);
+    EXPECT_EQ(hyl_pending_pushes(loopback), 0u);
+    for (int kind = 0; kind < HYL_KIND_COUNT; ++kind) {
+        EXPECT_EQ(hyl_scripted_count(loopback, static_cast<hyl_kind>(kind)), 0u);
+    }
 }
 
 class NetworkFault : public NetworkGame, public ::testing::WithParamInterface<bool> {};
