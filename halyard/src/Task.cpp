@@ -10,8 +10,14 @@ HY_API int HY_CALL hy_task_is_pending(hy_task* task) {
     if (client != nullptr) {
         halyard::BeginCall(client);
         ++client->loopback.polls;
-        if (task->exchange != nullptr && client->transport != nullptr) {
-            client->transport->Advance();
+        halyard::Transport* transport = client->transport.get();
+        // One advance per round of polls, not one per task: a frame that
+        // polls n tasks costs n polls, not n times every transfer.
+        if (task->exchange != nullptr && transport != nullptr) {
+            if (task->exchange->polledAt == transport->advances()) {
+                transport->Advance();
+            }
+            task->exchange->polledAt = transport->advances();
         }
     }
     if (task == nullptr || task->finished()) {

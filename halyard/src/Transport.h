@@ -26,6 +26,7 @@ struct Exchange {
     bool timedOut = false;
     std::string error;  // why it timed out, "" otherwise
     uint32_t pendingPolls = 0;
+    uint64_t polledAt = 0;  // the transport's advances at its last poll
     std::shared_ptr<JournalEntry> entry;
 };
 
@@ -50,12 +51,24 @@ public:
     // The task of an unfinished exchange was freed: stop its transfer.
     virtual void Drop(const Exchange& exchange) = 0;
     // Moves transfers along and finishes the exchanges whose answer is in.
-    virtual void Advance() = 0;
+    void Advance() {
+        ++advances_;
+        Move();
+    }
+    // How often Advance ran: a task polled twice within one count has seen
+    // a whole round of polls (a frame) go by.
+    uint64_t advances() const { return advances_; }
     // What arrived since the last call, oldest first.
     virtual std::vector<Arrival> TakeArrivals() = 0;
     // Later requests and reconnections carry token; 0, or -1 with *reason.
     virtual int SetToken(const std::string& token, std::string* reason) = 0;
     virtual void SetTimeout(uint32_t milliseconds) = 0;
+
+protected:
+    virtual void Move() = 0;
+
+private:
+    uint64_t advances_ = 0;
 };
 
 // Journals the request and hands it to the client's transport; the task it

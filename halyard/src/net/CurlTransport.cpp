@@ -50,7 +50,7 @@ void CurlTransport::Drop(const Exchange& exchange) {
                     requests_.end());
 }
 
-void CurlTransport::Advance() {
+void CurlTransport::Move() {
     stream_->Advance(SteadyClock::now());
     int running = 0;
     curl_multi_perform(multi_, &running);

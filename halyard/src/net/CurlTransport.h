@@ -23,12 +23,13 @@ public:
 
     void Send(std::shared_ptr<Exchange> exchange) override;
     void Drop(const Exchange& exchange) override;
-    void Advance() override;
     std::vector<Arrival> TakeArrivals() override { return session_.TakeArrivals(); }
     int SetToken(const std::string& token, std::string* reason) override;
     void SetTimeout(uint32_t milliseconds) override { session_.timeoutMs = milliseconds; }
 
 private:
+    void Move() override;
+
     Session session_;
     CURLM* multi_;
     std::unique_ptr<EventStream> stream_;
