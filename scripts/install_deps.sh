@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
-# Usage: scripts/install_deps.sh [library]
+# Usage: scripts/install_deps.sh [library|server]
 #   library  only what the library and the simulator need (no GoogleTest,
 #            no Google Benchmark)
+#   server   what halyard-server needs besides (libevent, OpenSSL)
 set -euo pipefail
 packages=(cmake g++ make pkg-config libjansson-dev)
-if [ "${1:-}" != "library" ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev)
-fi
+case "${1:-}" in
+  library) ;;
+  server) packages+=(libevent-dev libssl-dev) ;;
+  *) packages+=(libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev libevent-dev libssl-dev
+                libcurl4-openssl-dev) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
