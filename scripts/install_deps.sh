@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
-# Usage: scripts/install_deps.sh [library|server]
+# Usage: scripts/install_deps.sh [library|server|player]
 #   library  only what the library and the simulator need (no GoogleTest,
 #            no Google Benchmark)
 #   server   what halyard-server needs besides (libevent, OpenSSL)
+#   player   what the networked client and its example need besides (libcurl)
 set -euo pipefail
 packages=(cmake g++ make pkg-config libjansson-dev)
 case "${1:-}" in
   library) ;;
   server) packages+=(libevent-dev libssl-dev) ;;
+  player) packages+=(libcurl4-openssl-dev) ;;
   *) packages+=(libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev libevent-dev libssl-dev
                 libcurl4-openssl-dev) ;;
 esac

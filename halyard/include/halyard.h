@@ -31,7 +31,11 @@
  *     hyl_push_log, and also of a request or a hy_task_is_pending call: a
  *     request logs an answer given by a default and an answer whose recorded
  *     request differs, and either call first delivers the scenario pushes
- *     that are due.
+ *     that are due. On a networked client it is the caller of
+ *     hyn_client_pump, only.
+ *
+ * The same functions also serve a networked client of the matchmaking
+ * service (hyn_client_connect, below).
  *
  * The loopback control interface (hy_client_create, hy_client_free and the
  * hyl_ functions) is documented at its declarations below; halyard/README.md
