@@ -5,7 +5,6 @@
 // one process runs.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <curl/curl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,7 +20,7 @@
 #include <vector>
 
 #include "KRMatchmakingSystem.h"
-#include "ServiceProcess.h"
+#include "ServiceClient.h"
 #include "halyard.h"
 
 namespace {
@@ -92,34 +91,6 @@ void BM_FrameInFlightOnLoopback(benchmark::State& state) {
 BENCHMARK(BM_FrameInFlightToSilentService)->Arg(1)->Arg(10)->Arg(100);
 BENCHMARK(BM_FrameInFlightOnLoopback)->Arg(1)->Arg(10)->Arg(100);
 
-// A blocking request of the benchmark's own second player: the answer's body.
-std::string Post(const std::string& url, const std::string& token, const std::string& body) {
-    std::string answer;
-    CURL* curl = curl_easy_init();
-    curl_slist* headers = curl_slist_append(nullptr, ("Authorization: Bearer " + token).c_str());
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(
-        curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* text) {
-            static_cast<std::string*>(text)->append(data, size * count);
-            return size * count;
-        });
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
-    curl_easy_perform(curl);
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
-    return answer;
-}
-
-std::string Member(const std::string& json, const char* key) {
-    hy_json* value = hy_json_parse(json.data(), json.size());
-    const char* text = hy_json_get_string_item(value, key);
-    std::string copy = text != nullptr ? text : "";
-    hy_json_free(value);
-    return copy;
-}
-
 std::string HopperId(int index) {
     char id[40];
     std::snprintf(id, sizeof id, "00000000-0000-4000-8000-%012x", index);
@@ -183,15 +154,18 @@ double Percentile(std::vector<double> values, double p) {
 void BM_PushLatencyFromFormation(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     const std::string hoppers = WriteHoppers(count);
-    krmm_test::ServiceProcess service;
-    if (!service.Start({"--dev-sessions", "--hoppers", hoppers})) {
+    server_net_test::ServerProcess service(
+        {"--listen", "127.0.0.1:0", "--dev-sessions", "--hoppers", hoppers});
+    if (!service.running()) {
         state.SkipWithError("halyard-server did not start");
         return;
     }
+    server_net_test::HttpClient http(service.url());
+    const auto newToken = [&http] { return http.Post("/v1/sessions", "").Text("token"); };
     std::vector<std::unique_ptr<Player>> players;
     for (int i = 0; i < count; ++i) {
         auto player = std::make_unique<Player>();
-        player->client = hyn_client_connect(service.url().c_str(), service.NewToken().c_str());
+        player->client = hyn_client_connect(service.url().c_str(), newToken().c_str());
         player->mm = krmm_create_matchmaking(player->client, "bench", 0);
         krmm_register_msg_callback(player->mm, &OnMessage, player.get());
         krmm_start_matchmaking(player->mm, HopperId(i).c_str(), nullptr, nullptr, 0, nullptr,
@@ -200,7 +174,7 @@ void BM_PushLatencyFromFormation(benchmark::State& state) {
     }
     std::vector<std::string> tokens;
     for (int i = 0; i < count; ++i) {
-        tokens.push_back(service.NewToken());
+        tokens.push_back(newToken());
     }
     std::vector<double> frames;
     std::vector<double> frameCpu;  // the machine is shared: what the frame itself used
@@ -233,14 +207,14 @@ void BM_PushLatencyFromFormation(benchmark::State& state) {
     std::vector<Clock::time_point> formedAt(static_cast<size_t>(count));
     for (auto _ : state) {
         std::thread second([&] {
+            server_net_test::HttpClient own(service.url());
             for (int i = 0; i < count; ++i) {
                 const std::string ticket =
-                    Member(Post(service.url() + "/v1/matchmaking/tickets", tokens[i],
-                                "{\"hopper_id\":\"" + HopperId(i) + "\"}"),
-                           "ticket");
+                    own.Post("/v1/matchmaking/tickets", "{\"hopper_id\":\"" + HopperId(i) + "\"}",
+                             tokens[i])
+                        .Text("ticket");
                 formedAt[i] = Clock::now();
-                Post(service.url() + "/v1/matchmaking/tickets/" + ticket + "/keepalive", tokens[i],
-                     "");
+                own.Post("/v1/matchmaking/tickets/" + ticket + "/keepalive", "", tokens[i]);
             }
         });
         const Clock::time_point deadline = Clock::now() + std::chrono::seconds(120);

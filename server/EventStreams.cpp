@@ -6,7 +6,8 @@
 
 namespace KRHalyardServer {
 
-EventStreams::EventStreams(Context& context) : context_(context) {
+EventStreams::EventStreams(Context& context)
+    : context_(context), last_size_push_ms_(context.Now()) {
     context_.store.Watch([this](const Ticket& ticket) { OnTicket(ticket); });
 }
 

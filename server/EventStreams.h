@@ -65,7 +65,7 @@ private:
     std::unordered_map<std::string, Streams> by_identity_;
     std::unordered_map<StreamSink*, std::string> identity_of_;
     std::size_t open_ = 0;
-    int64_t last_size_push_ms_ = 0;
+    int64_t last_size_push_ms_;
 };
 
 }  // namespace KRHalyardServer

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "KRMatchmakingSystem.h"
-#include "ServiceProcess.h"
+#include "ServiceClient.h"
 #include "TestListener.h"
 #include "halyard.h"
 #include "support/MatchmakerTestSupport.h"
@@ -87,11 +87,20 @@ protected:
         EXPECT_EQ(hyl_live_responses(), 0u);
     }
     void Serve(std::vector<std::string> options = {}) {
-        options.push_back("--dev-sessions");
-        ASSERT_TRUE(service_.Start(options));
+        options.insert(options.begin(), {"--listen", "127.0.0.1:0", "--dev-sessions"});
+        server_ = std::make_unique<server_net_test::ServerProcess>(options);
+        ASSERT_TRUE(server_->running());
+        http_ = std::make_unique<server_net_test::HttpClient>(server_->url());
+    }
+    std::string Url() const { return server_->url(); }
+    // A token from the development service, for a new identity or this one.
+    std::string NewToken(const std::string& identity = "") {
+        return http_
+            ->Post("/v1/sessions", identity.empty() ? "" : "{\"identity_id\":\"" + identity + "\"}")
+            .Text("token");
     }
     Player& Join(const std::string& url) {
-        hy_client* client = hyn_client_connect(url.c_str(), service_.NewToken().c_str());
+        hy_client* client = hyn_client_connect(url.c_str(), NewToken().c_str());
         EXPECT_NE(client, nullptr) << hyl_last_error();
         return Add(client);
     }
@@ -149,7 +158,8 @@ protected:
         return true;
     }
 
-    ServiceProcess service_;
+    std::unique_ptr<server_net_test::ServerProcess> server_;
+    std::unique_ptr<server_net_test::HttpClient> http_;
     std::vector<std::unique_ptr<Player>> players_;
     Clock::duration longest_{};
 };
@@ -161,7 +171,7 @@ class NetworkRoad : public NetworkGame, public ::testing::WithParamInterface<int
 TEST_P(NetworkRoad, EveryPlayerHearsTheLeaderAndGoesBackToIdle) {
     Serve();
     for (int i = 0; i < GetParam(); ++i) {
-        Queue(Join(service_.url()), GetParam());
+        Queue(Join(Url()), GetParam());
     }
     ASSERT_TRUE(Until([this] { return AllBackToIdle(); }));
     std::string leader;
@@ -188,9 +198,9 @@ TEST_F(NetworkGame, AStreamCutMidMatchResumesWithNothingLost) {
     Serve();
     TestListener relay;
     relay.mode = TestListener::Mode::kForward;
-    relay.upstream = PortOf(service_.url());
+    relay.upstream = PortOf(Url());
     ASSERT_TRUE(relay.Start());
-    Player& first = Join(service_.url());
+    Player& first = Join(Url());
     Player& second = Join(relay.url());
     first.holdAccept = true;
     for (Player* p : {&first, &second}) {
@@ -214,7 +224,7 @@ TEST_F(NetworkGame, AStreamCutMidMatchResumesWithNothingLost) {
 // scenario, replays on the loopback: the same game takes the same road.
 TEST_F(NetworkGame, ARecordedSessionReplaysOnTheLoopback) {
     Serve();
-    Player& recorded = Join(service_.url());
+    Player& recorded = Join(Url());
     Queue(recorded, 1);
     ASSERT_TRUE(Until([this] { return AllBackToIdle(); }));
     char* scenario = hyl_journal_scenario(recorded.client);
@@ -246,7 +256,7 @@ TEST_P(NetworkFault, APlayerRecoversFromAServiceThatFallsSilentOrAway) {
     Serve();
     TestListener relay;
     relay.mode = TestListener::Mode::kForward;
-    relay.upstream = PortOf(service_.url());
+    relay.upstream = PortOf(Url());
     ASSERT_TRUE(relay.Start());
     Player& player = Join(relay.url());
     // A keep-alive still in flight when the next is due is cancelled and
@@ -287,8 +297,7 @@ INSTANTIATE_TEST_SUITE_P(SilentOrAway, NetworkFault, ::testing::Bool());
 // do; the renewed one is taken at once.
 TEST_F(NetworkGame, AnExpiredTokenIsRenewedWithSetToken) {
     Serve({"--clock", "manual"});
-    const std::string token = service_.NewToken();
-    hy_client* client = hyn_client_connect(service_.url().c_str(), token.c_str());
+    hy_client* client = hyn_client_connect(Url().c_str(), NewToken().c_str());
     std::vector<std::string> lines;
     hy_client_add_log_func(
         client,
@@ -311,17 +320,12 @@ TEST_F(NetworkGame, AnExpiredTokenIsRenewedWithSetToken) {
         return status;
     };
     EXPECT_EQ(hopperRecord(), 200);
-    service_.Post("/testing/clock", "{\"advance_ms\":" + std::to_string(7 * 3600 * 1000) + "}");
+    http_->Post("/testing/clock", "{\"advance_ms\":" + std::to_string(7 * 3600 * 1000) + "}");
     EXPECT_EQ(hopperRecord(), 401);
     hyn_client_pump(client);
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("hyn_client_set_token"), std::string::npos) << lines.back();
-    const std::string renewed =
-        service_.Post("/v1/sessions", std::string("{\"identity_id\":\"") +
-                                          hy_client_get_identity_id(client) + "\"}");
-    hy_json* session = hy_json_parse(renewed.data(), renewed.size());
-    ASSERT_EQ(hyn_client_set_token(client, hy_json_get_string_item(session, "token")), 0);
-    hy_json_free(session);
+    EXPECT_EQ(hyn_client_set_token(client, NewToken(hy_client_get_identity_id(client)).c_str()), 0);
     EXPECT_EQ(hopperRecord(), 200);
     hy_client_free(client);
 }
