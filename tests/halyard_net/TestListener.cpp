@@ -6,34 +6,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstring>
-
 namespace krmm_test {
 namespace {
 
-// Reads the head of one request (a body, if any, follows unread or, when
-// relaying, passes on). Waits in slices so a stopping listener is noticed.
-std::string ReadRequest(int socket, const std::atomic<bool>& stopping) {
-    std::string text;
-    char buffer[4096];
-    while (!stopping && text.find("\r\n\r\n") == std::string::npos) {
-        pollfd entry{socket, POLLIN, 0};
-        if (poll(&entry, 1, 50) <= 0) {
-            continue;
-        }
-        const ssize_t got = recv(socket, buffer, sizeof buffer, 0);
-        if (got <= 0) {
-            return std::string();
-        }
-        text.append(buffer, static_cast<size_t>(got));
-    }
-    return text;
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
 }
 
 void SendAll(int socket, const std::string& text) {
-    size_t sent = 0;
-    while (sent < text.size()) {
+    for (size_t sent = 0; sent < text.size();) {
         const ssize_t n = send(socket, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) {
             return;
@@ -44,20 +29,17 @@ void SendAll(int socket, const std::string& text) {
 
 }  // namespace
 
-std::string HttpAnswer(int status, const std::string& body, const std::string& type) {
-    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: " + type +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-           body;
+std::string HttpAnswer(int status, const std::string& body) {
+    return "HTTP/1.1 " + std::to_string(status) +
+           " X\r\nContent-Type: application/json\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
 bool TestListener::Start(uint16_t port) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     const int on = 1;
     setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
+    sockaddr_in address = Loopback(port);
     socklen_t size = sizeof address;
     if (bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
         listen(listener_, 64) != 0 ||
@@ -71,16 +53,14 @@ bool TestListener::Start(uint16_t port) {
     acceptor_ = std::thread([this] {
         while (!stopping_) {
             pollfd entry{listener_, POLLIN, 0};
-            if (poll(&entry, 1, 50) <= 0) {
-                continue;
+            const int client = poll(&entry, 1, 50) > 0 ? accept(listener_, nullptr, nullptr) : -1;
+            if (client >= 0) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                connections_.push_back(std::make_unique<Connection>(Connection{client, "", {}}));
+                Connection* connection = connections_.back().get();
+                connection->thread =
+                    std::thread([this, connection, m = mode.load()] { Serve(connection, m); });
             }
-            const int client = accept(listener_, nullptr, nullptr);
-            if (client < 0) {
-                continue;
-            }
-            std::lock_guard<std::mutex> lock(mutex_);
-            sockets_.push_back(client);
-            threads_.emplace_back([this, client] { Serve(client); });
         }
     });
     return true;
@@ -94,30 +74,19 @@ void TestListener::Stop() {
     acceptor_.join();
     close(listener_);
     listener_ = -1;
-    std::vector<std::thread> threads;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (int socket : sockets_) {
-            shutdown(socket, SHUT_RDWR);
-        }
-        threads.swap(threads_);
+    for (const std::unique_ptr<Connection>& connection : connections_) {
+        shutdown(connection->socket, SHUT_RDWR);
+        connection->thread.join();
+        close(connection->socket);
     }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (int socket : sockets_) {
-        close(socket);
-    }
-    sockets_.clear();
-    relayed_.clear();
+    connections_.clear();
 }
 
 void TestListener::Drop(const std::string& prefix) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& [head, socket] : relayed_) {
-        if (head.compare(0, prefix.size(), prefix) == 0) {
-            shutdown(socket, SHUT_RDWR);
+    for (const std::unique_ptr<Connection>& connection : connections_) {
+        if (connection->head.compare(0, prefix.size(), prefix) == 0) {
+            shutdown(connection->socket, SHUT_RDWR);
         }
     }
 }
@@ -127,75 +96,49 @@ std::vector<std::string> TestListener::Requests() {
     return requests_;
 }
 
-void TestListener::Serve(int socket) {
-    const std::string request = ReadRequest(socket, stopping_);
-    if (request.empty()) {
-        return;
+// Reads the client in chunks until it or the listener closes; a chunk that
+// opens with a method starts a request (small heads come whole on the
+// loopback).
+void TestListener::Serve(Connection* connection, Mode mode) {
+    int server = -1;
+    if (mode == Mode::kForward) {
+        server = socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in address = Loopback(upstream);
+        connect(server, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        requests_.push_back(request);
-    }
-    switch (mode.load()) {
-        case Mode::kAnswer:
-            SendAll(socket, answer ? answer(request) : std::string());
-            shutdown(socket, SHUT_RDWR);
-            break;
-        case Mode::kSilent:
-            while (!stopping_) {
-                pollfd entry{socket, POLLIN, 0};
-                poll(&entry, 1, 50);
-                char byte;
-                if ((entry.revents & POLLIN) != 0 && recv(socket, &byte, 1, 0) <= 0) {
-                    break;
-                }
-            }
-            break;
-        case Mode::kForward:
-            Relay(socket, request);
-            break;
-    }
-}
-
-// Copies bytes both ways until either side closes, the connection is
-// dropped or the listener stops. A later request on a reused connection is
-// recorded too: a chunk from the client that opens with a method.
-void TestListener::Relay(int socket, std::string head) {
-    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(upstream);
-    if (connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(server);
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        relayed_.emplace_back(head, socket);
-    }
-    SendAll(server, head);
     char buffer[16384];
     while (!stopping_) {
-        pollfd entries[2] = {{socket, POLLIN, 0}, {server, POLLIN, 0}};
-        if (poll(entries, 2, 50) <= 0) {
+        pollfd entries[2] = {{connection->socket, POLLIN, 0}, {server, POLLIN, 0}};
+        if (poll(entries, server < 0 ? 1 : 2, 50) <= 0) {
             continue;
         }
-        const int from = (entries[0].revents != 0) ? socket : server;
-        const ssize_t got = recv(from, buffer, sizeof buffer, 0);
+        const bool fromClient = entries[0].revents != 0;
+        const ssize_t got =
+            recv(fromClient ? connection->socket : server, buffer, sizeof buffer, 0);
         if (got <= 0) {
             break;
         }
         const std::string chunk(buffer, static_cast<size_t>(got));
-        if (from == socket &&
-            (chunk.compare(0, 4, "GET ") == 0 || chunk.compare(0, 5, "POST ") == 0)) {
+        if (!fromClient) {
+            SendAll(connection->socket, chunk);
+            continue;
+        }
+        if (chunk.compare(0, 4, "GET ") == 0 || chunk.compare(0, 5, "POST ") == 0) {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(chunk);
+            connection->head = chunk;
         }
-        SendAll(from == socket ? server : socket, chunk);
+        if (server >= 0) {
+            SendAll(server, chunk);
+        } else if (mode == Mode::kAnswer) {
+            SendAll(connection->socket, answer ? answer(chunk) : std::string());
+            break;
+        }
     }
-    shutdown(socket, SHUT_RDWR);
-    close(server);
+    shutdown(connection->socket, SHUT_RDWR);
+    if (server >= 0) {
+        close(server);
+    }
 }
 
 }  // namespace krmm_test

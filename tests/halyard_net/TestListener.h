@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,45 +17,45 @@ namespace krmm_test {
 class TestListener {
 public:
     enum class Mode {
-        kAnswer,   // reads a request head, writes what the answer function gives, closes
-        kSilent,   // reads a request head and never answers
+        kAnswer,   // answers a request head with what answer() gives, then closes
+        kSilent,   // reads and never answers
         kForward,  // relays bytes to and from 127.0.0.1:upstream
     };
-    using AnswerFn = std::function<std::string(const std::string& request)>;
 
     ~TestListener() { Stop(); }
     // Listens (again) on port, 0 for a free one; false if it cannot.
     bool Start(uint16_t port = 0);
     // Closes the listener and every connection: clients are refused.
     void Stop();
+    // Closes the connections whose latest request starts with prefix.
+    void Drop(const std::string& prefix);
+    // The request heads read so far, each as its first chunk.
+    std::vector<std::string> Requests();
     uint16_t port() const { return port_; }
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
-    std::atomic<Mode> mode{Mode::kAnswer};
-    AnswerFn answer;
+    std::atomic<Mode> mode{Mode::kAnswer};  // taken by each connection as it opens
+    std::function<std::string(const std::string& head)> answer;
     uint16_t upstream = 0;
-    // Drops the relayed connections whose request starts with prefix.
-    void Drop(const std::string& prefix);
-    // The heads of the requests read or relayed so far.
-    std::vector<std::string> Requests();
 
 private:
-    void Serve(int socket);
-    void Relay(int socket, std::string head);
+    struct Connection {
+        int socket;
+        std::string head;
+        std::thread thread;
+    };
+    void Serve(Connection* connection, Mode mode);
 
     std::atomic<bool> stopping_{false};
     int listener_ = -1;
     uint16_t port_ = 0;
     std::thread acceptor_;
     std::mutex mutex_;
-    std::vector<std::thread> threads_;
-    std::vector<int> sockets_;
-    std::vector<std::pair<std::string, int>> relayed_;  // request head, client socket
+    std::vector<std::unique_ptr<Connection>> connections_;
     std::vector<std::string> requests_;
 };
 
 // An HTTP answer with a body and Connection: close.
-std::string HttpAnswer(int status, const std::string& body,
-                       const std::string& type = "application/json");
+std::string HttpAnswer(int status, const std::string& body);
 
 }  // namespace krmm_test
