@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -23,10 +24,6 @@ std::string HopperOf(int players) {
     return players == 1   ? "dcb02466-a5de-5d58-8ce3-552e6c7747ae"
            : players == 2 ? "0e6976d1-1655-5da5-8354-3d3a38537aed"
                           : "30ac7aba-e072-52cf-b30d-d88c2ff89f76";
-}
-
-uint16_t PortOf(const std::string& url) {
-    return static_cast<uint16_t>(std::stoi(url.substr(url.rfind(':') + 1)));
 }
 
 std::string JoinInfoOf(const char* identity) {
@@ -64,11 +61,10 @@ void OnMessage(krmm_matchmaker* mm, const char* name, int32_t value, const char*
     }
 }
 
-// Whether a request of the kind has had its answer.
-bool Answered(hy_client* client, hyl_kind kind) {
+// Whether the client's journal holds an exchange that matches.
+bool Journalled(hy_client* client, const std::function<bool(const hyl_request&)>& match) {
     for (uint32_t i = 0; i < hyl_journal_count(client); ++i) {
-        const hyl_request* entry = hyl_journal_get(client, i);
-        if (entry->kind == kind && entry->status != 0) {
+        if (match(*hyl_journal_get(client, i))) {
             return true;
         }
     }
@@ -150,12 +146,14 @@ protected:
         return true;
     }
     bool AllBackToIdle() const {
-        for (const std::unique_ptr<Player>& p : players_) {
-            if (!p->BackToIdle()) {
-                return false;
-            }
-        }
-        return true;
+        return std::all_of(players_.begin(), players_.end(),
+                           [](const std::unique_ptr<Player>& p) { return p->BackToIdle(); });
+    }
+    // A relay in front of the service, to cut or silence a player's connections.
+    void Relay(TestListener& relay) {
+        relay.mode = TestListener::Mode::kForward;
+        relay.upstream = static_cast<uint16_t>(std::stoi(Url().substr(Url().rfind(':') + 1)));
+        ASSERT_TRUE(relay.Start());
     }
 
     std::unique_ptr<server_net_test::ServerProcess> server_;
@@ -197,9 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Hoppers, NetworkRoad, ::testing::Values(1, 2, 10));
 TEST_F(NetworkGame, AStreamCutMidMatchResumesWithNothingLost) {
     Serve();
     TestListener relay;
-    relay.mode = TestListener::Mode::kForward;
-    relay.upstream = PortOf(Url());
-    ASSERT_TRUE(relay.Start());
+    Relay(relay);
     Player& first = Join(Url());
     Player& second = Join(relay.url());
     first.holdAccept = true;
@@ -207,8 +203,11 @@ TEST_F(NetworkGame, AStreamCutMidMatchResumesWithNothingLost) {
         krmm_set_heartbeat_interval(p->mm, 600000);
         Queue(*p, 2);
     }
-    ASSERT_TRUE(
-        Until([&] { return first.State() == MMS_MATCHED && Answered(second.client, HYL_ACCEPT); }));
+    ASSERT_TRUE(Until([&] {
+        return first.State() == MMS_MATCHED && Journalled(second.client, [](const hyl_request& r) {
+                   return r.kind == HYL_ACCEPT && r.status != 0;
+               });
+    }));
     relay.Drop("GET /v1/matchmaking/events");
     first.holdAccept = false;
     ASSERT_TRUE(Until([this] { return AllBackToIdle(); }));
@@ -255,9 +254,7 @@ TEST_P(NetworkFault, APlayerRecoversFromAServiceThatFallsSilentOrAway) {
     const bool silent = GetParam();
     Serve();
     TestListener relay;
-    relay.mode = TestListener::Mode::kForward;
-    relay.upstream = PortOf(Url());
-    ASSERT_TRUE(relay.Start());
+    Relay(relay);
     Player& player = Join(relay.url());
     // A keep-alive still in flight when the next is due is cancelled and
     // its failure ignored: the timeout stays below the heartbeat.
@@ -276,11 +273,7 @@ TEST_P(NetworkFault, APlayerRecoversFromAServiceThatFallsSilentOrAway) {
     ASSERT_TRUE(Until([&] { return player.rec.HasLine("Trying to recover from error"); }));
     // A client that waited for the service would hold a frame for its 300 ms.
     EXPECT_LT(longest_, std::chrono::milliseconds(200));
-    bool timedOut = false;
-    for (uint32_t i = 0; i < hyl_journal_count(player.client); ++i) {
-        timedOut = timedOut || hyl_journal_get(player.client, i)->status == 504;
-    }
-    EXPECT_TRUE(timedOut);
+    EXPECT_TRUE(Journalled(player.client, [](const hyl_request& r) { return r.status == 504; }));
     if (silent) {
         relay.mode = TestListener::Mode::kForward;
     } else {
@@ -297,21 +290,14 @@ INSTANTIATE_TEST_SUITE_P(SilentOrAway, NetworkFault, ::testing::Bool());
 // do; the renewed one is taken at once.
 TEST_F(NetworkGame, AnExpiredTokenIsRenewedWithSetToken) {
     Serve({"--clock", "manual"});
-    hy_client* client = hyn_client_connect(Url().c_str(), NewToken().c_str());
-    std::vector<std::string> lines;
-    hy_client_add_log_func(
-        client,
-        [](int32_t, const char*, const char* text, void*, void* all) {
-            static_cast<std::vector<std::string>*>(all)->push_back(text);
-        },
-        &lines);
+    Player& player = Join(Url());
     const auto hopperRecord = [&] {
         hy_uuid hopper;
         hy_uuid_set_from_string(&hopper, HopperOf(2).c_str());
-        hy_task* task = hy_r_get_object(client, "_mm_hoppers", &hopper, nullptr);
+        hy_task* task = hy_r_get_object(player.client, "_mm_hoppers", &hopper, nullptr);
         const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
         while (hy_task_is_pending(task) && Clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            Frame();
         }
         hy_response* response = hy_task_fetch_response(task);
         const int32_t status = hy_response_get_status_code(response);
@@ -322,12 +308,11 @@ TEST_F(NetworkGame, AnExpiredTokenIsRenewedWithSetToken) {
     EXPECT_EQ(hopperRecord(), 200);
     http_->Post("/testing/clock", "{\"advance_ms\":" + std::to_string(7 * 3600 * 1000) + "}");
     EXPECT_EQ(hopperRecord(), 401);
-    hyn_client_pump(client);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines.back().find("hyn_client_set_token"), std::string::npos) << lines.back();
-    EXPECT_EQ(hyn_client_set_token(client, NewToken(hy_client_get_identity_id(client)).c_str()), 0);
+    Frame();
+    EXPECT_TRUE(player.rec.HasLine("renew it with hyn_client_set_token"));
+    const std::string renewed = NewToken(hy_client_get_identity_id(player.client));
+    EXPECT_EQ(hyn_client_set_token(player.client, renewed.c_str()), 0);
     EXPECT_EQ(hopperRecord(), 200);
-    hy_client_free(client);
 }
 
 }  // namespace
