@@ -114,38 +114,48 @@ std::vector<ScheduledPush> Loopback::TakeDuePushes() {
 extern "C" {
 
 HY_API int HY_CALL hyl_script(hy_client* client, hyl_kind kind, int32_t status,
-                              const char* body_json, uint32_t pending_polls) {
+                              const char* body_json, uint32_t pending_polls) try {
     return halyard::StoreAnswer("hyl_script", client, kind, status, body_json, pending_polls, 1,
                                 false);
+} catch (...) {
+    return halyard::Caught("hyl_script");
 }
 
 HY_API int HY_CALL hyl_script_json(hy_client* client, hyl_kind kind, int32_t status, hy_json* body,
-                                   uint32_t pending_polls) {
+                                   uint32_t pending_polls) try {
     const bool hasBody = body != nullptr;
     const std::string text = halyard::TakeJson(body);
     return halyard::StoreAnswer("hyl_script_json", client, kind, status,
                                 hasBody ? text.c_str() : nullptr, pending_polls, 1, false);
+} catch (...) {
+    return halyard::Caught("hyl_script_json");
 }
 
 HY_API int HY_CALL hyl_script_repeat(hy_client* client, hyl_kind kind, int32_t status,
                                      const char* body_json, uint32_t pending_polls,
-                                     uint32_t count) {
+                                     uint32_t count) try {
     return halyard::StoreAnswer("hyl_script_repeat", client, kind, status, body_json, pending_polls,
                                 count, false);
+} catch (...) {
+    return halyard::Caught("hyl_script_repeat");
 }
 
 HY_API int HY_CALL hyl_set_default(hy_client* client, hyl_kind kind, int32_t status,
-                                   const char* body_json, uint32_t pending_polls) {
+                                   const char* body_json, uint32_t pending_polls) try {
     return halyard::StoreAnswer("hyl_set_default", client, kind, status, body_json, pending_polls,
                                 1, true);
+} catch (...) {
+    return halyard::Caught("hyl_set_default");
 }
 
-HY_API int HY_CALL hyl_fault(hy_client* client, hyl_kind kind, int32_t status, uint32_t count) {
+HY_API int HY_CALL hyl_fault(hy_client* client, hyl_kind kind, int32_t status, uint32_t count) try {
     if (halyard::CheckTarget("hyl_fault", client, kind) != 0) {
         return -1;
     }
     client->loopback.SetFault(kind, status, count);
     return 0;
+} catch (...) {
+    return halyard::Caught("hyl_fault");
 }
 
 HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind) {

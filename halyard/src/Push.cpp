@@ -36,7 +36,7 @@ void LogToClient(hy_client* client, int32_t level, const std::string& text) {
 extern "C" {
 
 HY_API int HY_CALL hyl_push_message(hy_client* client, const char* first, const char* type,
-                                    const char* json_text) {
+                                    const char* json_text) try {
     if (client == nullptr) {
         return halyard::Refuse("hyl_push_message", "no client");
     }
@@ -51,25 +51,31 @@ HY_API int HY_CALL hyl_push_message(hy_client* client, const char* first, const 
     halyard::Deliver(client, first, type, value);
     json_decref(value);
     return 0;
+} catch (...) {
+    return halyard::Caught("hyl_push_message");
 }
 
 HY_API int HY_CALL hyl_push_json(hy_client* client, const char* first, const char* type,
-                                 hy_json* json) {
+                                 hy_json* json) try {
     halyard::UntrackJson(halyard::Node(json));
     if (client != nullptr) {
         halyard::Deliver(client, first, type, halyard::Node(json));
     }
     json_decref(halyard::Node(json));
     return client != nullptr ? 0 : halyard::Refuse("hyl_push_json", "no client");
+} catch (...) {
+    return halyard::Caught("hyl_push_json");
 }
 
 HY_API void HY_CALL hyl_push_log(hy_client* client, int32_t level, const char* first,
-                                 const char* second) {
+                                 const char* second) try {
     if (client == nullptr) {
         return;
     }
     client->logFuncs.Deliver(
         [&](hy_log_func func, void* userData) { func(level, first, second, nullptr, userData); });
+} catch (...) {
+    halyard::Caught("hyl_push_log");
 }
 
 }  // extern "C"
