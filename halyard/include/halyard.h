@@ -335,31 +335,50 @@ HY_API hy_json* HY_CALL hyl_hopper_json(const char* hopper_id, const char* name,
 /* ---- Scenario files ----
  * A scenario is one JSON object (format in halyard/README.md):
  *   {"identity_id": "...",
- *    "answers":  {"keepalive": [{"status":200, "body":{...}, "pending":2,
- *                                "repeat":3, "request":{"ticket":"..."}}, ...], ...},
+ *    "answers":  {"keepalive": [{"status":200, "body":{...}, "pending":2, "repeat":3,
+ *                                "order":4, "request":{"ticket":"..."}}, ...], ...},
  *    "defaults": {"accept": {"status":503}},
  *    "pushes":   [{"after_requests":2, "after_polls":5, "type":"matchmaking_update",
  *                  "first":"", "json":{...}}]}
  * Loading adds its answers behind those already queued, replaces the
  * defaults it names, schedules its pushes and, with "identity_id", gives the
- * client that identity (load before a matchmaker reads it). Nothing is
- * changed when the scenario is refused: -1, and hyl_last_error names the
- * file, the position (line and column for bad JSON, the member path
- * otherwise, e.g. "answers.keepalive[2].status") and the reason.
+ * client that identity (load before a matchmaker reads it). A scenario is
+ * refused as a whole, changing nothing (-1), when it is not JSON, larger
+ * than 64 MiB, names a member twice or a member it does not know (also
+ * inside "request", whose members are the arguments of its kind, typed as
+ * in hyl_request), or has a "status" outside 100 to 599; hyl_last_error
+ * names the file, the position (line and column for bad JSON, the member
+ * path otherwise, e.g. "answers.keepalive[2].request.ticket") and the
+ * reason.
  *
  * A push is delivered at the start of the first request or poll made on the
  * client once at least after_requests requests and after_polls polls
  * (hy_task_is_pending calls on its tasks) have been made, before that call is
- * counted or answered. An answer with "request" expects the request it
- * answers to have exactly those arguments; one that differs is answered all
- * the same, logged at HY_LOG_ERROR and counted by hyl_replay_mismatches. */
+ * counted or answered.
+ *
+ * Replay: an answer is answered all the same, but its request is a
+ * mismatch (logged at HY_LOG_ERROR on the client and kept for
+ * hyl_replay_mismatch) when the answer has a "request" that differs from the
+ * request's arguments, or an "order" while an answer of a lower "order"
+ * (of any kind) is still queued: requests made in another order than
+ * recorded. Written journals give every answer both. */
 HY_API int HY_CALL hyl_load_scenario(hy_client* client, const char* path);
 /* The same from text; errors name the file "<text>". */
 HY_API int HY_CALL hyl_load_scenario_text(hy_client* client, const char* text);
 /* Pushes scheduled but not yet delivered. */
 HY_API uint32_t HY_CALL hyl_pending_pushes(hy_client* client);
-/* Requests whose arguments differed from the answer's "request". */
+/* Strict replay (strict non-zero; off at first): the scenario is then the
+ * whole session, so a request answered by the built-in default (nothing
+ * was scripted) and a push given with hyl_push_message or hyl_push_json
+ * (the scenario schedules the recorded ones) are mismatches too. 0, or -1
+ * for a null client. */
+HY_API int HY_CALL hyl_set_strict(hy_client* client, int strict);
+/* Mismatches found so far on the client (0 for a null client). */
 HY_API uint32_t HY_CALL hyl_replay_mismatches(hy_client* client);
+/* The text of a mismatch, oldest first, as it was logged, e.g. "start
+ * request {...} differs from the recorded {...}"; owned by the client. Null
+ * (see hyl_last_error) when index is out of range. */
+HY_API const char* HY_CALL hyl_replay_mismatch(hy_client* client, uint32_t index);
 
 /* ---- Journal ---- */
 

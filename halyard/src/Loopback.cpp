@@ -99,6 +99,18 @@ uint32_t Loopback::ScriptedCount(hyl_kind kind) const {
     return static_cast<uint32_t>(std::min<uint64_t>(count, UINT32_MAX));
 }
 
+std::optional<Loopback::Earliest> Loopback::EarliestOrdered() const {
+    std::optional<Earliest> earliest;
+    for (int kind = 0; kind < HYL_KIND_COUNT; ++kind) {
+        const std::deque<Queued>& queue = queues_[kind];
+        if (!queue.empty() && queue.front().answer.order &&
+            (!earliest || *queue.front().answer.order < earliest->order)) {
+            earliest = Earliest{static_cast<hyl_kind>(kind), *queue.front().answer.order};
+        }
+    }
+    return earliest;
+}
+
 std::vector<ScheduledPush> Loopback::TakeDuePushes() {
     std::vector<ScheduledPush> due;
     const auto isDue = [this](const ScheduledPush& push) {
@@ -167,10 +179,6 @@ HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind) {
 
 HY_API uint32_t HY_CALL hyl_pending_pushes(hy_client* client) {
     return client != nullptr ? client->loopback.PendingPushes() : 0;
-}
-
-HY_API uint32_t HY_CALL hyl_replay_mismatches(hy_client* client) {
-    return client != nullptr ? client->loopback.mismatches : 0;
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include "Json.h"
 #include "LastError.h"
 #include "LiveCounts.h"
+#include "Replay.h"
 
 namespace halyard {
 
@@ -48,6 +49,7 @@ HY_API int HY_CALL hyl_push_message(hy_client* client, const char* first, const 
             return halyard::Refuse("hyl_push_message", "json: " + error);
         }
     }
+    halyard::CheckUnscheduledPush(client, type);
     halyard::Deliver(client, first, type, value);
     json_decref(value);
     return 0;
@@ -59,6 +61,7 @@ HY_API int HY_CALL hyl_push_json(hy_client* client, const char* first, const cha
                                  hy_json* json) try {
     halyard::UntrackJson(halyard::Node(json));
     if (client != nullptr) {
+        halyard::CheckUnscheduledPush(client, type);
         halyard::Deliver(client, first, type, halyard::Node(json));
     }
     json_decref(halyard::Node(json));

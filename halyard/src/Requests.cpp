@@ -5,7 +5,7 @@
 #include "Json.h"
 #include "LastError.h"
 #include "Options.h"
-#include "RequestKey.h"
+#include "Replay.h"
 #include "Task.h"
 #include "Uuid.h"
 
@@ -48,21 +48,6 @@ void LogDefault(hy_client* client, hyl_kind kind, hyl_source source,
     }
 }
 
-// A replayed answer names the request it answered when it was recorded; a
-// different request means the code under test took another road.
-void CheckExpected(hy_client* client, const JournalEntry& entry, const halyard::Answer& answer) {
-    if (answer.expectedRequest.empty()) {
-        return;
-    }
-    const std::string made = halyard::RequestKey(entry.request);
-    if (made != answer.expectedRequest) {
-        ++client->loopback.mismatches;
-        halyard::LogToClient(client, HY_LOG_ERROR,
-                             std::string(hyl_kind_name(entry.request.kind)) + " request " + made +
-                                 " differs from the recorded " + answer.expectedRequest);
-    }
-}
-
 // Journals the request and answers it: a fault, the next scripted answer of
 // its kind or its default. Pushes that are due go out first.
 hy_task* Issue(hy_client* client, std::unique_ptr<JournalEntry> entry) {
@@ -72,7 +57,7 @@ hy_task* Issue(hy_client* client, std::unique_ptr<JournalEntry> entry) {
     hyl_source source = HYL_SCRIPTED;
     halyard::Answer answer = client->loopback.Next(kind, &source);
     entry->Bind();
-    CheckExpected(client, *entry, answer);
+    halyard::CheckReplay(client, *entry, answer, source);
     entry->request.status = answer.status;
     entry->body = answer.body;
     entry->request.pending_polls = answer.pendingPolls;

@@ -101,8 +101,9 @@ private:
         if (!Expect(json_is_object(object), path, "expected an answer object")) {
             return false;
         }
-        if (queued ? !KnownMembers(object, path,
-                                   {"status", "body", "pending", "repeat", "request", "source"})
+        if (queued ? !KnownMembers(
+                         object, path,
+                         {"status", "body", "pending", "repeat", "request", "order", "source"})
                    : !KnownMembers(object, path, {"status", "body", "pending", "source"})) {
             return false;
         }
@@ -134,6 +135,13 @@ private:
             }
         }
         *repeat = 1;
+        uint32_t order = 0;
+        if (json_object_get(object, "order") != nullptr) {
+            if (!ReadCount(object, "order", path, &order)) {
+                return false;
+            }
+            answer->order = order;
+        }
         return ReadCount(object, "pending", path, &answer->pendingPolls) &&
                ReadCount(object, "repeat", path, repeat);
     }

@@ -6,8 +6,10 @@
 namespace halyard {
 namespace {
 
-json_t* AnswerObject(const hyl_request& exchange) {
+// The answer given to the order-th request of the session.
+json_t* AnswerObject(const hyl_request& exchange, uint32_t order) {
     json_t* answer = json_object();
+    json_object_set_new(answer, "order", json_integer(order));
     json_object_set_new(answer, "request", RequestObject(exchange));
     json_object_set_new(answer, "status", json_integer(exchange.status));
     SetJsonMember(answer, "body", exchange.body_json);
@@ -46,7 +48,7 @@ std::string ScenarioText(const std::string& identity, const Journal& journal) {
             list = json_array();
             json_object_set_new(answers, kind, list);
         }
-        json_array_append_new(list, AnswerObject(exchange));
+        json_array_append_new(list, AnswerObject(exchange, i));
     }
     json_object_set_new(scenario, "answers", answers);
     json_t* pushes = json_array();

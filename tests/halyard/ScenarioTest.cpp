@@ -110,4 +110,33 @@ TEST_F(ScenarioTest, ARefusedScenarioNamesPlaceAndReasonAndChangesNothing) {
     EXPECT_EQ(hy_client_get_identity_id(client_), identity);
 }
 
+// A replay reports, readable without a log function, requests made out of
+// their recorded order and, once strict, unscripted requests and pushes.
+TEST_F(ScenarioTest, ReplayFlagsRequestsOutOfOrderAndStrictlyWhatNothingScripted) {
+    ASSERT_EQ(hyl_load_scenario_text(client_, R"({"answers": {
+        "keepalive": [{"status": 200, "order": 0, "request": {"ticket": "t"}}],
+        "cancel": [{"status": 200, "order": 1, "request": {"ticket": "t", "soft": 0}}]}})"),
+              0);
+    // The cancel overtakes the keep-alive; its arguments match (0 is left out).
+    Finish(hy_r_matchmaking_cancel(client_, "t", 0));
+    Finish(hy_r_matchmaking_keepalive(client_, "t"));
+    Finish(hy_r_matchmaking_accept(client_, "t"));
+    EXPECT_EQ(hyl_push_message(client_, "", "update", nullptr), 0);
+    EXPECT_EQ(hyl_replay_mismatches(client_), 1u);
+    ASSERT_EQ(hyl_set_strict(client_, 1), 0);
+    Finish(hy_r_matchmaking_accept(client_, "t"));
+    EXPECT_EQ(hyl_push_message(client_, "", "update", nullptr), 0);
+
+    const std::vector<std::string> expected = {
+        R"(cancel request {"ticket":"t"} came before its turn: recorded at 1, but the )"
+        "keepalive answer recorded at 0 is still queued",
+        R"(unscripted accept request {"ticket":"t"})",
+        R"(push "update" not scheduled by a scenario)"};
+    ASSERT_EQ(hyl_replay_mismatches(client_), expected.size());
+    for (uint32_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(hyl_replay_mismatch(client_, i), expected[i]);
+    }
+    EXPECT_EQ(hyl_replay_mismatch(client_, 3), nullptr);
+}
+
 }  // namespace
