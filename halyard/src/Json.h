@@ -3,6 +3,7 @@
 #include <jansson.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "halyard.h"
@@ -19,6 +20,13 @@ inline const json_t* Node(const hy_json* value) {
 inline hy_json* Handle(json_t* node) {
     return reinterpret_cast<hy_json*>(node);
 }
+
+// A JSON value released when it goes out of scope, exceptions (a message
+// function that threw, memory) included.
+struct JsonRelease {
+    void operator()(json_t* node) const { json_decref(node); }
+};
+using JsonPtr = std::unique_ptr<json_t, JsonRelease>;
 
 // Any JSON text (scalars too); null when the bytes are not JSON, with the
 // reason ("line 1, column 7 (byte 6): ...") in *error when error is given.

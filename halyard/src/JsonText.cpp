@@ -44,17 +44,10 @@ void SetJsonMember(json_t* object, const char* key, const char* text) {
 }
 
 std::string TakeJson(hy_json* value) {
-    json_t* node = Node(value);
-    UntrackJson(node);
+    UntrackJson(Node(value));
     // Released even when its text cannot be made: a value given is taken.
-    try {
-        std::string text = SerializeToString(node);
-        json_decref(node);
-        return text;
-    } catch (...) {
-        json_decref(node);
-        throw;
-    }
+    const JsonPtr taken(Node(value));
+    return SerializeToString(taken.get());
 }
 
 }  // namespace halyard

@@ -57,12 +57,11 @@ int StoreAnswer(const char* function, hy_client* client, hyl_kind kind, int32_t 
 bool MakeAnswer(int32_t status, const char* body, uint32_t pendingPolls, Answer* out,
                 std::string* error) {
     if (body != nullptr) {
-        json_t* parsed = ParseJson(body, std::strlen(body), error);
+        const JsonPtr parsed(ParseJson(body, std::strlen(body), error));
         if (parsed == nullptr) {
             return false;
         }
-        out->body = SerializeToString(parsed);
-        json_decref(parsed);
+        out->body = SerializeToString(parsed.get());
     }
     out->status = status;
     out->pendingPolls = pendingPolls;

@@ -157,15 +157,13 @@ json_t* RequestObject(const hyl_request& request) {
 }
 
 std::string RequestKey(const hyl_request& request) {
-    json_t* object = RequestObject(request);
-    std::string key = KeyOf(object);
-    json_decref(object);
-    return key;
+    const JsonPtr object(RequestObject(request));
+    return KeyOf(object.get());
 }
 
 bool ReadRequestKey(hyl_kind kind, const json_t* object, std::string* key, std::string* member,
                     std::string* reason) {
-    json_t* normal = json_object();
+    const JsonPtr normal(json_object());
     const char* name = nullptr;
     json_t* value = nullptr;
     json_object_foreach(const_cast<json_t*>(object), name, value) {
@@ -179,15 +177,13 @@ bool ReadRequestKey(hyl_kind kind, const json_t* object, std::string* key, std::
                       " requests take " + NamesOf(kind) + ")";
         } else {
             *member = name;
-            *reason = ReadArgument(*found, value, normal);
+            *reason = ReadArgument(*found, value, normal.get());
         }
         if (!reason->empty()) {
-            json_decref(normal);
             return false;
         }
     }
-    *key = KeyOf(normal);
-    json_decref(normal);
+    *key = KeyOf(normal.get());
     return true;
 }
 

@@ -248,15 +248,13 @@ int Load(const char* function, hy_client* client, const std::string& file, const
     }
     std::string error;
     // A member written twice would silently lose one of its values.
-    json_t* root = ParseJson(text, size, &error, JSON_REJECT_DUPLICATES);
+    const JsonPtr root(ParseJson(text, size, &error, JSON_REJECT_DUPLICATES));
     if (root == nullptr) {
         return Refuse(function, file + ": " + error);
     }
     Scenario scenario;
     ScenarioReader reader;
-    const bool read = reader.Read(root, &scenario);
-    json_decref(root);
-    if (!read) {
+    if (!reader.Read(root.get(), &scenario)) {
         return Refuse(function, file + ": " + reader.error());
     }
     if (!scenario.identity.empty()) {
