@@ -6,7 +6,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libjansson-dev)
 if [ "${1:-}" != "library" ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev python3)
 fi
 missing=()
 for p in "${packages[@]}"; do
