@@ -517,20 +517,25 @@ internal static class BindingTest {
                 };
                 Check(self.StartMatchmaking(EmulatorDuel), "emulated matchmaking started");
             }
-            PlayUntil(() => players.All(p => p.IsDisposed || p.IsIdle), players);
-            Emulator.Enabled = false;
-            emulatorSnapshots += 2;
-
-            Matchmaker leader =
-                players.Single(p => roads[p].Contains(MatchmakingState.AcceptedLeader));
-            Matchmaker follower = players.Single(p => p != leader);
-            Check(follower.IsDisposed, "the follower disposed itself in its handler");
-            Equal(MatchmakingState.MatchStarted, roads[follower].Last(),
-                  "no event after the follower's disposal");
-            Check(leader.IsIdle && roads[leader].Contains(MatchmakingState.MatchStarted),
-                  "the leader started the match and is idle again");
-            foreach (Matchmaker player in players) {
-                player.Dispose();
+            try {
+                PlayUntil(() => players.All(p => p.IsDisposed || p.IsIdle), players);
+                Matchmaker leader =
+                    players.Single(p => roads[p].Contains(MatchmakingState.AcceptedLeader));
+                Matchmaker follower = players.Single(p => p != leader);
+                Check(follower.IsDisposed, "the follower disposed itself in its handler");
+                Equal(MatchmakingState.MatchStarted, roads[follower].Last(),
+                      "no event after the follower's disposal");
+                Check(leader.IsIdle && roads[leader].Contains(MatchmakingState.MatchStarted),
+                      "the leader started the match and is idle again");
+            } finally {
+                // While the emulator is still on: it alone knows the handles
+                // of requests still in flight.
+                foreach (Matchmaker player in players) {
+                    player.Dispose();
+                }
+                Emulator.Enabled = false;
+                emulatorSnapshots +=
+                    (uint)players.Count(p => roads[p].Contains(MatchmakingState.MatchStarted));
             }
         }
     }
@@ -569,38 +574,43 @@ internal static class BindingTest {
             Equal(1u, client.JournalCountOf(RequestKind.MarkIdentityActive), "journalled");
 
             Emulator.Enabled = true;
-            Check(Emulator.Enabled && Emulator.IdentityIdOf(client) != identity,
-                  "the emulator's own identity");
-            string ticket;
-            using (BackendTask task = BackendRequests.Ticket(
-                       client, EmulatorSolo, null, null, 1, "{}",
-                       "{}")) using (BackendResponse response = task.FetchResponse()) {
-                string body = response.BodyJson;
-                ticket = body.Substring(body.IndexOf("\"ticket\":\"") + 10, 36);
+            try {
+                Check(Emulator.Enabled && Emulator.IdentityIdOf(client) != identity,
+                      "the emulator's own identity");
+                string ticket;
+                using (BackendTask task = BackendRequests.Ticket(
+                           client, EmulatorSolo, null, null, 1, "{}",
+                           "{}")) using (BackendResponse response = task.FetchResponse()) {
+                    string body = response.BodyJson;
+                    ticket = body.Substring(body.IndexOf("\"ticket\":\"") + 10, 36);
+                }
+                // Each answer read at once: the emulator builds a body when it is read.
+                var answers = new List<string>();
+                foreach (Func<BackendTask> request in new Func<BackendTask>[] {
+                             () => BackendRequests.Keepalive(client, ticket),
+                             () => BackendRequests.Accept(client, ticket),
+                             () =>
+                                 BackendRequests.Start(client, ticket, "{\"server\":\"emulated\"}"),
+                             () => BackendRequests.Cancel(client, ticket, false)
+                         }) {
+                    BackendTask task = request();
+                    BackendResponse response = task.FetchResponse();
+                    task.Dispose();  // the response keeps the emulated task alive
+                    answers.Add(response.StatusCode + " " +
+                                (response.Header("content-type") ?? "-") + " " +
+                                StateIn(response.BodyJson));
+                    response.Dispose();
+                }
+                ++emulatorSnapshots;
+                Equal("200 - \"matched\",200 - \"accepted\",200 - \"match_started\",200 - ",
+                      string.Join(",", answers), "emulated answers");
+                Check(BackendRequests.CreateProof(client, ticket) == null &&
+                          BackendRequests.CheckProof(client, "p") == null &&
+                          BackendRequests.CreateManualProof(client, "a") == null,
+                      "the emulator makes no proof tasks");
+            } finally {
+                Emulator.Enabled = false;
             }
-            // Each answer read at once: the emulator builds a body when it is read.
-            var answers = new List<string>();
-            foreach (Func<BackendTask> request in new Func<BackendTask>[] {
-                         () => BackendRequests.Keepalive(client, ticket),
-                         () => BackendRequests.Accept(client, ticket),
-                         () => BackendRequests.Start(client, ticket, "{\"server\":\"emulated\"}"),
-                         () => BackendRequests.Cancel(client, ticket, false)
-                     }) {
-                BackendTask task = request();
-                BackendResponse response = task.FetchResponse();
-                task.Dispose();  // the response keeps the emulated task alive
-                answers.Add(response.StatusCode + " " + (response.Header("content-type") ?? "-") +
-                            " " + StateIn(response.BodyJson));
-                response.Dispose();
-            }
-            ++emulatorSnapshots;
-            Equal("200 - \"matched\",200 - \"accepted\",200 - \"match_started\",200 - ",
-                  string.Join(",", answers), "emulated answers");
-            Check(BackendRequests.CreateProof(client, ticket) == null &&
-                      BackendRequests.CheckProof(client, "p") == null &&
-                      BackendRequests.CreateManualProof(client, "a") == null,
-                  "the emulator makes no proof tasks");
-            Emulator.Enabled = false;
         }
     }
 
