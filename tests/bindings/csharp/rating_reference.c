@@ -18,20 +18,22 @@
 #define MAX_TEAMS 64
 #define MAX_FIELDS 4096
 
+// Sizes and offsets as unsigned: every C runtime prints that.
+#define SIZE(T) (unsigned)sizeof(T)
+#define AT(T, field) (unsigned)offsetof(T, field)
+
 static void PrintLayout(void) {
-    printf("EloPlayer %zu %zu %zu\n", sizeof(EloPlayer), offsetof(EloPlayer, rating),
-           offsetof(EloPlayer, k_factor));
-    printf("EloTeam %zu %zu %zu %zu\n", sizeof(EloTeam), offsetof(EloTeam, rank),
-           offsetof(EloTeam, players), offsetof(EloTeam, player_count));
-    printf("Glicko2Player %zu %zu %zu %zu\n", sizeof(Glicko2Player),
-           offsetof(Glicko2Player, rating), offsetof(Glicko2Player, deviation),
-           offsetof(Glicko2Player, volatility));
-    printf("Glicko2Team %zu %zu %zu %zu\n", sizeof(Glicko2Team), offsetof(Glicko2Team, rank),
-           offsetof(Glicko2Team, players), offsetof(Glicko2Team, player_count));
-    printf("BayesianPlayer %zu %zu %zu\n", sizeof(BayesianPlayer), offsetof(BayesianPlayer, mu),
-           offsetof(BayesianPlayer, sigma));
-    printf("BayesianTeam %zu %zu %zu %zu\n", sizeof(BayesianTeam), offsetof(BayesianTeam, rank),
-           offsetof(BayesianTeam, players), offsetof(BayesianTeam, player_count));
+    printf("EloPlayer %u %u %u\n", SIZE(EloPlayer), AT(EloPlayer, rating), AT(EloPlayer, k_factor));
+    printf("EloTeam %u %u %u %u\n", SIZE(EloTeam), AT(EloTeam, rank), AT(EloTeam, players),
+           AT(EloTeam, player_count));
+    printf("Glicko2Player %u %u %u %u\n", SIZE(Glicko2Player), AT(Glicko2Player, rating),
+           AT(Glicko2Player, deviation), AT(Glicko2Player, volatility));
+    printf("Glicko2Team %u %u %u %u\n", SIZE(Glicko2Team), AT(Glicko2Team, rank),
+           AT(Glicko2Team, players), AT(Glicko2Team, player_count));
+    printf("BayesianPlayer %u %u %u\n", SIZE(BayesianPlayer), AT(BayesianPlayer, mu),
+           AT(BayesianPlayer, sigma));
+    printf("BayesianTeam %u %u %u %u\n", SIZE(BayesianTeam), AT(BayesianTeam, rank),
+           AT(BayesianTeam, players), AT(BayesianTeam, player_count));
 }
 
 static int ReadDouble(double* value) {
