@@ -10,7 +10,9 @@ namespace KRMatchmakingSystem {
     public sealed partial class Matchmaker : IDisposable {
         private readonly MatchmakerHandle handle = new MatchmakerHandle();
         private readonly HalyardClient client;
+        private readonly IntPtr userData;
         private bool disposed;
+        private bool registered;
 
         // client may be null: the matchmaker then works with the emulator only.
         // Creating a matchmaker switches the process-wide emulator off.
@@ -35,9 +37,14 @@ namespace KRMatchmakingSystem {
             // finalizer can queue the native one for freeing.
             GCHandle owner = GCHandle.Alloc(this, GCHandleType.Weak);
             handle.Attach(native, owner, added ? clientHandle : null);
-            IntPtr userData = GCHandle.ToIntPtr(owner);
+            userData = GCHandle.ToIntPtr(owner);
+            Register();
+        }
+
+        private void Register() {
             NativeMethods.krmm_register_msg_callback(handle, MessageThunk, userData);
             NativeMethods.krmm_register_log_callback(handle, LogThunk, userData);
+            registered = true;
         }
 
         public MatchmakerHandle Handle {
@@ -91,11 +98,21 @@ namespace KRMatchmakingSystem {
             get { return NativeMethods.krmm_is_idle(Live) != 0; }
         }
 
-        // Frees every callback (no more events) and the task manager; only
-        // Restart() or Dispose() may follow.
-        public void Cleanup() { Run(NativeMethods.krmm_cleanup); }
+        // Frees the library's callbacks (no events until Restart()) and its task
+        // manager; only Restart() or Dispose() may follow.
+        public void Cleanup() {
+            Run(NativeMethods.krmm_cleanup);
+            registered = false;
+        }
 
-        public void Restart() { Run(NativeMethods.krmm_restart); }
+        // Clears the attempt's data. After Cleanup() it also registers the
+        // events with the library again: subscriptions belong to this object.
+        public void Restart() {
+            Run(NativeMethods.krmm_restart);
+            if (!registered && !disposed) {
+                Register();
+            }
+        }
 
         // ---- Configuration ----
 
