@@ -11,15 +11,7 @@ cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
 out=$build/csharp
 
-missing=()
-for p in mono-mcs mono-runtime; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+./scripts/install_deps.sh csharp
 
 echo "== C# binding under Mono =="
 mkdir -p "$out"

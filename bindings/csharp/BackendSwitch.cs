@@ -52,21 +52,18 @@ namespace KRMatchmakingSystem {
         }
 
         public static BackendTask Keepalive(HalyardClient client, string ticket) {
-            byte[] text = Utf8.Encode(ticket);
-            return Send(client, () => NativeMethods.hye_r_matchmaking_keepalive(
-                                    Emulator.Pointer(client), text));
+            return Send(client, ticket, NativeMethods.hye_r_matchmaking_keepalive);
         }
 
         public static BackendTask Accept(HalyardClient client, string ticket) {
-            byte[] text = Utf8.Encode(ticket);
-            return Send(client, () => NativeMethods.hye_r_matchmaking_accept(
-                                    Emulator.Pointer(client), text));
+            return Send(client, ticket, NativeMethods.hye_r_matchmaking_accept);
         }
 
         public static BackendTask Cancel(HalyardClient client, string ticket, bool soft) {
+            IntPtr clientPointer = Emulator.Pointer(client);
             byte[] text = Utf8.Encode(ticket);
-            return Send(client, () => NativeMethods.hye_r_matchmaking_cancel(
-                                    Emulator.Pointer(client), text, soft ? 1 : 0));
+            return Send(client, () => NativeMethods.hye_r_matchmaking_cancel(clientPointer, text,
+                                                                             soft ? 1 : 0));
         }
 
         public static BackendTask Start(HalyardClient client, string ticket, string joinInfoJson) {
@@ -78,21 +75,22 @@ namespace KRMatchmakingSystem {
         }
 
         public static BackendTask CreateProof(HalyardClient client, string ticket) {
-            byte[] text = Utf8.Encode(ticket);
-            return Send(client, () => NativeMethods.hye_r_matchmaking_create_proof(
-                                    Emulator.Pointer(client), text));
+            return Send(client, ticket, NativeMethods.hye_r_matchmaking_create_proof);
         }
 
         public static BackendTask CheckProof(HalyardClient client, string proof) {
-            byte[] text = Utf8.Encode(proof);
-            return Send(client, () => NativeMethods.hye_r_matchmaking_check_proof(
-                                    Emulator.Pointer(client), text));
+            return Send(client, proof, NativeMethods.hye_r_matchmaking_check_proof);
         }
 
         public static BackendTask CreateManualProof(HalyardClient client, string argument) {
-            byte[] text = Utf8.Encode(argument);
-            return Send(client, () => NativeMethods.hye_r_matchmaking_create_manual_proof(
-                                    Emulator.Pointer(client), text));
+            return Send(client, argument, NativeMethods.hye_r_matchmaking_create_manual_proof);
+        }
+
+        private static BackendTask Send(HalyardClient client, string text,
+                                        Func<IntPtr, byte[], IntPtr> request) {
+            IntPtr clientPointer = Emulator.Pointer(client);
+            byte[] bytes = Utf8.Encode(text);
+            return Send(client, () => request(clientPointer, bytes));
         }
 
         // A loopback request may deliver due pushes to the matchmakers on the client.
