@@ -25,8 +25,8 @@ struct hy_client {
     halyard::CallbackList<hy_msg_func> msgFuncs;
     halyard::Loopback loopback;
     halyard::Journal journal;
-    // Null: the loopback answers. Declared last so that it goes first and
-    // finishes what is still in flight while the journal lives.
+    // Null: the loopback answers. Declared after the journal, so that it goes
+    // first and finishes what is still in flight while the journal lives.
     std::unique_ptr<halyard::Transport> transport;
     // Shared with the client's tasks, so that their polls reach it while it lives.
     std::shared_ptr<hy_client*> self;

@@ -7,7 +7,10 @@
 
 extern "C" {
 
-HY_API hy_client* HY_CALL hyn_client_connect(const char* base_url, const char* token) {
+// No exception leaves into the caller's C: out of memory, or what a message
+// or log function threw during a pump, ends the call with its failure value
+// and the reason in hyl_last_error.
+HY_API hy_client* HY_CALL hyn_client_connect(const char* base_url, const char* token) try {
     std::string identity;
     std::string reason;
     std::unique_ptr<halyard::Transport> transport =
@@ -24,9 +27,11 @@ HY_API hy_client* HY_CALL hyn_client_connect(const char* base_url, const char* t
     client->identity = identity;
     client->transport = std::move(transport);
     return client;
+} catch (...) {
+    return halyard::Caught("hyn_client_connect", nullptr);
 }
 
-HY_API int HY_CALL hyn_client_pump(hy_client* client) {
+HY_API int HY_CALL hyn_client_pump(hy_client* client) try {
     if (client == nullptr) {
         return halyard::Refuse("hyn_client_pump", "no client");
     }
@@ -38,23 +43,32 @@ HY_API int HY_CALL hyn_client_pump(hy_client* client) {
         return static_cast<int>(before - client->loopback.PendingPushes());
     }
     client->transport->Advance();
+    // A function that throws costs its own delivery only: the others still
+    // get theirs, and the pump reports the failure.
     int delivered = 0;
+    bool failed = false;
     for (const halyard::Arrival& arrival : client->transport->TakeArrivals()) {
-        if (arrival.isLog) {
-            halyard::LogToClient(client, arrival.level, arrival.text);
-            continue;
-        }
-        json_t* json = arrival.text.empty()
+        json_t* json = arrival.isLog || arrival.text.empty()
                            ? nullptr
                            : halyard::ParseJson(arrival.text.data(), arrival.text.size());
-        halyard::Deliver(client, arrival.first.c_str(), arrival.type.c_str(), json);
+        try {
+            if (arrival.isLog) {
+                halyard::LogToClient(client, arrival.level, arrival.text);
+            } else {
+                halyard::Deliver(client, arrival.first.c_str(), arrival.type.c_str(), json);
+                ++delivered;
+            }
+        } catch (...) {
+            failed = halyard::Caught("hyn_client_pump", true);
+        }
         json_decref(json);
-        ++delivered;
     }
-    return delivered;
+    return failed ? -1 : delivered;
+} catch (...) {
+    return halyard::Caught("hyn_client_pump");
 }
 
-HY_API int HY_CALL hyn_client_set_token(hy_client* client, const char* token) {
+HY_API int HY_CALL hyn_client_set_token(hy_client* client, const char* token) try {
     if (client == nullptr || client->transport == nullptr) {
         return halyard::Refuse("hyn_client_set_token", "not a networked client");
     }
@@ -63,6 +77,8 @@ HY_API int HY_CALL hyn_client_set_token(hy_client* client, const char* token) {
         return halyard::Refuse("hyn_client_set_token", reason);
     }
     return 0;
+} catch (...) {
+    return halyard::Caught("hyn_client_set_token");
 }
 
 HY_API int HY_CALL hyn_client_set_timeout(hy_client* client, uint32_t milliseconds) {

@@ -1,6 +1,7 @@
 #include "Task.h"
 
 #include "Client.h"
+#include "LastError.h"
 #include "Response.h"
 
 extern "C" {
@@ -8,17 +9,24 @@ extern "C" {
 HY_API int HY_CALL hy_task_is_pending(hy_task* task) {
     hy_client* client = task != nullptr ? *task->client : nullptr;
     if (client != nullptr) {
-        halyard::BeginCall(client);
-        ++client->loopback.polls;
-        halyard::Transport* transport = client->transport.get();
-        // One advance per round of polls, not one per task: a frame that
-        // polls n tasks costs n polls, not n times every transfer.
-        if (task->exchange != nullptr && transport != nullptr) {
-            if (task->exchange->polledAt == transport->advances()) {
-                transport->Advance();
+        // A delivery that fails (a message function threw) is reported, but
+        // the task goes on as if it had not been due; so does a transfer
+        // that could not be moved along (out of memory).
+        try {
+            halyard::BeginCall(client);
+            halyard::Transport* transport = client->transport.get();
+            // One advance per round of polls, not one per task: a frame that
+            // polls n tasks costs n polls, not n times every transfer.
+            if (task->exchange != nullptr && transport != nullptr) {
+                if (task->exchange->polledAt == transport->advances()) {
+                    transport->Advance();
+                }
+                task->exchange->polledAt = transport->advances();
             }
-            task->exchange->polledAt = transport->advances();
+        } catch (...) {
+            halyard::Caught("hy_task_is_pending");
         }
+        ++client->loopback.polls;
     }
     if (task == nullptr || task->finished()) {
         return 0;
