@@ -24,20 +24,16 @@ std::string Seconds(SteadyClock::duration duration) {
 }  // namespace
 
 EventStream::EventStream(Session& session, CURLM* multi)
-    : session_(session), multi_(multi), address_(session.preferred) {
+    : session_(session), transfer_(multi), address_(session.preferred) {
     uint32_t seed = 1;
     FillRandomBytes(&seed, sizeof seed);
     jitter_.seed(seed);
 }
 
-EventStream::~EventStream() {
-    Detach();
-}
-
 void EventStream::Advance(SteadyClock::time_point now) {
-    if (easy_ == nullptr && now >= nextOpen_) {
+    if (transfer_.easy() == nullptr && now >= nextOpen_) {
         Open();
-    } else if (easy_ != nullptr && status_ == 0 &&
+    } else if (transfer_.easy() != nullptr && status_ == 0 &&
                now - openedAt_ > std::chrono::milliseconds(session_.timeoutMs)) {
         // Connected but never answered: a stream that would bring nothing.
         Closed("not answered in " + Seconds(now - openedAt_), now);
@@ -45,8 +41,9 @@ void EventStream::Advance(SteadyClock::time_point now) {
 }
 
 void EventStream::Open() {
-    easy_ = curl_easy_init();
-    if (easy_ == nullptr) {
+    CURL* easy = transfer_.Begin(session_.baseUrls[address_] + "/v1/matchmaking/events", session_,
+                                 &EventStream::OnData, this);
+    if (easy == nullptr) {
         nextOpen_ = SteadyClock::now() + Backoff();
         return;
     }
@@ -54,29 +51,20 @@ void EventStream::Open() {
     openedAt_ = SteadyClock::now();
     status_ = 0;
     refusal_.clear();
-    errorText_[0] = '\0';
-    const std::string url = session_.baseUrls[address_] + "/v1/matchmaking/events";
-    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
-    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &EventStream::OnHeader);
-    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &EventStream::OnData);
-    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(session_.timeoutMs));
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &EventStream::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(session_.timeoutMs));
     // The service writes a keep-alive comment every 15 s: a stream silent
     // for three of them died without a word and is opened again.
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, 45L);
-    headers_ = curl_slist_append(headers_, session_.Authorization().c_str());
-    headers_ = curl_slist_append(headers_, "Accept: text/event-stream");
-    headers_ = curl_slist_append(headers_, "Cache-Control: no-cache");
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 45L);
+    transfer_.Header("Accept: text/event-stream");
+    transfer_.Header("Cache-Control: no-cache");
     if (!parser_.lastEventId().empty()) {
-        headers_ = curl_slist_append(headers_, ("Last-Event-ID: " + parser_.lastEventId()).c_str());
+        transfer_.Header("Last-Event-ID: " + parser_.lastEventId());
     }
-    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
-    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
-        Detach();
+    if (!transfer_.Start()) {
+        transfer_.End();
         nextOpen_ = SteadyClock::now() + Backoff();
     }
 }
@@ -85,14 +73,12 @@ void EventStream::Done(CURLcode result, SteadyClock::time_point now) {
     const bool wasOpen = status_ == 200;
     std::string reason;
     if (wasOpen) {
-        reason = result == CURLE_OK
-                     ? "closed by the service"
-                     : (errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result));
+        reason = result == CURLE_OK ? "closed by the service" : transfer_.Reason(result);
     } else if (status_ != 0) {
         reason = "refused with " + std::to_string(status_) +
                  (refusal_.empty() ? std::string() : " " + refusal_);
     } else {
-        reason = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result);
+        reason = transfer_.Reason(result);
     }
     Closed(reason, now);
 }
@@ -100,7 +86,7 @@ void EventStream::Done(CURLcode result, SteadyClock::time_point now) {
 void EventStream::Closed(const std::string& reason, SteadyClock::time_point now) {
     const std::string& base = session_.baseUrls[address_];
     const bool wasOpen = status_ == 200;
-    Detach();
+    transfer_.End();
     failures_ = wasOpen ? 0 : failures_ + 1;
     if (!wasOpen && session_.baseUrls.size() > 1) {
         address_ = session_.Next(address_);
@@ -130,22 +116,12 @@ SteadyClock::duration EventStream::Backoff() {
     return std::chrono::milliseconds(drawn);
 }
 
-void EventStream::Detach() {
-    if (easy_ != nullptr) {
-        curl_multi_remove_handle(multi_, easy_);
-        curl_easy_cleanup(easy_);
-        easy_ = nullptr;
-    }
-    curl_slist_free_all(headers_);
-    headers_ = nullptr;
-}
-
 size_t EventStream::OnHeader(char* data, size_t size, size_t count, void* self) {
     auto* stream = static_cast<EventStream*>(self);
     const size_t length = size * count;
     // The blank line after the headers: the status is known.
     if ((length == 2 && std::memcmp(data, "\r\n", 2) == 0) || (length == 1 && data[0] == '\n')) {
-        curl_easy_getinfo(stream->easy_, CURLINFO_RESPONSE_CODE, &stream->status_);
+        curl_easy_getinfo(stream->transfer_.easy(), CURLINFO_RESPONSE_CODE, &stream->status_);
         if (stream->status_ == 200) {
             stream->failures_ = 0;
             const std::string& after = stream->parser_.lastEventId();

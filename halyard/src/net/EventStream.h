@@ -7,6 +7,7 @@
 
 #include "Session.h"
 #include "SseParser.h"
+#include "Transfer.h"
 
 namespace halyard {
 
@@ -17,13 +18,12 @@ namespace halyard {
 class EventStream {
 public:
     EventStream(Session& session, CURLM* multi);
-    ~EventStream();
     EventStream(const EventStream&) = delete;
     EventStream& operator=(const EventStream&) = delete;
 
     // Opens the stream when it is closed and its wait is over.
     void Advance(SteadyClock::time_point now);
-    bool Owns(CURL* easy) const { return easy != nullptr && easy == easy_; }
+    bool Owns(CURL* easy) const { return easy != nullptr && easy == transfer_.easy(); }
     // Its transfer ended with result.
     void Done(CURLcode result, SteadyClock::time_point now);
     // The token changed: a stream waiting to open again tries at once.
@@ -33,15 +33,12 @@ private:
     void Open();
     // The connection ended for reason: open again after a wait.
     void Closed(const std::string& reason, SteadyClock::time_point now);
-    void Detach();
     SteadyClock::duration Backoff();
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static size_t OnData(char* data, size_t size, size_t count, void* self);
 
     Session& session_;
-    CURLM* multi_;
-    CURL* easy_ = nullptr;
-    curl_slist* headers_ = nullptr;
+    Transfer transfer_;
     SseParser parser_;
     size_t address_;
     SteadyClock::time_point nextOpen_{};  // the epoch: open at once
@@ -50,7 +47,6 @@ private:
     std::string refusal_;    // the start of a body that was not a stream
     unsigned failures_ = 0;  // attempts in a row that did not open
     std::minstd_rand jitter_;
-    char errorText_[CURL_ERROR_SIZE] = {};
 };
 
 }  // namespace halyard

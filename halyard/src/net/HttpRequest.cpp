@@ -43,61 +43,48 @@ long Milliseconds(SteadyClock::duration duration) {
 HttpRequest::HttpRequest(std::shared_ptr<Exchange> exchange, Session& session, CURLM* multi)
     : exchange_(std::move(exchange)),
       session_(session),
-      multi_(multi),
       call_(RouteOf(*exchange_->entry, &EscapeWithCurl)),
       name_(std::string(hyl_kind_name(exchange_->entry->request.kind)) + " request"),
       idempotencyKey_(NewUuidText()),
       deadline_(SteadyClock::now() + std::chrono::milliseconds(session.timeoutMs)),
-      address_(session.preferred) {}
-
-HttpRequest::~HttpRequest() {
-    Detach();
-}
+      address_(session.preferred),
+      transfer_(multi) {}
 
 bool HttpRequest::Start() {
     return Attempt();
 }
 
 bool HttpRequest::Attempt() {
-    Detach();
+    transfer_.End();
     const long left = Milliseconds(deadline_ - SteadyClock::now());
     if (left <= 0) {
         FinishWithoutAnswer(name_ + " timed out");
         return false;
     }
-    easy_ = curl_easy_init();
-    if (easy_ == nullptr) {
+    CURL* easy = transfer_.Begin(session_.baseUrls[address_] + call_.path, session_,
+                                 &HttpRequest::OnData, this);
+    if (easy == nullptr) {
         FinishWithoutAnswer(name_ + ": libcurl could not make a transfer");
         return false;
     }
     ++attempts_;
     received_.clear();
-    errorText_[0] = '\0';
-    const std::string url = session_.baseUrls[address_] + call_.path;
-    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HttpRequest::OnData);
-    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, left);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, left);
     // An address that cannot be reached leaves time for the others.
     const size_t untried = session_.baseUrls.size() - attempts_ + 1;
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS,
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                      std::max(1L, left / static_cast<long>(untried)));
-    headers_ = curl_slist_append(headers_, session_.Authorization().c_str());
-    headers_ = curl_slist_append(headers_, "Accept: application/json");
+    transfer_.Header("Accept: application/json");
     if (std::string(call_.method) == "POST") {
-        curl_easy_setopt(easy_, CURLOPT_POST, 1L);
-        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE, static_cast<long>(call_.body.size()));
-        curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, call_.body.c_str());
-        headers_ = curl_slist_append(headers_, ("Idempotency-Key: " + idempotencyKey_).c_str());
-        headers_ = curl_slist_append(headers_, "Content-Type: application/json");
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(call_.body.size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, call_.body.c_str());
+        transfer_.Header("Idempotency-Key: " + idempotencyKey_);
+        transfer_.Header("Content-Type: application/json");
         // No wait for "100 Continue" before a larger body.
-        headers_ = curl_slist_append(headers_, "Expect:");
+        transfer_.Header("Expect:");
     }
-    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
-    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+    if (!transfer_.Start()) {
         FinishWithoutAnswer(name_ + ": libcurl could not start the transfer");
         return false;
     }
@@ -108,7 +95,7 @@ bool HttpRequest::Done(CURLcode result) {
     const std::string& base = session_.baseUrls[address_];
     if (result == CURLE_OK) {
         long status = 0;
-        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(transfer_.easy(), CURLINFO_RESPONSE_CODE, &status);
         Answer answer;
         answer.status = static_cast<int32_t>(status);
         json_t* body = received_.empty() ? nullptr : ParseJson(received_.data(), received_.size());
@@ -125,12 +112,11 @@ bool HttpRequest::Done(CURLcode result) {
                                            "the service's; renew it with hyn_client_set_token");
         }
         session_.preferred = address_;
-        Detach();
+        transfer_.End();
         exchange_->Finish(std::move(answer), false, "");
         return true;
     }
-    std::string reason = name_ + " to " + base + ": " +
-                         (errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(result));
+    const std::string reason = name_ + " to " + base + ": " + transfer_.Reason(result);
     const bool timeLeft = Milliseconds(deadline_ - SteadyClock::now()) > 0;
     if (MayTryNext(result) && timeLeft && attempts_ < session_.baseUrls.size()) {
         address_ = session_.Next(address_);
@@ -142,21 +128,11 @@ bool HttpRequest::Done(CURLcode result) {
 }
 
 void HttpRequest::FinishWithoutAnswer(const std::string& reason) {
-    Detach();
+    transfer_.End();
     session_.Log(HY_LOG_WARNING, reason + ": no answer, finished as 504");
     Answer answer;
     answer.status = 504;
     exchange_->Finish(std::move(answer), true, reason);
-}
-
-void HttpRequest::Detach() {
-    if (easy_ != nullptr) {
-        curl_multi_remove_handle(multi_, easy_);
-        curl_easy_cleanup(easy_);
-        easy_ = nullptr;
-    }
-    curl_slist_free_all(headers_);
-    headers_ = nullptr;
 }
 
 size_t HttpRequest::OnData(char* data, size_t size, size_t count, void* self) {

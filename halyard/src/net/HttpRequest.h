@@ -7,6 +7,7 @@
 
 #include "Routes.h"
 #include "Session.h"
+#include "Transfer.h"
 
 namespace halyard {
 
@@ -18,7 +19,6 @@ namespace halyard {
 class HttpRequest {
 public:
     HttpRequest(std::shared_ptr<Exchange> exchange, Session& session, CURLM* multi);
-    ~HttpRequest();
     HttpRequest(const HttpRequest&) = delete;
     HttpRequest& operator=(const HttpRequest&) = delete;
 
@@ -28,28 +28,24 @@ public:
     // false while a next attempt runs.
     bool Done(CURLcode result);
 
-    bool Owns(CURL* easy) const { return easy == easy_; }
+    bool Owns(CURL* easy) const { return easy == transfer_.easy(); }
     Exchange& exchange() const { return *exchange_; }
 
 private:
     bool Attempt();
-    void Detach();
     void FinishWithoutAnswer(const std::string& reason);
     static size_t OnData(char* data, size_t size, size_t count, void* self);
 
     std::shared_ptr<Exchange> exchange_;
     Session& session_;
-    CURLM* multi_;
     HttpCall call_;
     std::string name_;            // "keepalive request", for log lines
     std::string idempotencyKey_;  // one for every attempt of a POST
     SteadyClock::time_point deadline_;
     size_t address_;
     size_t attempts_ = 0;
-    CURL* easy_ = nullptr;
-    curl_slist* headers_ = nullptr;
     std::string received_;
-    char errorText_[CURL_ERROR_SIZE] = {};
+    Transfer transfer_;  // last, so that it ends before the body it sends is freed
 };
 
 }  // namespace halyard
