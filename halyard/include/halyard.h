@@ -308,8 +308,9 @@ HY_API int HY_CALL hyn_client_set_timeout(hy_client* client, uint32_t millisecon
  * another length. Each client
  * has its own scripts, default answers, journal and registered functions. */
 HY_API hy_client* HY_CALL hy_client_create(const char* identity_id);
-/* Frees the client, its scripts and journal. Tasks issued on it stay valid
- * until they are freed. */
+/* Frees the client, its scripts and journal; a networked client (from
+ * hyn_client_connect) also ends its transfers. Tasks issued on it stay
+ * valid until they are freed. */
 HY_API void HY_CALL hy_client_free(hy_client* client);
 
 /* Request kinds, for scripts and the journal. */
