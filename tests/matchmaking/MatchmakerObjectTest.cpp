@@ -203,7 +203,7 @@ TEST_F(MatchmakerObjectTest, ClientAndTaskSystemLinesAreForwardedWithTheirTypes)
     EXPECT_EQ(MessageOf(rec_.lines[1]), "[NFO] note");
 }
 
-TEST_F(MatchmakerObjectTest, CleanupUnregistersFromTheClientAndRestartRevives) {
+TEST_F(MatchmakerObjectTest, CleanupIsFinalForTheClientRegistrations) {
     CreateMatchmaker(MMF_LOG_HY_ERRORS);
     hyl_push_log(client_, 100, "a", "b");
     ASSERT_EQ(rec_.lines.size(), 1u);
