@@ -12,7 +12,7 @@ namespace KRTaskSystem {
 //
 // Each manager is therefore allocated by itself, kManagerBlockExtra bytes
 // larger than the object, and placed at a cache line within the first page
-// of its block that the block's address selects. Deleting a manager frees its
+// of its block that moves on with every manager made. Deleting a manager frees its
 // block at once: memory follows the managers alive, whichever thread creates
 // or deletes them, and no lock is taken beyond the C runtime's own.
 constexpr std::size_t kCacheLine = 64;

@@ -37,8 +37,7 @@ bool HeldBytes(std::size_t* bytes) {
 }
 
 // Many managers alive at once: each starts on a cache line, and their first
-// bytes spread over the lines of a page instead of sharing one offset (200
-// draws over 64 lines leave about 61 distinct).
+// bytes spread over the lines of a page instead of sharing one offset.
 TEST(TaskManagerPlacement, ManagersSpreadOverCacheSets) {
     std::vector<std::unique_ptr<TaskManager>> managers;
     std::set<std::uintptr_t> lines_in_page;
