@@ -11,7 +11,8 @@
 #include "tasksystem/TaskManagerPlacement.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's runtime provides it; not every compiler ships its header.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #elif defined(__GLIBC__)
 #include <malloc.h>
 #endif
