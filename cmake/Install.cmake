@@ -13,6 +13,8 @@ install(TARGETS KRMatchmakingSystem EXPORT KRMatchmakingSystemTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${krmm_public_headers}
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT KRMatchmakingSystem)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT KRMatchmakingSystem)
 if(WIN32)
   # MSVC makes its import library from the .def (README, Windows).
   install(FILES ${PROJECT_BINARY_DIR}/KRMatchmakingSystem.def

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
-# Usage: scripts/install_deps.sh [library]
+# Usage: scripts/install_deps.sh [library|csharp]
 #   library  only what the library and the simulator need (no GoogleTest,
 #            no Google Benchmark)
+#   csharp   only Mono's compiler and runtime, for the C# binding's test
 set -euo pipefail
 packages=(cmake g++ make pkg-config libjansson-dev)
-if [ "${1:-}" != "library" ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev)
-fi
+case "${1:-}" in
+  library) ;;
+  csharp) packages=(mono-mcs mono-runtime) ;;
+  *) packages+=(libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev python3) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
