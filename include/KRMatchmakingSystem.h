@@ -464,8 +464,9 @@ KRMM_API int KRMM_CALL krmm_rating_bayesian_update(double beta_squared, Bayesian
  * enabled, requests go to the in-process emulator and its task and response
  * handles are its task id texts (valid until hye_task_free); otherwise every
  * call is passed to the client library unchanged. Task and response calls go
- * to the emulator only for handles it recognises, so switching modes never
- * strands a request in flight. */
+ * to the emulator exactly for the handles it issued and has not freed, whether
+ * it is on or off at the time, so switching modes never strands a request in
+ * flight nor hands the client library a handle that is not its own. */
 KRMM_API void KRMM_CALL hye_emulator_init(int enable);
 KRMM_API int KRMM_CALL hye_emulator_is_enabled(void);
 KRMM_API const char* KRMM_CALL hye_client_get_identity_id(struct hy_client* client);

@@ -528,8 +528,6 @@ internal static class BindingTest {
                 Check(leader.IsIdle && roads[leader].Contains(MatchmakingState.MatchStarted),
                       "the leader started the match and is idle again");
             } finally {
-                // While the emulator is still on: it alone knows the handles
-                // of requests still in flight.
                 foreach (Matchmaker player in players) {
                     player.Dispose();
                 }
