@@ -19,32 +19,25 @@ std::string Read(const std::string& path) {
     return text.str();
 }
 
-TEST(OutputFileTest, UnwritablePathsAreRefusedWithTheReason) {
+TEST(OutputFileTest, RefusedBeforeTheRunAndReplacedOnlyWhenWhole) {
     const std::string folder = ::testing::TempDir();
-    const std::pair<std::string, const char*> cases[] = {
+    std::string error;
+    const std::pair<std::string, const char*> unwritable[] = {
         {folder + "krmm-no-such-folder/out.csv", "the folder '"},
         {folder, "it is a directory"},
 #ifndef _WIN32
         {"/dev/full", "No space left on device"},  // a device is probed
 #endif
     };
-    for (const auto& c : cases) {
-        OutputFile file;
-        std::string error;
-        EXPECT_FALSE(file.Open(c.first, &error));
+    for (const auto& c : unwritable) {
+        EXPECT_FALSE(OutputFile().Open(c.first, &error));
         EXPECT_NE(error.find("cannot write '" + c.first + "': " + c.second), std::string::npos)
             << error;
     }
-}
 
-TEST(OutputFileTest, AFileIsReplacedOnlyWhenWhole) {
-    const std::string path = ::testing::TempDir() + "krmm_output_file.csv";
+    const std::string path = folder + "krmm_output_file.csv";
     std::ofstream(path) << "earlier run";
-    std::string error;
-    {
-        OutputFile abandoned;  // a run that failed
-        ASSERT_TRUE(abandoned.Open(path, &error)) << error;
-    }
+    ASSERT_TRUE(OutputFile().Open(path, &error)) << error;  // a run that failed
     EXPECT_EQ(Read(path), "earlier run");
     EXPECT_FALSE(std::filesystem::exists(path + ".partial"));
     OutputFile file;

@@ -99,9 +99,9 @@ TEST(OutputsTest, CsvRowsAndEventLinesTellTheSummarysFigures) {
     ASSERT_EQ(lines.back(), "");  // the last row ends its line
     lines.pop_back();
     ASSERT_EQ(lines.size(), summary.attempts.size() + 1);
-    const std::vector<std::string> header = Split(lines[0], ',');
-    EXPECT_EQ(header, Split(kCsvHeader, ','));
-    ASSERT_EQ(header.size(), 13u);
+    ASSERT_EQ(lines[0],
+              "player,attempt,behaviour,joined,ticket,matched,accepted,started,role,final_state,"
+              "error,match_id,match_players");
     std::map<std::string, std::pair<int, int>> started;  // match id: players started, of
     std::map<std::string, std::string> match_of;         // "player/attempt": match id
     int32_t accepted = 0;
@@ -109,7 +109,7 @@ TEST(OutputsTest, CsvRowsAndEventLinesTellTheSummarysFigures) {
     int32_t leaders = 0;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> row = Split(lines[i], ',');
-        ASSERT_EQ(row.size(), header.size()) << lines[i];
+        ASSERT_EQ(row.size(), 13u) << lines[i];
         EXPECT_TRUE(row[4].empty() || row[4].size() == 36) << lines[i];
         EXPECT_EQ(row[11].empty(), row[12].empty()) << lines[i];
         match_of[row[0] + "/" + row[1]] = row[11];
