@@ -10,24 +10,17 @@
 #include "tasksystem/TaskManager.h"
 #include "tasksystem/TaskManagerPlacement.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer's runtime provides it; not every compiler ships its header.
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-#elif defined(__GLIBC__)
+#if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
 namespace KRTaskSystem {
 namespace {
 
-// Bytes the allocator holds for the program (under AddressSanitizer, which
-// keeps freed blocks in quarantine, the bytes allocated and not yet freed);
-// false where neither can be read.
+// Bytes the C runtime holds from the system; false where that cannot be read
+// (under AddressSanitizer glibc's figures stay flat whatever happens).
 bool HeldBytes(std::size_t* bytes) {
-#if defined(__SANITIZE_ADDRESS__)
-    *bytes = __sanitizer_get_current_allocated_bytes();
-    return true;
-#elif defined(__GLIBC__)
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
     const struct mallinfo2 info = mallinfo2();
     *bytes = info.arena + info.hblkhd;
     return true;
