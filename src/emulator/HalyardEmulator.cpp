@@ -113,6 +113,11 @@ void HalyardEmulator::SetFaultPlan(FaultPlan plan) {
     faults_ = std::move(plan);
 }
 
+void HalyardEmulator::SetFaultObserver(FaultObserver observer, void* user) {
+    fault_observer_ = observer;
+    fault_observer_user_ = observer != nullptr ? user : nullptr;
+}
+
 void HalyardEmulator::SetExchangeObserver(ExchangeObserver observer, void* user) {
     observer_ = observer;
     observer_user_ = observer != nullptr ? user : nullptr;
@@ -143,6 +148,9 @@ const char* HalyardEmulator::Answer(RequestKind kind, TaskType type, hy_client* 
                     : answer.applied ? "slowly"
                                      : "with an error",
                     answer.status, answer.pending_polls);
+        if (fault_observer_ != nullptr) {
+            fault_observer_(kind, answer, fault_observer_user_);
+        }
     }
     if (observer_ != nullptr) {
         task->Describe(kind, requester != nullptr ? requester : RequesterOf(*this, argument),
@@ -286,7 +294,11 @@ void HalyardEmulator::TaskFree(const char* task_id) {
         return;
     }
     // task_id may be the task's own text: nothing reads it past this point.
+    // The task leaves the tables before the observer hears of it: an
+    // observer that makes a request adds to them.
     std::unique_ptr<Task> task = std::move(found->second);
+    tasks_.erase(found);
+    live_handles_.erase(task->id().c_str());
     const Task::Description* described = task->description();
     if (observer_ != nullptr && described != nullptr) {
         const Exchange exchange{described->requester,         described->kind,
@@ -294,8 +306,6 @@ void HalyardEmulator::TaskFree(const char* task_id) {
                                 described->last_body.c_str(), task->polls_pending()};
         observer_(exchange, observer_user_);
     }
-    live_handles_.erase(task->id().c_str());
-    tasks_.erase(found);
 }
 
 bool HalyardEmulator::TaskIsPending(const char* task_id) {

@@ -189,8 +189,8 @@ const std::vector<OptionEntry>& Options() {
                         " (at most --players) and a file";
              }
              cl->options.record_player = static_cast<uint32_t>(player);
-             cl->options.record_file = value.substr(gap + 1);
-             return cl->options.record_file.empty() ? "expects a file name" : "";
+             cl->record_file = value.substr(gap + 1);
+             return cl->record_file.empty() ? "expects a file name" : "";
          }},
         {"--events", "FILE", File(&CommandLine::events_file)},
         {"--report", "FILE", File(&CommandLine::report_file)},
@@ -218,6 +218,8 @@ const std::vector<OptionEntry>& Options() {
         {"--join-spread", "SECONDS", Seconds(&SimulationOptions::join_spread_ms)},
         {"--start-delay", "SECONDS", Seconds(&SimulationOptions::start_delay_ms)},
         {"--matchmaking-timeout", "SECONDS", Seconds(&SimulationOptions::matchmaking_timeout_ms)},
+        {"--accept-timeout", "SECONDS", Seconds(&SimulationOptions::accept_timeout_ms)},
+        {"--start-timeout", "SECONDS", Seconds(&SimulationOptions::start_timeout_ms)},
         {"--heartbeat", "SECONDS",
          PositiveSeconds(&SimulationOptions::heartbeat_ms,
                          " (leave it out for the library's 17 s)")},
@@ -233,6 +235,7 @@ const std::vector<OptionEntry>& Options() {
         {"--real-time", nullptr, Flag(&SimulationOptions::real_time)},
         {"--emulator-log", nullptr, Flag(&CommandLine::emulator_log)},
         {"--json", nullptr, Flag(&CommandLine::json)},
+        {"--wall-time", nullptr, Flag(&CommandLine::wall_time)},
         {"--quiet", nullptr, Flag(&CommandLine::quiet)},
     };
     return options;
@@ -344,6 +347,14 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, CommandLine* co
             return ParseOutcome::kError;
         }
     }
+    // A keep-alive takes two frames to be answered, and one still unanswered
+    // when the next is due is cancelled: at a frame or less none completes.
+    const SimulationOptions& chosen = parsed.options;
+    if (chosen.heartbeat_ms != 0 && chosen.heartbeat_ms <= chosen.frame_ms) {
+        *error = "--heartbeat must be longer than a frame (" + std::to_string(chosen.frame_ms) +
+                 " ms): no keep-alive would ever be answered in time";
+        return ParseOutcome::kError;
+    }
     const std::string problem = ValidateOptions(parsed.options);
     if (!problem.empty()) {
         *error = problem;
@@ -372,105 +383,120 @@ static std::string FaultPresetHelp() {
 std::string UsageText(const char* program) {
     const SimulationOptions defaults;
     std::ostringstream text;
-    text << "Usage: " << program << " [options]\n"
-         << "\n"
-         << "Runs a whole matchmaking session on the in-process backend emulator: every\n"
-         << "player gets its own matchmaker, joins a hopper, answers the match it is\n"
-         << "offered, and the leader of each match starts it. Time is simulated (a frame\n"
-         << "step per frame), so minutes of heartbeats pass in about a second.\n"
-         << "\n"
-         << "An option's value follows it as the next argument or after '='\n"
-         << "(--players 40 or --players=40).\n"
-         << "\n"
-         << "Players:\n"
-         << "  --players N              players in the session, 1 to " << kMaxPlayers
-         << " (default " << defaults.players << ")\n"
-         << "  --hopper H               hopper by match size or id (default 10):" << HopperHelp()
-         << "\n"
-         << "  --decline P              fraction of players that decline their match\n"
-         << "  --no-answer P            fraction that never answer, so their accept\n"
-         << "                           timeout fires (the rest accept automatically)\n"
-         << "  --requeue N              a player whose attempt ended without a started\n"
-         << "                           match (timeout, a partner's decline, an error)\n"
-         << "                           joins again, up to N times (0 to " << kMaxRequeue
-         << ", default 0)\n"
-         << "  --think SECONDS          before joining again a player thinks for up to\n"
-         << "                           this long (default " << defaults.think_ms / 1000.0 << ")\n"
-         << "  --seed S                 seed for behaviours, join times, ids and faults\n"
-         << "                           (default " << defaults.seed << ")\n"
-         << "  --auto-start             leaders start with MMF_AUTO_START instead of\n"
-         << "                           krmm_start_match with join info\n"
-         << "  --start-delay SECONDS    time a leader takes to find a server (default "
-         << defaults.start_delay_ms / 1000.0 << ")\n"
-         << "  --join-spread SECONDS    players join within this time (default "
-         << defaults.join_spread_ms / 1000.0 << ")\n"
-         << "\n"
-         << "Backend faults (off by default; the emulator then answers every request at\n"
-         << "once with 200):\n"
-         << "  --fault KIND:WHAT=P      answer a fraction P of one kind of request badly;\n"
-         << "                           repeatable, fractions of a kind add up (at most 1)\n"
-         << "      KIND  ticket, keepalive, accept, decline (every cancel), start, proof,\n"
-         << "            hopper (hopper-info requests go to the client library, not the\n"
-         << "            emulator, and the simulated players send neither proof nor\n"
-         << "            hopper-info requests: both kinds are accepted for completeness)\n"
-         << "            or all\n"
-         << "      WHAT  5xx    a code drawn from 500-599; the request is lost (retrying\n"
-         << "                   requests try again, up to 3 times)\n"
-         << "            CODE   that status, 100-599: 400 and 504 open the matchmaker's\n"
-         << "                   error recovery, others (404, 409, 422) end the attempt\n"
-         << "            slow   carried out at once, answered after up to --slow-max\n"
-         << "            never  never answered: lost, and given up by the client\n"
-         << "                   library after --give-up (no response, status -1)\n"
-         << "  --faults PRESET          add a preset's faults:" << FaultPresetHelp() << "\n"
-         << "  --slow-max SECONDS       longest wait of a slow answer (default "
-         << defaults.slow_max_ms / 1000.0 << ")\n"
-         << "  --give-up SECONDS        wait for a never-answered request (default "
-         << defaults.give_up_ms / 1000.0 << ")\n"
-         << "\n"
-         << "Matchmaker and run:\n"
-         << "  --matchmaking-timeout SECONDS\n"
-         << "                           give up looking for a match (default "
-         << defaults.matchmaking_timeout_ms / 1000.0 << ", 0: never)\n"
-         << "  --heartbeat SECONDS      keep-alive interval, more than 0 (default: the\n"
-         << "                           library's, 17)\n"
-         << "  --frame-ms MS            simulated time per frame, 1 to 1000 (default "
-         << defaults.frame_ms << ")\n"
-         << "  --max-time SECONDS       safety limit; a run still going then fails (default "
-         << defaults.max_time_ms / 1000.0 << ")\n"
-         << "  --real-time              run on the real clock, sleeping one frame per frame\n"
-         << "\n"
-         << "Output (the summary goes to stdout as text; warnings about the options,\n"
-         << "progress, log lines and errors go to stderr):\n"
-         << "  --log FLAGS              matchmaker log lines to stderr: MMF_LOG_ bits\n"
-         << "                           (e.g. 0xF0) or a list of info, debug, warning,\n"
-         << "                           error, hy-info, hy-errors, ts-info, ts-errors, all\n"
-         << "  --emulator-log           print the emulator's lines to stderr (by default\n"
-         << "                           they are only counted)\n"
-         << "  --progress SECONDS       progress line to stderr every this many seconds of\n"
-         << "                           wall time, with an estimate of the time left\n"
-         << "                           (default " << defaults.progress_every_ms / 1000.0
-         << ", 0: none)\n"
-         << "  --quiet                  no progress lines\n"
-         << "  --json                   summary as JSON on stdout\n"
-         << "  --csv FILE               one row per player attempt, columns:\n"
-         << "                           player,attempt,behaviour,joined,ticket,matched,\n"
-         << "                           accepted,started,role,final_state,error\n"
-         << "                           (times in seconds of run time, empty if never\n"
-         << "                           reached; final_state: last active state; error:\n"
-         << "                           the error that ended the attempt)\n"
-         << "  --events FILE            JSON lines of state changes:\n"
-         << "                           "
-            "{\"t\":SECONDS,\"player\":N,\"attempt\":N,\"state\":\"MMS_...\"}\n"
-         << "  --report FILE            self-contained HTML report (inline SVG, nothing\n"
-         << "                           fetched): histogram of time to match and to\n"
-         << "                           start, players by state over time, error counts\n"
-         << "  --record-player N FILE   write player N's exchanges as a loopback scenario\n"
-         << "  -h, --help               this text\n"
-         << "\n"
-         << "Exit status: 0 when the run ended with every player back in MMS_IDLE and no\n"
-         << "backend task, response or JSON value alive; 1 when it did not (the error\n"
-         << "names the player, its state and the seed), when the safety limit stopped\n"
-         << "the run, or the players or files could not be created; 2 for bad options.\n";
+    text
+        << "Usage: " << program << " [options]\n"
+        << "\n"
+        << "Runs a whole matchmaking session on the in-process backend emulator: every\n"
+        << "player gets its own matchmaker, joins a hopper, answers the match it is\n"
+        << "offered, and the leader of each match starts it. Time is simulated (a frame\n"
+        << "step per frame), so minutes of heartbeats pass in about a second.\n"
+        << "\n"
+        << "An option's value follows it as the next argument or after '='\n"
+        << "(--players 40 or --players=40).\n"
+        << "\n"
+        << "Players:\n"
+        << "  --players N              players in the session, 1 to " << kMaxPlayers << " (default "
+        << defaults.players << ")\n"
+        << "  --hopper H               hopper by match size or id (default 10):" << HopperHelp()
+        << "\n"
+        << "  --decline P              fraction of players that decline their match\n"
+        << "  --no-answer P            fraction that never answer, so their accept\n"
+        << "                           timeout fires (the rest accept automatically)\n"
+        << "  --requeue N              a player whose attempt ended without a started\n"
+        << "                           match (timeout, a partner's decline, an error)\n"
+        << "                           joins again, up to N times (0 to " << kMaxRequeue
+        << ", default 0)\n"
+        << "  --think SECONDS          before joining again a player thinks for up to\n"
+        << "                           this long (default " << defaults.think_ms / 1000.0 << ")\n"
+        << "  --seed S                 seed for behaviours, join times, ids and faults\n"
+        << "                           (default " << defaults.seed << ")\n"
+        << "  --auto-start             leaders start with MMF_AUTO_START instead of\n"
+        << "                           krmm_start_match with join info\n"
+        << "  --start-delay SECONDS    time a leader takes to find a server (default "
+        << defaults.start_delay_ms / 1000.0 << ")\n"
+        << "  --join-spread SECONDS    players join within this time (default "
+        << defaults.join_spread_ms / 1000.0 << ")\n"
+        << "\n"
+        << "Backend faults (off by default; the emulator then answers every request at\n"
+        << "once with 200):\n"
+        << "  --fault KIND:WHAT=P      answer a fraction P of one kind of request badly;\n"
+        << "                           repeatable, fractions of a kind add up (at most 1)\n"
+        << "      KIND  ticket, keepalive, accept, decline (every cancel), start, proof,\n"
+        << "            hopper (hopper-info requests go to the client library, not the\n"
+        << "            emulator, and the simulated players send neither proof nor\n"
+        << "            hopper-info requests: both kinds are accepted for completeness)\n"
+        << "            or all\n"
+        << "      WHAT  5xx    a code drawn from 500-599; the request is lost (retrying\n"
+        << "                   requests try again, up to 3 times)\n"
+        << "            CODE   that status, 100-599: 400 and 504 open the matchmaker's\n"
+        << "                   error recovery, others (404, 409, 422) end the attempt\n"
+        << "            slow   carried out at once, answered after up to --slow-max\n"
+        << "            never  never answered: lost, and given up by the client\n"
+        << "                   library after --give-up (no response, status -1)\n"
+        << "  --faults PRESET          add a preset's faults:" << FaultPresetHelp() << "\n"
+        << "  --slow-max SECONDS       longest wait of a slow answer (default "
+        << defaults.slow_max_ms / 1000.0 << ")\n"
+        << "  --give-up SECONDS        wait for a never-answered request (default "
+        << defaults.give_up_ms / 1000.0 << ")\n"
+        << "\n"
+        << "Matchmaker and run:\n"
+        << "  --matchmaking-timeout SECONDS\n"
+        << "                           give up looking for a match (default "
+        << defaults.matchmaking_timeout_ms / 1000.0 << ", 0: never)\n"
+        << "  --accept-timeout SECONDS window to accept a found match; a player who\n"
+        << "                           accepted waits 10 s more for the others (default "
+        << defaults.accept_timeout_ms / 1000.0 << ",\n"
+        << "                           0: never)\n"
+        << "  --start-timeout SECONDS  window for the leader to start an accepted match;\n"
+        << "                           followers wait 10 s more (default "
+        << defaults.start_timeout_ms / 1000.0 << ", 0: never)\n"
+        << "  --heartbeat SECONDS      keep-alive interval, longer than a frame (default:\n"
+        << "                           the library's, 17)\n"
+        << "  --frame-ms MS            simulated time per frame, 1 to 1000 (default "
+        << defaults.frame_ms << ")\n"
+        << "  --max-time SECONDS       safety limit; a run still going then fails (default "
+        << defaults.max_time_ms / 1000.0 << ")\n"
+        << "  --real-time              run on the real clock, sleeping one frame per frame\n"
+        << "\n"
+        << "Output (the summary goes to stdout as text; warnings about the options,\n"
+        << "progress, log lines and errors go to stderr; each FILE is checked before\n"
+        << "the run and written whole, as FILE.partial renamed once complete):\n"
+        << "  --log FLAGS              matchmaker log lines to stderr: MMF_LOG_ bits\n"
+        << "                           (e.g. 0xF0) or a list of info, debug, warning,\n"
+        << "                           error, hy-info, hy-errors, ts-info, ts-errors, all\n"
+        << "  --emulator-log           print the emulator's lines to stderr (by default\n"
+        << "                           they are only counted)\n"
+        << "  --progress SECONDS       progress line to stderr every this many seconds of\n"
+        << "                           wall time, with an estimate of the time left\n"
+        << "                           (default " << defaults.progress_every_ms / 1000.0
+        << ", 0: none)\n"
+        << "  --quiet                  no progress lines\n"
+        << "  --json                   summary as JSON on stdout; two runs of one seed\n"
+        << "                           give the same bytes (wall_ms is null)\n"
+        << "  --wall-time              show the wall time in the JSON summary too\n"
+        << "  --csv FILE               one row per player attempt, columns:\n"
+        << "                           player,attempt,behaviour,joined,ticket,matched,\n"
+        << "                           accepted,started,role,final_state,error,match_id,\n"
+        << "                           match_players (times in seconds of run time, empty\n"
+        << "                           if never reached; accepted: first known accepted by\n"
+        << "                           everyone, or started; final_state: last active\n"
+        << "                           state; error: the one that ended the attempt;\n"
+        << "                           match_id: the match started, else the last found)\n"
+        << "  --events FILE            JSON lines of state changes:\n"
+        << "                           {\"t\":SECONDS,\"player\":N,\"attempt\":N,\n"
+        << "                           \"state\":\"MMS_...\",\"match_id\":ID,\"match_players\":N}\n"
+        << "                           (match_id and match_players null outside a match)\n"
+        << "  --report FILE            self-contained HTML report (inline SVG, nothing\n"
+        << "                           fetched): histograms of the time to match, to\n"
+        << "                           accept and to start, players by state over time,\n"
+        << "                           error counts\n"
+        << "  --record-player N FILE   write player N's exchanges as a loopback scenario\n"
+        << "  -h, --help               this text\n"
+        << "\n"
+        << "Exit status: 0 when the run ended with every player back in MMS_IDLE and no\n"
+        << "backend task, response or JSON value alive; 1 when it did not (the error\n"
+        << "names the player, its state and the seed), when the safety limit stopped\n"
+        << "the run, or the players or files could not be created; 2 for bad options.\n";
     return text.str();
 }
 
