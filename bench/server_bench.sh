@@ -90,7 +90,8 @@ request = function()
 end
 EOF
   if [ "$delay_ms" != 0 ]; then
-    echo "delay = function() return $delay_ms end"
+    # wrk pauses whole milliseconds: alternate the two around the pause asked for.
+    awk -v d="$delay_ms" 'BEGIN { lo = int(d); printf "delay = function() if math.random() < %.3f then return %d end return %d end\n", d - lo, lo + 1, lo }'
   fi
 }
 
@@ -138,9 +139,11 @@ for name in floor service; do
 done
 awk -v s="$(column_median service 1)" -v f="$floor_rps" 'BEGIN { printf "service / floor: %.2f of the requests per second\n", s / f }'
 
-# Half the floor's rate, spread over the connections as a pause per request.
-delay=$(awk -v f="$floor_rps" -v c="$connections" 'BEGIN { printf "%d", c * 1000 / (f / 2) }')
-echo "paced at about half the floor's rate ($connections connections, ${delay} ms between requests each):"
+# Half the floor's rate: each connection pauses its share of the time between
+# requests, less the floor's median answer time.
+delay=$(awk -v f="$floor_rps" -v c="$connections" -v p="$(column_median floor 2)" \
+  'BEGIN { d = c * 1000 / (f / 2) - p; printf "%.2f", (d > 0 ? d : 0) }')
+echo "paced at about half the floor's rate, $(awk -v f="$floor_rps" 'BEGIN { printf "%.0f", f / 2 }')/s ($connections connections, ${delay} ms pause per request):"
 for name in floor service; do
   read -r rps p50 p99 _ <<<"$(run "$name" "$delay")"
   printf '%-9s %10s %9s %9s\n' "$name" "$rps" "$p50" "$p99"
