@@ -13,6 +13,8 @@ install(TARGETS KRMatchmakingSystem EXPORT KRMatchmakingSystemTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${krmm_public_headers}
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT KRMatchmakingSystem)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT KRMatchmakingSystem)
 if(WIN32)
   # MSVC makes its import library from the .def (README, Windows).
   install(FILES ${PROJECT_BINARY_DIR}/KRMatchmakingSystem.def
@@ -35,25 +37,14 @@ install(FILES ${PROJECT_BINARY_DIR}/KRMatchmakingSystemConfig.cmake
               ${PROJECT_BINARY_DIR}/KRMatchmakingSystemConfigVersion.cmake
         DESTINATION ${krmm_cmake_dir} COMPONENT KRMatchmakingSystem)
 
-# The testing library, when it is built, goes into the same package as an
-# optional part of its own. It can be exported only if it carries its objects
-# itself: the in-tree object and static libraries are not installed.
-set(krmm_testing_exportable OFF)
-if(TARGET KRMatchmakingSystemTesting)
-  get_target_property(krmm_testing_links KRMatchmakingSystemTesting LINK_LIBRARIES)
-  if(NOT "krmm_objects" IN_LIST krmm_testing_links AND NOT "krmm_static" IN_LIST krmm_testing_links)
-    set(krmm_testing_exportable ON)
-  else()
-    message(STATUS "KRMatchmakingSystemTesting links in-tree libraries directly: not installed "
-                   "(link them as $<BUILD_INTERFACE:...> to install it)")
-  endif()
-endif()
-if(krmm_testing_exportable)
-  install(TARGETS KRMatchmakingSystemTesting EXPORT KRMatchmakingSystemTestingTargets
-          COMPONENT Testing ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(EXPORT KRMatchmakingSystemTestingTargets NAMESPACE KRMM::
-          DESTINATION ${krmm_cmake_dir} COMPONENT Testing)
-endif()
+# The static testing library and its header, an optional part of the same
+# package (component Testing).
+install(TARGETS KRMatchmakingSystemTesting EXPORT KRMatchmakingSystemTestingTargets
+        COMPONENT Testing ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/KRMatchmakingSystemTesting.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Testing)
+install(EXPORT KRMatchmakingSystemTestingTargets NAMESPACE KRMM::
+        DESTINATION ${krmm_cmake_dir} COMPONENT Testing)
 
 file(RELATIVE_PATH krmm_pc_prefix_from_pcdir /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" krmm_pc_prefix_from_pcdir "${krmm_pc_prefix_from_pcdir}")
@@ -61,3 +52,23 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/KRMatchmakingSystem.pc.in
                ${PROJECT_BINARY_DIR}/KRMatchmakingSystem.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/KRMatchmakingSystem.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT KRMatchmakingSystem)
+
+# pkg-config knows nothing of languages: the testing library's file names the
+# C++ runtime that a C compiler's link leaves out (src/testing).
+set(krmm_testing_libs -lKRMatchmakingSystemTesting)
+if(WIN32)
+  list(APPEND krmm_testing_libs -ladvapi32)
+endif()
+foreach(lib ${krmm_cxx_runtime})
+  list(APPEND krmm_testing_libs -l${lib})
+endforeach()
+list(JOIN krmm_testing_libs " " krmm_testing_libs)
+if(krmm_with_loopback)
+  set(krmm_testing_requires "Requires: halyard")
+else()
+  set(krmm_testing_requires "")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/KRMatchmakingSystemTesting.pc.in
+               ${PROJECT_BINARY_DIR}/KRMatchmakingSystemTesting.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/KRMatchmakingSystemTesting.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Testing)

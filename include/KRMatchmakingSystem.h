@@ -222,7 +222,13 @@ typedef void(KRMM_CALL* krmm_msg_callback)(krmm_matchmaker* matchmaker, const ch
 /* Creates a matchmaker in MMS_IDLE. hy_client is referred to, not owned, and
  * may be null (the matchmaker then only works with the emulator). name may be
  * null; at most 49 characters are kept. Switches the process-wide emulator
- * off. Returns null if the object cannot be allocated. */
+ * off. Returns null if the object cannot be allocated.
+ * One client per player: the backend, and the emulator too, knows a player by
+ * its client's identity. The emulator gives each client handle one identity,
+ * so matchmakers created with the same client, or all with a null client,
+ * are one player to it: each then takes itself for the match's first member
+ * and every one of them leads. Give each player its own client
+ * (hy_client_create(NULL) in the loopback library draws a new identity). */
 KRMM_API krmm_matchmaker* KRMM_CALL krmm_create_matchmaking(struct hy_client* hy_client,
                                                             const char* name, uint32_t flags);
 /* Cleans up as krmm_cleanup, then frees the matchmaker. Null does nothing.
@@ -297,7 +303,20 @@ KRMM_API uint32_t KRMM_CALL krmm_get_start_timeout(krmm_matchmaker* matchmaker);
 KRMM_API void KRMM_CALL krmm_set_eror_recover_timeout(krmm_matchmaker* matchmaker, uint32_t ms);
 KRMM_API uint32_t KRMM_CALL krmm_get_error_recover_timeout(krmm_matchmaker* matchmaker);
 
-/* Switches the process-wide backend emulator on or off for every matchmaker. */
+/* Switches the process-wide backend emulator on or off for every matchmaker.
+ * Creating a matchmaker switches it off: switch it on after the last
+ * creation. The emulator knows three hoppers, each forming a match as soon as
+ * enough players wait:
+ *   "dcb02466-a5de-5d58-8ce3-552e6c7747ae"   1 player,  one team
+ *   "0e6976d1-1655-5da5-8354-3d3a38537aed"   2 players, two teams of 1
+ *   "30ac7aba-e072-52cf-b30d-d88c2ff89f76"  10 players, two teams of 5
+ * Any other hopper id is accepted and never forms a match: the player waits
+ * until the matchmaking timeout (MME_TIMEOUT_FINDING_MATCH). The emulator
+ * writes a line "[HYE][level] text" for every call to the process's
+ * standard output (and the debugger output on Windows), whatever the log
+ * flags; keep the game's own console output on another stream, or send
+ * standard output elsewhere, to keep them apart. It passes no join info on
+ * (the match's join info reads "{}") and pushes no messages. */
 KRMM_API void KRMM_CALL krmm_set_emulator(krmm_matchmaker* matchmaker, int enable);
 
 /* ---- Player commands -------------------------------------------------- */
@@ -445,8 +464,9 @@ KRMM_API int KRMM_CALL krmm_rating_bayesian_update(double beta_squared, Bayesian
  * enabled, requests go to the in-process emulator and its task and response
  * handles are its task id texts (valid until hye_task_free); otherwise every
  * call is passed to the client library unchanged. Task and response calls go
- * to the emulator only for handles it recognises, so switching modes never
- * strands a request in flight. */
+ * to the emulator exactly for the handles it issued and has not freed, whether
+ * it is on or off at the time, so switching modes never strands a request in
+ * flight nor hands the client library a handle that is not its own. */
 KRMM_API void KRMM_CALL hye_emulator_init(int enable);
 KRMM_API int KRMM_CALL hye_emulator_is_enabled(void);
 KRMM_API const char* KRMM_CALL hye_client_get_identity_id(struct hy_client* client);

@@ -10,6 +10,12 @@
  * nothing sleeps. The shipped shared library has none of these functions and
  * always reads the platform's clock.
  *
+ * It installs with the package as the component Testing:
+ * find_package(KRMatchmakingSystem CONFIG REQUIRED COMPONENTS halyard Testing)
+ * gives KRMM::KRMatchmakingSystemTesting, and pkg-config the module
+ * KRMatchmakingSystemTesting. A C program links it with the C++ runtime its
+ * objects need (-lstdc++ -lm with GCC), which both of those add.
+ *
  *     krmm_testing_clock_set(0);
  *     ... krmm_create_matchmaking, krmm_start_matchmaking ...
  *     for (frame = 0; frame < 1000; ++frame) {

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Brings the library into a game's own build (examples/consumer, a C program)
+# Brings the library into a game's own build (examples/consumer, C programs)
 # the ways the README shows, and runs a whole two-player match through the
-# emulator each time:
+# emulator each time; where the loopback client is there, also the game's
+# integration test, a match on simulated time with the static testing
+# library (KRMatchmakingSystemTesting):
 #   1. installed: `cmake --install` into a prefix, which is then moved (the
 #      package must not remember where it was built or installed), and
-#      find_package(KRMatchmakingSystem) from there;
+#      find_package(KRMatchmakingSystem COMPONENTS halyard Testing) from
+#      there; a component it does not know must fail with a message;
 #   2. pkg-config: the same prefix, compiled and linked with the C compiler
 #      and `pkg-config --cflags --libs` alone;
 #   3. add_subdirectory of this repository, which must look up neither
@@ -31,10 +34,12 @@ fi
 log() { echo "== $* =="; }
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-# run <name> <program>: the program's output goes to a log, shown on failure.
+# run <name> <program> [argument...]: the program's output goes to a log,
+# shown on failure.
 run() {
   local name=$1 program=$2
-  if "$program" >"$out/$name.log" 2>&1; then
+  shift 2
+  if "$program" "$@" >"$out/$name.log" 2>&1; then
     echo "$name: $(tail -n1 "$out/$name.log")"
   else
     cat "$out/$name.log" >&2
@@ -72,10 +77,25 @@ if grep -rl "$root" "$prefix"; then
 fi
 find "$prefix" -type f -o -type l | sed "s|^$prefix/|  |" | sort
 
+scenario=$consumer/match_scenario.json
+
 log "1. find_package from the installed prefix"
 cmake -S "$consumer" -B "$out/package" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$out/package" >/dev/null
 run package "$out/package/consumer"
+run package-simulated "$out/package/simulated_match" "$scenario"
+mkdir -p "$out/unknown-component"
+cat >"$out/unknown-component/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.20)
+project(unknown_component LANGUAGES C)
+find_package(KRMatchmakingSystem CONFIG REQUIRED COMPONENTS Testing Tseting)
+CMAKE
+if cmake -S "$out/unknown-component" -B "$out/unknown-component/build" \
+    -DCMAKE_PREFIX_PATH="$prefix" >"$out/unknown-component.log" 2>&1 ||
+    ! grep -q 'unknown component "Tseting"' "$out/unknown-component.log"; then
+  cat "$out/unknown-component.log" >&2
+  fail "an unknown component was not refused with its name"
+fi
 
 log "2. pkg-config from the installed prefix"
 export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
@@ -84,6 +104,10 @@ libdir=$(pkg-config --variable=libdir KRMatchmakingSystem)
 cc -std=c99 -Wall -Wextra -Werror -o "$out/pkgconfig-consumer" "$consumer/consumer.c" \
   $(pkg-config --cflags --libs KRMatchmakingSystem halyard) -Wl,-rpath,"$libdir"
 run pkgconfig "$out/pkgconfig-consumer"
+# shellcheck disable=SC2046
+cc -std=c99 -Wall -Wextra -Werror -o "$out/pkgconfig-simulated" "$consumer/simulated_match.c" \
+  $(pkg-config --cflags --libs KRMatchmakingSystemTesting) -Wl,-rpath,"$libdir"
+run pkgconfig-simulated "$out/pkgconfig-simulated" "$scenario"
 
 log "3. add_subdirectory of the repository"
 cmake -S "$consumer" -B "$out/subdirectory" -DKRMM_SOURCE_DIR="$root" \
@@ -91,6 +115,7 @@ cmake -S "$consumer" -B "$out/subdirectory" -DKRMM_SOURCE_DIR="$root" \
 no_lookup "$out/subdirectory/CMakeCache.txt" GTest_DIR benchmark_DIR
 cmake --build "$out/subdirectory" -j "$jobs" >/dev/null
 run subdirectory "$out/subdirectory/consumer"
+run subdirectory-simulated "$out/subdirectory/simulated_match" "$scenario"
 
 log "4. add_subdirectory with the game's own client library"
 cmake -S "$consumer" -B "$out/own-client" -DKRMM_SOURCE_DIR="$root" \

@@ -55,7 +55,11 @@
  * In a game's test the matchmaker makes the requests: script the answers,
  * call krmm_process, then read the journal.
  *
- * Nothing here is thread-safe: use one thread, as the matchmaker does.
+ * Nothing here is thread-safe: use one thread, as the matchmaker does. No
+ * function lets a C++ exception out: running out of memory, or an exception
+ * thrown by a registered message or log function, ends the call with its
+ * failure value (-1 or null; a hy_task_is_pending poll still answers for its
+ * task) and the reason in hyl_last_error.
  */
 #ifndef HALYARD_H
 #define HALYARD_H
@@ -223,7 +227,8 @@ HY_API void HY_CALL hy_client_remove_msg_func(hy_client* client, hy_msg_func fun
 
 /* Creates a client whose identity id is the given 36-character text (taken
  * as it is), or a freshly drawn random UUID text (lower case) when
- * identity_id is null. Null for an identity id of another length. Each client
+ * identity_id is null. Null (see hyl_last_error) for an identity id of
+ * another length. Each client
  * has its own scripts, default answers, journal and registered functions. */
 HY_API hy_client* HY_CALL hy_client_create(const char* identity_id);
 /* Frees the client, its scripts and journal. Tasks issued on it stay valid
@@ -248,11 +253,11 @@ typedef enum hyl_kind {
 /* The name of a kind, as scenario files and log lines write it: "ticket",
  * "keepalive", "accept", "cancel", "start", "create_proof", "check_proof",
  * "create_manual_proof", "get_object", "mark_identity_active". A static
- * text; null for a kind out of range. */
+ * text; null (see hyl_last_error) for a kind out of range. */
 HY_API const char* HY_CALL hyl_kind_name(hyl_kind kind);
 
 /* The reason for the most recent refusal (a -1 or null result) of a hyl_
- * function on the calling thread: the function's name, then the reason, e.g.
+ * function or hy_client_create on the calling thread: the function's name, then the reason, e.g.
  * for the body "{not json": "hyl_script: body: line 1, column 4 (byte 4):
  * string or '}' expected near 'not'". "" until the first refusal; a later
  * success does not clear it. Storage of the thread, valid until its next
@@ -303,8 +308,9 @@ HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind);
  * hand. Each returns a value owned by the caller (counted by hyl_live_json):
  * give it to hyl_script_json or hyl_push_json, attach it with hy_json_set_key,
  * or free it with hy_json_free. Change or add members with the hy_json_
- * building functions. Each refuses (null, see hyl_last_error) an id that is
- * not 36 characters long, because the matchmaker would reject the body. */
+ * building functions. Each refuses (null or -1, see hyl_last_error) an id
+ * that is not 36 characters long, because the matchmaker would reject the
+ * body, and a text that is not UTF-8, which JSON cannot hold. */
 
 /* A matchable status: {"seq":seq,"matchable_id":...,"hopper_id":...,
  * "state":state,"estimated_hopper_size":1,"group_size":1}. state is the
@@ -335,31 +341,50 @@ HY_API hy_json* HY_CALL hyl_hopper_json(const char* hopper_id, const char* name,
 /* ---- Scenario files ----
  * A scenario is one JSON object (format in halyard/README.md):
  *   {"identity_id": "...",
- *    "answers":  {"keepalive": [{"status":200, "body":{...}, "pending":2,
- *                                "repeat":3, "request":{"ticket":"..."}}, ...], ...},
+ *    "answers":  {"keepalive": [{"status":200, "body":{...}, "pending":2, "repeat":3,
+ *                                "order":4, "request":{"ticket":"..."}}, ...], ...},
  *    "defaults": {"accept": {"status":503}},
  *    "pushes":   [{"after_requests":2, "after_polls":5, "type":"matchmaking_update",
  *                  "first":"", "json":{...}}]}
  * Loading adds its answers behind those already queued, replaces the
  * defaults it names, schedules its pushes and, with "identity_id", gives the
- * client that identity (load before a matchmaker reads it). Nothing is
- * changed when the scenario is refused: -1, and hyl_last_error names the
- * file, the position (line and column for bad JSON, the member path
- * otherwise, e.g. "answers.keepalive[2].status") and the reason.
+ * client that identity (load before a matchmaker reads it). A scenario is
+ * refused as a whole, changing nothing (-1), when it is not JSON, larger
+ * than 64 MiB, names a member twice or a member it does not know (also
+ * inside "request", whose members are the arguments of its kind, typed as
+ * in hyl_request), or has a "status" outside 100 to 599; hyl_last_error
+ * names the file, the position (line and column for bad JSON, the member
+ * path otherwise, e.g. "answers.keepalive[2].request.ticket") and the
+ * reason.
  *
  * A push is delivered at the start of the first request or poll made on the
  * client once at least after_requests requests and after_polls polls
  * (hy_task_is_pending calls on its tasks) have been made, before that call is
- * counted or answered. An answer with "request" expects the request it
- * answers to have exactly those arguments; one that differs is answered all
- * the same, logged at HY_LOG_ERROR and counted by hyl_replay_mismatches. */
+ * counted or answered.
+ *
+ * Replay: an answer is answered all the same, but its request is a
+ * mismatch (logged at HY_LOG_ERROR on the client and kept for
+ * hyl_replay_mismatch) when the answer has a "request" that differs from the
+ * request's arguments, or an "order" while an answer of a lower "order"
+ * (of any kind) is still queued: requests made in another order than
+ * recorded. Written journals give every answer both. */
 HY_API int HY_CALL hyl_load_scenario(hy_client* client, const char* path);
 /* The same from text; errors name the file "<text>". */
 HY_API int HY_CALL hyl_load_scenario_text(hy_client* client, const char* text);
 /* Pushes scheduled but not yet delivered. */
 HY_API uint32_t HY_CALL hyl_pending_pushes(hy_client* client);
-/* Requests whose arguments differed from the answer's "request". */
+/* Strict replay (strict non-zero; off at first): the scenario is then the
+ * whole session, so a request answered by the built-in default (nothing
+ * was scripted) and a push given with hyl_push_message or hyl_push_json
+ * (the scenario schedules the recorded ones) are mismatches too. 0, or -1
+ * for a null client. */
+HY_API int HY_CALL hyl_set_strict(hy_client* client, int strict);
+/* Mismatches found so far on the client (0 for a null client). */
 HY_API uint32_t HY_CALL hyl_replay_mismatches(hy_client* client);
+/* The text of a mismatch, oldest first, as it was logged, e.g. "start
+ * request {...} differs from the recorded {...}"; owned by the client. Null
+ * (see hyl_last_error) when index is out of range. */
+HY_API const char* HY_CALL hyl_replay_mismatch(hy_client* client, uint32_t index);
 
 /* ---- Journal ---- */
 
@@ -415,12 +440,13 @@ typedef struct hyl_push {
 } hyl_push;
 
 HY_API uint32_t HY_CALL hyl_journal_count(hy_client* client);
-/* Null when index is out of range. */
+/* Null (see hyl_last_error) when index is out of range. */
 HY_API const hyl_request* HY_CALL hyl_journal_get(hy_client* client, uint32_t index);
 /* Number of journal entries of one kind. */
 HY_API uint32_t HY_CALL hyl_journal_count_kind(hy_client* client, hyl_kind kind);
 HY_API uint32_t HY_CALL hyl_journal_push_count(hy_client* client);
-/* Null when index is out of range; owned by the journal like its requests. */
+/* Null (see hyl_last_error) when index is out of range; owned by the
+ * journal like its requests. */
 HY_API const hyl_push* HY_CALL hyl_journal_push_get(hy_client* client, uint32_t index);
 /* Forgets requests and pushes (the request and poll counts of push
  * triggers keep running). */

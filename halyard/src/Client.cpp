@@ -1,21 +1,23 @@
 #include "Client.h"
 
 #include <cstring>
-#include <new>
+#include <memory>
 
+#include "LastError.h"
 #include "Uuid.h"
 
 extern "C" {
 
-HY_API hy_client* HY_CALL hy_client_create(const char* identity_id) {
+HY_API hy_client* HY_CALL hy_client_create(const char* identity_id) try {
     if (identity_id != nullptr && std::strlen(identity_id) != halyard::kUuidTextLength) {
+        halyard::Refuse("hy_client_create", "the identity id is not 36 characters long");
         return nullptr;
     }
-    hy_client* client = new (std::nothrow) hy_client();
-    if (client != nullptr) {
-        client->identity = identity_id != nullptr ? identity_id : halyard::NewUuidText();
-    }
-    return client;
+    auto client = std::make_unique<hy_client>();
+    client->identity = identity_id != nullptr ? identity_id : halyard::NewUuidText();
+    return client.release();
+} catch (...) {
+    return halyard::Caught("hy_client_create", nullptr);
 }
 
 HY_API void HY_CALL hy_client_free(hy_client* client) {
@@ -26,20 +28,26 @@ HY_API const char* HY_CALL hy_client_get_identity_id(hy_client* client) {
     return client != nullptr ? client->identity.c_str() : nullptr;
 }
 
-HY_API int HY_CALL hy_client_add_log_func(hy_client* client, hy_log_func func, void* user_data) {
+HY_API int HY_CALL hy_client_add_log_func(hy_client* client, hy_log_func func,
+                                          void* user_data) try {
     if (client == nullptr || func == nullptr) {
         return -1;
     }
     client->logFuncs.Add(func, user_data);
     return 0;
+} catch (...) {
+    return halyard::Caught("hy_client_add_log_func");
 }
 
-HY_API int HY_CALL hy_client_add_msg_func(hy_client* client, hy_msg_func func, void* user_data) {
+HY_API int HY_CALL hy_client_add_msg_func(hy_client* client, hy_msg_func func,
+                                          void* user_data) try {
     if (client == nullptr || func == nullptr) {
         return -1;
     }
     client->msgFuncs.Add(func, user_data);
     return 0;
+} catch (...) {
+    return halyard::Caught("hy_client_add_msg_func");
 }
 
 HY_API void HY_CALL hy_client_remove_log_func(hy_client* client, hy_log_func func) {

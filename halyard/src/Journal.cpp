@@ -96,8 +96,18 @@ HY_API uint32_t HY_CALL hyl_journal_count(hy_client* client) {
     return client != nullptr ? client->journal.Count() : 0;
 }
 
-HY_API const hyl_request* HY_CALL hyl_journal_get(hy_client* client, uint32_t index) {
-    return client != nullptr ? client->journal.Get(index) : nullptr;
+HY_API const hyl_request* HY_CALL hyl_journal_get(hy_client* client, uint32_t index) try {
+    if (client == nullptr) {
+        halyard::Refuse("hyl_journal_get", "no client");
+        return nullptr;
+    }
+    const hyl_request* entry = client->journal.Get(index);
+    if (entry == nullptr) {
+        halyard::Refuse("hyl_journal_get", halyard::OutOfRange(index, client->journal.Count()));
+    }
+    return entry;
+} catch (...) {
+    return halyard::Caught("hyl_journal_get", nullptr);
 }
 
 HY_API uint32_t HY_CALL hyl_journal_count_kind(hy_client* client, hyl_kind kind) {
@@ -108,8 +118,19 @@ HY_API uint32_t HY_CALL hyl_journal_push_count(hy_client* client) {
     return client != nullptr ? client->journal.PushCount() : 0;
 }
 
-HY_API const hyl_push* HY_CALL hyl_journal_push_get(hy_client* client, uint32_t index) {
-    return client != nullptr ? client->journal.GetPush(index) : nullptr;
+HY_API const hyl_push* HY_CALL hyl_journal_push_get(hy_client* client, uint32_t index) try {
+    if (client == nullptr) {
+        halyard::Refuse("hyl_journal_push_get", "no client");
+        return nullptr;
+    }
+    const hyl_push* entry = client->journal.GetPush(index);
+    if (entry == nullptr) {
+        halyard::Refuse("hyl_journal_push_get",
+                        halyard::OutOfRange(index, client->journal.PushCount()));
+    }
+    return entry;
+} catch (...) {
+    return halyard::Caught("hyl_journal_push_get", nullptr);
 }
 
 HY_API void HY_CALL hyl_journal_clear(hy_client* client) {
@@ -118,20 +139,24 @@ HY_API void HY_CALL hyl_journal_clear(hy_client* client) {
     }
 }
 
-HY_API char* HY_CALL hyl_journal_scenario(hy_client* client) {
+HY_API char* HY_CALL hyl_journal_scenario(hy_client* client) try {
     if (client == nullptr) {
         halyard::Refuse("hyl_journal_scenario", "no client");
         return nullptr;
     }
     return halyard::CopyText(halyard::ScenarioText(client->identity, client->journal));
+} catch (...) {
+    return halyard::Caught("hyl_journal_scenario", nullptr);
 }
 
-HY_API int HY_CALL hyl_journal_write(hy_client* client, const char* path) {
+HY_API int HY_CALL hyl_journal_write(hy_client* client, const char* path) try {
     if (client == nullptr) {
         return halyard::Refuse("hyl_journal_write", "no client");
     }
     return halyard::WriteScenarioFile("hyl_journal_write", path,
                                       halyard::ScenarioText(client->identity, client->journal));
+} catch (...) {
+    return halyard::Caught("hyl_journal_write");
 }
 
 }  // extern "C"

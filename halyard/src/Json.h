@@ -3,6 +3,7 @@
 #include <jansson.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "halyard.h"
@@ -20,9 +21,17 @@ inline hy_json* Handle(json_t* node) {
     return reinterpret_cast<hy_json*>(node);
 }
 
+// A JSON value released when it goes out of scope, exceptions (a message
+// function that threw, memory) included.
+struct JsonRelease {
+    void operator()(json_t* node) const { json_decref(node); }
+};
+using JsonPtr = std::unique_ptr<json_t, JsonRelease>;
+
 // Any JSON text (scalars too); null when the bytes are not JSON, with the
 // reason ("line 1, column 7 (byte 6): ...") in *error when error is given.
-json_t* ParseJson(const char* text, size_t length, std::string* error = nullptr);
+// flags: more decoding flags of the JSON runtime (JSON_REJECT_DUPLICATES).
+json_t* ParseJson(const char* text, size_t length, std::string* error = nullptr, size_t flags = 0);
 constexpr size_t kCompactFlags = JSON_COMPACT | JSON_ENCODE_ANY;
 
 // Text of the value as the JSON runtime writes it with flags (compact by

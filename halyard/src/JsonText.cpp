@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "LastError.h"
 #include "LiveCounts.h"
 
 namespace halyard {
-json_t* ParseJson(const char* text, size_t length, std::string* error) {
+json_t* ParseJson(const char* text, size_t length, std::string* error, size_t flags) {
     if (text == nullptr) {
         if (error != nullptr) {
             *error = "no text";
@@ -13,7 +14,7 @@ json_t* ParseJson(const char* text, size_t length, std::string* error) {
         return nullptr;
     }
     json_error_t failure;
-    json_t* node = json_loadb(text, length, JSON_DECODE_ANY, &failure);
+    json_t* node = json_loadb(text, length, JSON_DECODE_ANY | flags, &failure);
     if (node == nullptr && error != nullptr) {
         *error = "line " + std::to_string(failure.line) + ", column " +
                  std::to_string(failure.column) + " (byte " + std::to_string(failure.position) +
@@ -43,10 +44,10 @@ void SetJsonMember(json_t* object, const char* key, const char* text) {
 }
 
 std::string TakeJson(hy_json* value) {
-    std::string text = SerializeToString(Node(value));
     UntrackJson(Node(value));
-    json_decref(Node(value));
-    return text;
+    // Released even when its text cannot be made: a value given is taken.
+    const JsonPtr taken(Node(value));
+    return SerializeToString(taken.get());
 }
 
 }  // namespace halyard
@@ -64,12 +65,14 @@ HY_API void HY_CALL hy_json_free(hy_json* value) {
 
 // Texts are written into a buffer of this library's own, never the JSON
 // runtime's, so hy_free always releases what it was given.
-HY_API char* HY_CALL hy_json_serialize(const hy_json* value, uint32_t /*flags*/) {
+HY_API char* HY_CALL hy_json_serialize(const hy_json* value, uint32_t /*flags*/) try {
     if (value == nullptr) {
         return nullptr;
     }
     const std::string text = halyard::SerializeToString(halyard::Node(value));
     return text.empty() ? nullptr : halyard::CopyText(text);
+} catch (...) {
+    return halyard::Caught("hy_json_serialize", nullptr);
 }
 
 HY_API void HY_CALL hy_free(void* text) {

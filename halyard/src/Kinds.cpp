@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "LastError.h"
+
 namespace halyard {
 namespace {
 
@@ -45,7 +47,11 @@ bool SourceFromName(const std::string& name, hyl_source* source) {
 extern "C" {
 
 HY_API const char* HY_CALL hyl_kind_name(hyl_kind kind) {
-    return halyard::IsValidKind(kind) ? halyard::kKindNames[kind] : nullptr;
+    if (!halyard::IsValidKind(kind)) {
+        halyard::Refuse("hyl_kind_name", "request kind out of range");
+        return nullptr;
+    }
+    return halyard::kKindNames[kind];
 }
 
 }  // extern "C"

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "LastError.h"
 #include "halyard.h"
 
 namespace halyard {
@@ -51,20 +52,30 @@ void CountFreed(LiveKind kind) {
     CounterOf(kind).fetch_sub(1, std::memory_order_relaxed);
 }
 
-json_t* TrackJson(json_t* node) {
+json_t* TrackJson(json_t* node) noexcept {
     if (node != nullptr) {
-        OwnedValues& owned = Owned();
-        std::lock_guard<std::mutex> lock(owned.mutex);
-        owned.nodes.insert(node);
+        try {
+            OwnedValues& owned = Owned();
+            std::lock_guard<std::mutex> lock(owned.mutex);
+            owned.nodes.insert(node);
+        } catch (...) {
+            // A value that cannot be counted is not handed out.
+            json_decref(node);
+            return nullptr;
+        }
     }
     return node;
 }
 
-void UntrackJson(const json_t* node) {
+void UntrackJson(const json_t* node) noexcept {
     if (node != nullptr) {
-        OwnedValues& owned = Owned();
-        std::lock_guard<std::mutex> lock(owned.mutex);
-        owned.nodes.erase(node);
+        try {
+            OwnedValues& owned = Owned();
+            std::lock_guard<std::mutex> lock(owned.mutex);
+            owned.nodes.erase(node);
+        } catch (...) {
+            // Only the lock can fail here; the count then stays one too high.
+        }
     }
 }
 
@@ -94,10 +105,12 @@ HY_API uint32_t HY_CALL hyl_live_tasks(void) {
 HY_API uint32_t HY_CALL hyl_live_responses(void) {
     return halyard::g_responses.load();
 }
-HY_API uint32_t HY_CALL hyl_live_json(void) {
+HY_API uint32_t HY_CALL hyl_live_json(void) try {
     halyard::OwnedValues& owned = halyard::Owned();
     std::lock_guard<std::mutex> lock(owned.mutex);
     return static_cast<uint32_t>(owned.nodes.size()) + halyard::g_texts.load();
+} catch (...) {
+    return halyard::Caught("hyl_live_json", UINT32_MAX);
 }
 HY_API uint32_t HY_CALL hyl_live_options(void) {
     return halyard::g_options.load();

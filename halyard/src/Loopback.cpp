@@ -57,12 +57,11 @@ int StoreAnswer(const char* function, hy_client* client, hyl_kind kind, int32_t 
 bool MakeAnswer(int32_t status, const char* body, uint32_t pendingPolls, Answer* out,
                 std::string* error) {
     if (body != nullptr) {
-        json_t* parsed = ParseJson(body, std::strlen(body), error);
+        const JsonPtr parsed(ParseJson(body, std::strlen(body), error));
         if (parsed == nullptr) {
             return false;
         }
-        out->body = SerializeToString(parsed);
-        json_decref(parsed);
+        out->body = SerializeToString(parsed.get());
     }
     out->status = status;
     out->pendingPolls = pendingPolls;
@@ -99,6 +98,18 @@ uint32_t Loopback::ScriptedCount(hyl_kind kind) const {
     return static_cast<uint32_t>(std::min<uint64_t>(count, UINT32_MAX));
 }
 
+std::optional<Loopback::Earliest> Loopback::EarliestOrdered() const {
+    std::optional<Earliest> earliest;
+    for (int kind = 0; kind < HYL_KIND_COUNT; ++kind) {
+        const std::deque<Queued>& queue = queues_[kind];
+        if (!queue.empty() && queue.front().answer.order &&
+            (!earliest || *queue.front().answer.order < earliest->order)) {
+            earliest = Earliest{static_cast<hyl_kind>(kind), *queue.front().answer.order};
+        }
+    }
+    return earliest;
+}
+
 std::vector<ScheduledPush> Loopback::TakeDuePushes() {
     std::vector<ScheduledPush> due;
     const auto isDue = [this](const ScheduledPush& push) {
@@ -114,38 +125,48 @@ std::vector<ScheduledPush> Loopback::TakeDuePushes() {
 extern "C" {
 
 HY_API int HY_CALL hyl_script(hy_client* client, hyl_kind kind, int32_t status,
-                              const char* body_json, uint32_t pending_polls) {
+                              const char* body_json, uint32_t pending_polls) try {
     return halyard::StoreAnswer("hyl_script", client, kind, status, body_json, pending_polls, 1,
                                 false);
+} catch (...) {
+    return halyard::Caught("hyl_script");
 }
 
 HY_API int HY_CALL hyl_script_json(hy_client* client, hyl_kind kind, int32_t status, hy_json* body,
-                                   uint32_t pending_polls) {
+                                   uint32_t pending_polls) try {
     const bool hasBody = body != nullptr;
     const std::string text = halyard::TakeJson(body);
     return halyard::StoreAnswer("hyl_script_json", client, kind, status,
                                 hasBody ? text.c_str() : nullptr, pending_polls, 1, false);
+} catch (...) {
+    return halyard::Caught("hyl_script_json");
 }
 
 HY_API int HY_CALL hyl_script_repeat(hy_client* client, hyl_kind kind, int32_t status,
                                      const char* body_json, uint32_t pending_polls,
-                                     uint32_t count) {
+                                     uint32_t count) try {
     return halyard::StoreAnswer("hyl_script_repeat", client, kind, status, body_json, pending_polls,
                                 count, false);
+} catch (...) {
+    return halyard::Caught("hyl_script_repeat");
 }
 
 HY_API int HY_CALL hyl_set_default(hy_client* client, hyl_kind kind, int32_t status,
-                                   const char* body_json, uint32_t pending_polls) {
+                                   const char* body_json, uint32_t pending_polls) try {
     return halyard::StoreAnswer("hyl_set_default", client, kind, status, body_json, pending_polls,
                                 1, true);
+} catch (...) {
+    return halyard::Caught("hyl_set_default");
 }
 
-HY_API int HY_CALL hyl_fault(hy_client* client, hyl_kind kind, int32_t status, uint32_t count) {
+HY_API int HY_CALL hyl_fault(hy_client* client, hyl_kind kind, int32_t status, uint32_t count) try {
     if (halyard::CheckTarget("hyl_fault", client, kind) != 0) {
         return -1;
     }
     client->loopback.SetFault(kind, status, count);
     return 0;
+} catch (...) {
+    return halyard::Caught("hyl_fault");
 }
 
 HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind) {
@@ -157,10 +178,6 @@ HY_API uint32_t HY_CALL hyl_scripted_count(hy_client* client, hyl_kind kind) {
 
 HY_API uint32_t HY_CALL hyl_pending_pushes(hy_client* client) {
     return client != nullptr ? client->loopback.PendingPushes() : 0;
-}
-
-HY_API uint32_t HY_CALL hyl_replay_mismatches(hy_client* client) {
-    return client != nullptr ? client->loopback.mismatches : 0;
 }
 
 }  // extern "C"

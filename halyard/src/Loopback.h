@@ -19,6 +19,9 @@ struct Answer {
     uint32_t pendingPolls = 0;
     // The request this answer expects (RequestKey form), "" for any.
     std::string expectedRequest;
+    // Where its request came in the recorded session, across kinds; answers
+    // with an order are to be taken in that order.
+    std::optional<uint32_t> order;
 };
 
 // Builds an answer from its scripted form; false, with the reason in *error,
@@ -60,9 +63,19 @@ public:
     std::vector<ScheduledPush> TakeDuePushes();
     uint32_t PendingPushes() const { return static_cast<uint32_t>(pushes_.size()); }
 
+    // The queued answer with the lowest order, among the next of each kind.
+    struct Earliest {
+        hyl_kind kind;
+        uint32_t order;
+    };
+    std::optional<Earliest> EarliestOrdered() const;
+
     uint32_t requests = 0;
     uint32_t polls = 0;
-    uint32_t mismatches = 0;
+    // Replay: whether an unscripted request or an unscheduled push is a
+    // mismatch, and the mismatches found, oldest first.
+    bool strict = false;
+    std::vector<std::string> mismatches;
 
 private:
     struct Fault {

@@ -4,14 +4,15 @@
 #include "Json.h"
 #include "LastError.h"
 #include "LiveCounts.h"
+#include "Replay.h"
 
 namespace halyard {
 
 void BeginCall(hy_client* client) {
     for (const ScheduledPush& push : client->loopback.TakeDuePushes()) {
-        json_t* json = push.json.empty() ? nullptr : ParseJson(push.json.data(), push.json.size());
-        Deliver(client, push.first.c_str(), push.type.c_str(), json);
-        json_decref(json);
+        const JsonPtr json(push.json.empty() ? nullptr
+                                             : ParseJson(push.json.data(), push.json.size()));
+        Deliver(client, push.first.c_str(), push.type.c_str(), json.get());
     }
 }
 
@@ -36,40 +37,48 @@ void LogToClient(hy_client* client, int32_t level, const std::string& text) {
 extern "C" {
 
 HY_API int HY_CALL hyl_push_message(hy_client* client, const char* first, const char* type,
-                                    const char* json_text) {
+                                    const char* json_text) try {
     if (client == nullptr) {
         return halyard::Refuse("hyl_push_message", "no client");
     }
-    json_t* value = nullptr;
+    halyard::JsonPtr value;
     if (json_text != nullptr) {
         std::string error;
-        value = halyard::ParseJson(json_text, std::strlen(json_text), &error);
+        value.reset(halyard::ParseJson(json_text, std::strlen(json_text), &error));
         if (value == nullptr) {
             return halyard::Refuse("hyl_push_message", "json: " + error);
         }
     }
-    halyard::Deliver(client, first, type, value);
-    json_decref(value);
+    halyard::CheckUnscheduledPush(client, type);
+    halyard::Deliver(client, first, type, value.get());
     return 0;
+} catch (...) {
+    return halyard::Caught("hyl_push_message");
 }
 
 HY_API int HY_CALL hyl_push_json(hy_client* client, const char* first, const char* type,
-                                 hy_json* json) {
+                                 hy_json* json) try {
     halyard::UntrackJson(halyard::Node(json));
-    if (client != nullptr) {
-        halyard::Deliver(client, first, type, halyard::Node(json));
+    const halyard::JsonPtr value(halyard::Node(json));
+    if (client == nullptr) {
+        return halyard::Refuse("hyl_push_json", "no client");
     }
-    json_decref(halyard::Node(json));
-    return client != nullptr ? 0 : halyard::Refuse("hyl_push_json", "no client");
+    halyard::CheckUnscheduledPush(client, type);
+    halyard::Deliver(client, first, type, value.get());
+    return 0;
+} catch (...) {
+    return halyard::Caught("hyl_push_json");
 }
 
 HY_API void HY_CALL hyl_push_log(hy_client* client, int32_t level, const char* first,
-                                 const char* second) {
+                                 const char* second) try {
     if (client == nullptr) {
         return;
     }
     client->logFuncs.Deliver(
         [&](hy_log_func func, void* userData) { func(level, first, second, nullptr, userData); });
+} catch (...) {
+    halyard::Caught("hyl_push_log");
 }
 
 }  // extern "C"

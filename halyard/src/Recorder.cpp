@@ -33,19 +33,21 @@ bool IsJsonOrEmpty(const char* text, std::string* error) {
 
 extern "C" {
 
-HY_API hyl_recorder* HY_CALL hyl_recorder_new(const char* identity_id) {
+HY_API hyl_recorder* HY_CALL hyl_recorder_new(const char* identity_id) try {
     hyl_recorder* recorder = new (std::nothrow) hyl_recorder();
     if (recorder != nullptr && identity_id != nullptr) {
         recorder->identity = identity_id;
     }
     return recorder;
+} catch (...) {
+    return halyard::Caught("hyl_recorder_new", nullptr);
 }
 
 HY_API void HY_CALL hyl_recorder_free(hyl_recorder* recorder) {
     delete recorder;
 }
 
-HY_API int HY_CALL hyl_recorder_add(hyl_recorder* recorder, const hyl_request* exchange) {
+HY_API int HY_CALL hyl_recorder_add(hyl_recorder* recorder, const hyl_request* exchange) try {
     if (recorder == nullptr || exchange == nullptr) {
         return halyard::Refuse("hyl_recorder_add", "no recorder or no exchange");
     }
@@ -59,9 +61,11 @@ HY_API int HY_CALL hyl_recorder_add(hyl_recorder* recorder, const hyl_request* e
     }
     recorder->journal.Add(halyard::JournalEntry::CopyOf(*exchange));
     return 0;
+} catch (...) {
+    return halyard::Caught("hyl_recorder_add");
 }
 
-HY_API int HY_CALL hyl_recorder_add_push(hyl_recorder* recorder, const hyl_push* push) {
+HY_API int HY_CALL hyl_recorder_add_push(hyl_recorder* recorder, const hyl_push* push) try {
     if (recorder == nullptr || push == nullptr || push->type == nullptr) {
         return halyard::Refuse("hyl_recorder_add_push", "no recorder, push or message type");
     }
@@ -71,22 +75,28 @@ HY_API int HY_CALL hyl_recorder_add_push(hyl_recorder* recorder, const hyl_push*
     }
     recorder->journal.AddPush(halyard::PushEntry::CopyOf(*push));
     return 0;
+} catch (...) {
+    return halyard::Caught("hyl_recorder_add_push");
 }
 
-HY_API char* HY_CALL hyl_recorder_scenario(const hyl_recorder* recorder) {
+HY_API char* HY_CALL hyl_recorder_scenario(const hyl_recorder* recorder) try {
     if (recorder == nullptr) {
         halyard::Refuse("hyl_recorder_scenario", "no recorder");
         return nullptr;
     }
     return halyard::CopyText(halyard::ScenarioText(recorder->identity, recorder->journal));
+} catch (...) {
+    return halyard::Caught("hyl_recorder_scenario", nullptr);
 }
 
-HY_API int HY_CALL hyl_recorder_write(const hyl_recorder* recorder, const char* path) {
+HY_API int HY_CALL hyl_recorder_write(const hyl_recorder* recorder, const char* path) try {
     if (recorder == nullptr) {
         return halyard::Refuse("hyl_recorder_write", "no recorder");
     }
     return halyard::WriteScenarioFile("hyl_recorder_write", path,
                                       halyard::ScenarioText(recorder->identity, recorder->journal));
+} catch (...) {
+    return halyard::Caught("hyl_recorder_write");
 }
 
 }  // extern "C"

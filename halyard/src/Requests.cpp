@@ -3,8 +3,9 @@
 
 #include "Client.h"
 #include "Json.h"
+#include "LastError.h"
 #include "Options.h"
-#include "RequestKey.h"
+#include "Replay.h"
 #include "Task.h"
 #include "Uuid.h"
 
@@ -47,21 +48,6 @@ void LogDefault(hy_client* client, hyl_kind kind, hyl_source source,
     }
 }
 
-// A replayed answer names the request it answered when it was recorded; a
-// different request means the code under test took another road.
-void CheckExpected(hy_client* client, const JournalEntry& entry, const halyard::Answer& answer) {
-    if (answer.expectedRequest.empty()) {
-        return;
-    }
-    const std::string made = halyard::RequestKey(entry.request);
-    if (made != answer.expectedRequest) {
-        ++client->loopback.mismatches;
-        halyard::LogToClient(client, HY_LOG_ERROR,
-                             std::string(hyl_kind_name(entry.request.kind)) + " request " + made +
-                                 " differs from the recorded " + answer.expectedRequest);
-    }
-}
-
 // Journals the request and answers it: a fault, the next scripted answer of
 // its kind or its default. Pushes that are due go out first.
 hy_task* Issue(hy_client* client, std::unique_ptr<JournalEntry> entry) {
@@ -71,7 +57,7 @@ hy_task* Issue(hy_client* client, std::unique_ptr<JournalEntry> entry) {
     hyl_source source = HYL_SCRIPTED;
     halyard::Answer answer = client->loopback.Next(kind, &source);
     entry->Bind();
-    CheckExpected(client, *entry, answer);
+    halyard::CheckReplay(client, *entry, answer, source);
     entry->request.status = answer.status;
     entry->body = answer.body;
     entry->request.pending_polls = answer.pendingPolls;
@@ -100,7 +86,7 @@ HY_API hy_task* HY_CALL hy_r_matchmaking_ticket(hy_client* client, const hy_uuid
                                                 const hy_uuid* group_id,
                                                 const hy_uuid* second_group_id, uint32_t group_size,
                                                 void* reserved, hy_json* attributes,
-                                                hy_json* values) {
+                                                hy_json* values) try {
     auto entry = std::make_unique<JournalEntry>(HYL_TICKET);
     entry->attributesJson = TakeJson(attributes);
     entry->valuesJson = TakeJson(values);
@@ -113,17 +99,24 @@ HY_API hy_task* HY_CALL hy_r_matchmaking_ticket(hy_client* client, const hy_uuid
     entry->request.group_size = group_size;
     entry->request.has_reserved = reserved != nullptr ? 1 : 0;
     return Issue(client, std::move(entry));
+} catch (...) {
+    return halyard::Caught("hy_r_matchmaking_ticket", nullptr);
 }
 
-HY_API hy_task* HY_CALL hy_r_matchmaking_keepalive(hy_client* client, const char* ticket) {
+HY_API hy_task* HY_CALL hy_r_matchmaking_keepalive(hy_client* client, const char* ticket) try {
     return TextRequest(client, HYL_KEEPALIVE, ticket, nullptr);
+} catch (...) {
+    return halyard::Caught("hy_r_matchmaking_keepalive", nullptr);
 }
 
-HY_API hy_task* HY_CALL hy_r_matchmaking_accept(hy_client* client, const char* ticket) {
+HY_API hy_task* HY_CALL hy_r_matchmaking_accept(hy_client* client, const char* ticket) try {
     return TextRequest(client, HYL_ACCEPT, ticket, nullptr);
+} catch (...) {
+    return halyard::Caught("hy_r_matchmaking_accept", nullptr);
 }
 
-HY_API hy_task* HY_CALL hy_r_matchmaking_cancel(hy_client* client, const char* ticket, int soft) {
+HY_API hy_task* HY_CALL hy_r_matchmaking_cancel(hy_client* client, const char* ticket,
+                                                int soft) try {
     if (client == nullptr) {
         return nullptr;
     }
@@ -131,10 +124,12 @@ HY_API hy_task* HY_CALL hy_r_matchmaking_cancel(hy_client* client, const char* t
     entry->ticket = Text(ticket);
     entry->request.soft = soft;
     return Issue(client, std::move(entry));
+} catch (...) {
+    return halyard::Caught("hy_r_matchmaking_cancel", nullptr);
 }
 
 HY_API hy_task* HY_CALL hy_r_matchmaking_start(hy_client* client, const char* ticket,
-                                               hy_json* join_info) {
+                                               hy_json* join_info) try {
     auto entry = std::make_unique<JournalEntry>(HYL_START);
     entry->joinInfoJson = TakeJson(join_info);
     if (client == nullptr) {
@@ -142,23 +137,31 @@ HY_API hy_task* HY_CALL hy_r_matchmaking_start(hy_client* client, const char* ti
     }
     entry->ticket = Text(ticket);
     return Issue(client, std::move(entry));
+} catch (...) {
+    return halyard::Caught("hy_r_matchmaking_start", nullptr);
 }
 
-HY_API hy_task* HY_CALL hy_r_matchmaking_create_proof(hy_client* client, const char* ticket) {
+HY_API hy_task* HY_CALL hy_r_matchmaking_create_proof(hy_client* client, const char* ticket) try {
     return TextRequest(client, HYL_CREATE_PROOF, ticket, nullptr);
+} catch (...) {
+    return halyard::Caught("hy_r_matchmaking_create_proof", nullptr);
 }
 
-HY_API hy_task* HY_CALL hy_r_matchmaking_check_proof(hy_client* client, const char* proof) {
+HY_API hy_task* HY_CALL hy_r_matchmaking_check_proof(hy_client* client, const char* proof) try {
     return TextRequest(client, HYL_CHECK_PROOF, nullptr, proof);
+} catch (...) {
+    return halyard::Caught("hy_r_matchmaking_check_proof", nullptr);
 }
 
 HY_API hy_task* HY_CALL hy_r_matchmaking_create_manual_proof(hy_client* client,
-                                                             const char* argument) {
+                                                             const char* argument) try {
     return TextRequest(client, HYL_CREATE_MANUAL_PROOF, nullptr, argument);
+} catch (...) {
+    return halyard::Caught("hy_r_matchmaking_create_manual_proof", nullptr);
 }
 
 HY_API hy_task* HY_CALL hy_r_get_object(hy_client* client, const char* collection,
-                                        const hy_uuid* object_id, hy_options* options) {
+                                        const hy_uuid* object_id, hy_options* options) try {
     auto entry = std::make_unique<JournalEntry>(HYL_GET_OBJECT);
     entry->optionsJson = TakeOptions(options);
     if (client == nullptr) {
@@ -167,15 +170,19 @@ HY_API hy_task* HY_CALL hy_r_get_object(hy_client* client, const char* collectio
     entry->collection = Text(collection);
     entry->objectId = UuidText(object_id);
     return Issue(client, std::move(entry));
+} catch (...) {
+    return halyard::Caught("hy_r_get_object", nullptr);
 }
 
-HY_API hy_task* HY_CALL hy_r_mark_identity_active(hy_client* client, int32_t argument) {
+HY_API hy_task* HY_CALL hy_r_mark_identity_active(hy_client* client, int32_t argument) try {
     if (client == nullptr) {
         return nullptr;
     }
     auto entry = std::make_unique<JournalEntry>(HYL_MARK_IDENTITY_ACTIVE);
     entry->request.argument = argument;
     return Issue(client, std::move(entry));
+} catch (...) {
+    return halyard::Caught("hy_r_mark_identity_active", nullptr);
 }
 
 }  // extern "C"

@@ -24,10 +24,14 @@ bool SameHeaderName(const char* a, const char* b) {
 }  // namespace
 
 hy_response* NewResponse(const Answer& answer) {
-    json_t* body =
-        !answer.body.empty() ? ParseJson(answer.body.data(), answer.body.size()) : nullptr;
+    const bool hasBody = !answer.body.empty();
+    json_t* body = hasBody ? TrackJson(ParseJson(answer.body.data(), answer.body.size())) : nullptr;
+    if (hasBody && body == nullptr) {
+        return nullptr;  // no memory for the body: no response rather than one without it
+    }
     hy_response* response = new (std::nothrow) hy_response(answer.status, body);
     if (response == nullptr) {
+        UntrackJson(body);
         json_decref(body);
     }
     return response;

@@ -8,7 +8,8 @@
 // A finished request's answer as the caller sees it; the body is parsed anew
 // for every response, so each one owns its JSON (counted while it lives).
 struct hy_response {
-    hy_response(int32_t status, json_t* body) : status(status), body(halyard::TrackJson(body)) {
+    // body: already counted by TrackJson, or null.
+    hy_response(int32_t status, json_t* body) : status(status), body(body) {
         halyard::CountCreated(halyard::LiveKind::Response);
     }
     ~hy_response() {

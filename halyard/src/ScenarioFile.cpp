@@ -15,6 +15,10 @@ std::string Reason(const char* path) {
 
 }  // namespace
 
+std::string TooLargeReason() {
+    return "larger than " + std::to_string(kMaxScenarioBytes >> 20) + " MiB";
+}
+
 int ReadScenarioFile(const char* function, const char* path, std::string* text) {
     if (path == nullptr) {
         return Refuse(function, "no file name");
@@ -23,14 +27,21 @@ int ReadScenarioFile(const char* function, const char* path, std::string* text) 
     if (file == nullptr) {
         return Refuse(function, Reason(path));
     }
-    char buffer[4096];
+    char buffer[65536];
     size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text->append(buffer, got);
+    bool tooLarge = false;
+    while (!tooLarge && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        tooLarge = got > kMaxScenarioBytes - text->size();
+        if (!tooLarge) {
+            text->append(buffer, got);
+        }
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return failed ? Refuse(function, Reason(path)) : 0;
+    if (failed) {
+        return Refuse(function, Reason(path));
+    }
+    return tooLarge ? Refuse(function, std::string(path) + ": " + TooLargeReason()) : 0;
 }
 
 int WriteScenarioFile(const char* function, const char* path, const std::string& text) {

@@ -94,20 +94,23 @@ private:
                       std::string("unknown request kind \"") + name + "\"");
     }
 
-    // One answer; a queued one may also say how often it repeats and which
-    // request it expects.
-    bool ReadAnswer(const json_t* object, const std::string& path, bool queued, Answer* answer,
-                    uint32_t* repeat) {
+    // One answer for a request of kind; a queued one may also say how often
+    // it repeats and which request it expects.
+    bool ReadAnswer(hyl_kind kind, const json_t* object, const std::string& path, bool queued,
+                    Answer* answer, uint32_t* repeat) {
         if (!Expect(json_is_object(object), path, "expected an answer object")) {
             return false;
         }
-        if (queued ? !KnownMembers(object, path,
-                                   {"status", "body", "pending", "repeat", "request", "source"})
+        if (queued ? !KnownMembers(
+                         object, path,
+                         {"status", "body", "pending", "repeat", "request", "order", "source"})
                    : !KnownMembers(object, path, {"status", "body", "pending", "source"})) {
             return false;
         }
         const json_t* status = json_object_get(object, "status");
-        if (!Expect(json_is_integer(status), path + ".status", "expected an integer status code")) {
+        if (!Expect(json_is_integer(status) && json_integer_value(status) >= 100 &&
+                        json_integer_value(status) <= 599,
+                    path + ".status", "expected an integer status code from 100 to 599")) {
             return false;
         }
         answer->status = static_cast<int32_t>(json_integer_value(status));
@@ -122,12 +125,23 @@ private:
         }
         const json_t* request = json_object_get(object, "request");
         if (request != nullptr) {
-            if (!Expect(json_is_object(request), path + ".request", "expected an object")) {
+            std::string member;
+            std::string reason = "expected an object";
+            const bool read =
+                json_is_object(request) &&
+                ReadRequestKey(kind, request, &answer->expectedRequest, &member, &reason);
+            if (!Expect(read, path + ".request" + (member.empty() ? "" : "." + member), reason)) {
                 return false;
             }
-            answer->expectedRequest = RequestKey(request);
         }
         *repeat = 1;
+        uint32_t order = 0;
+        if (json_object_get(object, "order") != nullptr) {
+            if (!ReadCount(object, "order", path, &order)) {
+                return false;
+            }
+            answer->order = order;
+        }
         return ReadCount(object, "pending", path, &answer->pendingPolls) &&
                ReadCount(object, "repeat", path, repeat);
     }
@@ -163,8 +177,8 @@ private:
                 for (size_t i = 0; i < json_array_size(list); ++i) {
                     Answer answer;
                     uint32_t repeat = 1;
-                    if (!ReadAnswer(json_array_get(list, i), path + "[" + std::to_string(i) + "]",
-                                    true, &answer, &repeat)) {
+                    if (!ReadAnswer(kind, json_array_get(list, i),
+                                    path + "[" + std::to_string(i) + "]", true, &answer, &repeat)) {
                         return false;
                     }
                     out->answers.push_back({kind, std::move(answer), repeat});
@@ -178,7 +192,7 @@ private:
                          [&](hyl_kind kind, const json_t* object, const std::string& path) {
                              Answer answer;
                              uint32_t repeat = 1;
-                             if (!ReadAnswer(object, path, false, &answer, &repeat)) {
+                             if (!ReadAnswer(kind, object, path, false, &answer, &repeat)) {
                                  return false;
                              }
                              out->defaults.emplace_back(kind, std::move(answer));
@@ -224,21 +238,23 @@ private:
     std::string error_;
 };
 
-int Load(const char* function, hy_client* client, const std::string& file,
-         const std::string& text) {
+int Load(const char* function, hy_client* client, const std::string& file, const char* text,
+         size_t size) {
     if (client == nullptr) {
         return Refuse(function, "no client");
     }
+    if (size > kMaxScenarioBytes) {
+        return Refuse(function, file + ": " + TooLargeReason());
+    }
     std::string error;
-    json_t* root = ParseJson(text.data(), text.size(), &error);
+    // A member written twice would silently lose one of its values.
+    const JsonPtr root(ParseJson(text, size, &error, JSON_REJECT_DUPLICATES));
     if (root == nullptr) {
         return Refuse(function, file + ": " + error);
     }
     Scenario scenario;
     ScenarioReader reader;
-    const bool read = reader.Read(root, &scenario);
-    json_decref(root);
-    if (!read) {
+    if (!reader.Read(root.get(), &scenario)) {
         return Refuse(function, file + ": " + reader.error());
     }
     if (!scenario.identity.empty()) {
@@ -261,19 +277,23 @@ int Load(const char* function, hy_client* client, const std::string& file,
 
 extern "C" {
 
-HY_API int HY_CALL hyl_load_scenario(hy_client* client, const char* path) {
+HY_API int HY_CALL hyl_load_scenario(hy_client* client, const char* path) try {
     std::string text;
     if (halyard::ReadScenarioFile("hyl_load_scenario", path, &text) != 0) {
         return -1;
     }
-    return halyard::Load("hyl_load_scenario", client, path, text);
+    return halyard::Load("hyl_load_scenario", client, path, text.data(), text.size());
+} catch (...) {
+    return halyard::Caught("hyl_load_scenario");
 }
 
-HY_API int HY_CALL hyl_load_scenario_text(hy_client* client, const char* text) {
+HY_API int HY_CALL hyl_load_scenario_text(hy_client* client, const char* text) try {
     if (text == nullptr) {
         return halyard::Refuse("hyl_load_scenario_text", "no text");
     }
-    return halyard::Load("hyl_load_scenario_text", client, "<text>", text);
+    return halyard::Load("hyl_load_scenario_text", client, "<text>", text, std::strlen(text));
+} catch (...) {
+    return halyard::Caught("hyl_load_scenario_text");
 }
 
 }  // extern "C"

@@ -6,8 +6,10 @@
 namespace halyard {
 namespace {
 
-json_t* AnswerObject(const hyl_request& exchange) {
+// The answer given to the order-th request of the session.
+json_t* AnswerObject(const hyl_request& exchange, uint32_t order) {
     json_t* answer = json_object();
+    json_object_set_new(answer, "order", json_integer(order));
     json_object_set_new(answer, "request", RequestObject(exchange));
     json_object_set_new(answer, "status", json_integer(exchange.status));
     SetJsonMember(answer, "body", exchange.body_json);
@@ -33,11 +35,12 @@ json_t* PushObject(const hyl_push& push) {
 }  // namespace
 
 std::string ScenarioText(const std::string& identity, const Journal& journal) {
-    json_t* scenario = json_object();
+    const JsonPtr scenario(json_object());
     if (!identity.empty()) {
-        json_object_set_new(scenario, "identity_id", json_string(identity.c_str()));
+        json_object_set_new(scenario.get(), "identity_id", json_string(identity.c_str()));
     }
     json_t* answers = json_object();
+    json_object_set_new(scenario.get(), "answers", answers);
     for (uint32_t i = 0; i < journal.Count(); ++i) {
         const hyl_request& exchange = *journal.Get(i);
         const char* kind = hyl_kind_name(exchange.kind);
@@ -46,18 +49,14 @@ std::string ScenarioText(const std::string& identity, const Journal& journal) {
             list = json_array();
             json_object_set_new(answers, kind, list);
         }
-        json_array_append_new(list, AnswerObject(exchange));
+        json_array_append_new(list, AnswerObject(exchange, i));
     }
-    json_object_set_new(scenario, "answers", answers);
     json_t* pushes = json_array();
+    json_object_set_new(scenario.get(), "pushes", pushes);
     for (uint32_t i = 0; i < journal.PushCount(); ++i) {
         json_array_append_new(pushes, PushObject(*journal.GetPush(i)));
     }
-    json_object_set_new(scenario, "pushes", pushes);
-
-    const std::string text = SerializeToString(scenario, JSON_INDENT(2));
-    json_decref(scenario);
-    return text + "\n";
+    return SerializeToString(scenario.get(), JSON_INDENT(2)) + "\n";
 }
 
 }  // namespace halyard

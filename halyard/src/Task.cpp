@@ -1,13 +1,20 @@
 #include "Task.h"
 
 #include "Client.h"
+#include "LastError.h"
 #include "Response.h"
 
 extern "C" {
 
 HY_API int HY_CALL hy_task_is_pending(hy_task* task) {
     if (task != nullptr && *task->client != nullptr) {
-        halyard::BeginCall(*task->client);
+        // A delivery that fails (a message function threw) is reported, but
+        // the task goes on as if it had not been due.
+        try {
+            halyard::BeginCall(*task->client);
+        } catch (...) {
+            halyard::Caught("hy_task_is_pending");
+        }
         ++(*task->client)->loopback.polls;
     }
     if (task == nullptr || task->finished()) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "LastError.h"
 #include "LiveCounts.h"
 #include "Random.h"
 
@@ -98,11 +99,13 @@ HY_API int HY_CALL hy_uuid_set_from_string(hy_uuid* out, const char* text) {
     return 0;
 }
 
-HY_API char* HY_CALL hy_uuid_to_string(const hy_uuid* uuid) {
+HY_API char* HY_CALL hy_uuid_to_string(const hy_uuid* uuid) try {
     if (uuid == nullptr) {
         return nullptr;
     }
     return halyard::CopyText(halyard::FormatUuid(*uuid));
+} catch (...) {
+    return halyard::Caught("hy_uuid_to_string", nullptr);
 }
 
 }  // extern "C"

@@ -113,6 +113,11 @@ void HalyardEmulator::SetFaultPlan(FaultPlan plan) {
     faults_ = std::move(plan);
 }
 
+void HalyardEmulator::SetFaultObserver(FaultObserver observer, void* user) {
+    fault_observer_ = observer;
+    fault_observer_user_ = observer != nullptr ? user : nullptr;
+}
+
 void HalyardEmulator::SetExchangeObserver(ExchangeObserver observer, void* user) {
     observer_ = observer;
     observer_user_ = observer != nullptr ? user : nullptr;
@@ -143,6 +148,9 @@ const char* HalyardEmulator::Answer(RequestKind kind, TaskType type, hy_client* 
                     : answer.applied ? "slowly"
                                      : "with an error",
                     answer.status, answer.pending_polls);
+        if (fault_observer_ != nullptr) {
+            fault_observer_(kind, answer, fault_observer_user_);
+        }
     }
     if (observer_ != nullptr) {
         task->Describe(kind, requester != nullptr ? requester : RequesterOf(*this, argument),

@@ -42,6 +42,8 @@ using RandomSource = bool (*)(uint8_t* out, std::size_t count);
 // Told about each finished exchange (Faults.h). The texts are valid during
 // the call only.
 using ExchangeObserver = void (*)(const Exchange& exchange, void* user);
+// Told about each request the fault plan changed, with the answer drawn for it.
+using FaultObserver = void (*)(RequestKind kind, const FaultAnswer& answer, void* user);
 
 // The process-wide in-process emulation of the backend's matchmaking service.
 // Created on first use, never destroyed. Task and response handles are the
@@ -139,6 +141,11 @@ public:
     // with rules also logs a WRN line "HalyardEmulator::Fault: ..." for every
     // request it changes.
     void SetFaultPlan(FaultPlan plan);
+    // Calls observer for every request the fault plan changes, as it logs
+    // that request's "HalyardEmulator::Fault" line: a tool counts the faults
+    // it injected without reading the lines. Null (the default) switches it
+    // off.
+    void SetFaultObserver(FaultObserver observer, void* user);
     // Calls observer once per completed exchange, when the caller frees its
     // task: the backend client handle, the request kind, the ticket (the
     // hopper id for a ticket request), the answer's status code, the last
@@ -149,7 +156,7 @@ public:
 
     // Drops every task, client, hopper and identity and switches the emulator
     // off, as if it had just been created; output, random source, fault plan
-    // and observer are kept.
+    // and observers are kept.
     // Handles given out before are invalid afterwards.
     void Reset();
 
@@ -182,6 +189,8 @@ private:
     FaultPlan faults_;
     ExchangeObserver observer_ = nullptr;
     void* observer_user_ = nullptr;
+    FaultObserver fault_observer_ = nullptr;
+    void* fault_observer_user_ = nullptr;
     uint64_t fallback_state_ = 0;
 };
 

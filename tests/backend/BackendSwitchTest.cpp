@@ -65,7 +65,8 @@ TEST_F(BackendSwitchTest, LibrarySideGetsEveryRequestWithItsArgumentsAndPassesRe
     }
 }
 
-// A request in flight when the switch flips is still the library's to finish.
+// A request in flight when the switch flips is finished by the side that
+// issued it, both ways.
 TEST_F(BackendSwitchTest, IdentityAndNewRequestsComeFromTheSideTheFlagNames) {
     const std::string library_id = hy_client_get_identity_id(client_);
     EXPECT_EQ(hye_client_get_identity_id(client_), library_id);
@@ -88,9 +89,19 @@ TEST_F(BackendSwitchTest, IdentityAndNewRequestsComeFromTheSideTheFlagNames) {
     hye_task_free(library_task);
     hye_emulator_init(2);  // any non-zero value switches it on
     EXPECT_EQ(hye_emulator_is_enabled(), 1);
+    // And back: an emulated request in flight is still the emulator's.
+    hy_task* emulated_task = hye_r_matchmaking_keepalive(client_, "t");
+    ASSERT_NE(emulated_task, nullptr);
     hye_emulator_init(0);
     EXPECT_EQ(hye_emulator_is_enabled(), 0);
     EXPECT_EQ(hye_client_get_identity_id(client_), library_id);
+    EXPECT_EQ(hye_task_is_pending(emulated_task), 0);
+    EXPECT_EQ(hye_task_is_okay(emulated_task), 1);
+    hy_response* emulated_response = hye_task_fetch_response(emulated_task);
+    EXPECT_EQ(hye_response_get_status_code(emulated_response), 200);
+    hye_response_free(emulated_response);
+    hye_task_free(emulated_task);
+    EXPECT_EQ(hyl_journal_count(client_), 1u);  // nothing reached the client library
 }
 
 }  // namespace

@@ -60,6 +60,9 @@ TEST_F(BuildersTest, BodiesTheMatchmakerWouldRejectAreRefusedWithAReason) {
     hy_json* match = hyl_match_json(kMatch);
     static const char* const kShort = "aaaaaaaa-0000-4000-8000-00000000000";
     static const char* const kMixed[] = {kA, kShort};
+    static const char* const kNotUtf8 =
+        "\xff"
+        "aaaaaaa-0000-4000-8000-000000000001";  // 36 bytes
     const std::pair<std::function<bool()>, const char*> cases[] = {
         {[] { return hyl_status_json(kShort, kHopper, 1, "matching") == nullptr; },
          "hyl_status_json: \"aaaaaaaa-0000-4000-8000-00000000000\" is not a 36-character id"},
@@ -75,6 +78,10 @@ TEST_F(BuildersTest, BodiesTheMatchmakerWouldRejectAreRefusedWithAReason) {
          "hyl_match_add_accepted: not a match made by hyl_match_json"},
         {[] { return hyl_hopper_json(kHopper, "h", 1, nullptr, 1) == nullptr; },
          "hyl_hopper_json: no team fractions"},
+        {[&] { return hyl_match_add_team(match, &kNotUtf8, 1) == -1; },
+         "hyl_match_add_team: an id is not UTF-8 text"},
+        {[] { return hyl_hopper_json(kHopper, "\xc3", 1, nullptr, 0) == nullptr; },
+         "hyl_hopper_json: name is not UTF-8 text"},
     };
     for (const auto& [refused, reason] : cases) {
         EXPECT_TRUE(refused()) << reason;

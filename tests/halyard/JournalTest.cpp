@@ -40,6 +40,7 @@ TEST_F(JournalTest, EachRequestKindRecordsItsOwnArgumentsAndAnswer) {
               "keepalive ticket accept cancel start create_proof check_proof create_manual_proof "
               "get_object mark_identity_active get_object ");
     EXPECT_EQ(hyl_kind_name(HYL_KIND_COUNT), nullptr);
+    EXPECT_STREQ(hyl_last_error(), "hyl_kind_name: request kind out of range");
     const auto at = [this](uint32_t i) { return *hyl_journal_get(client_, i); };
     EXPECT_STREQ(at(1).ticket, "");  // fields a kind does not use read as ""
     EXPECT_EQ(at(1).has_reserved, 1);
@@ -50,6 +51,9 @@ TEST_F(JournalTest, EachRequestKindRecordsItsOwnArgumentsAndAnswer) {
     EXPECT_EQ(at(9).argument, -7);
     EXPECT_EQ(std::string(at(10).collection) + at(10).object_id + at(10).options_json, "");
     EXPECT_EQ(hyl_journal_get(client_, 11), nullptr);
+    EXPECT_STREQ(hyl_last_error(), "hyl_journal_get: index 11 out of range: the count is 11");
+    EXPECT_EQ(hyl_journal_push_get(client_, 0), nullptr);
+    EXPECT_STREQ(hyl_last_error(), "hyl_journal_push_get: index 0 out of range: the count is 0");
 
     // Earlier entries stay put while later ones are added.
     const hyl_request* first = hyl_journal_get(client_, 0);

@@ -1,3 +1,5 @@
+#include <stdexcept>
+
 #include "HalyardTest.h"
 
 namespace {
@@ -30,6 +32,13 @@ protected:
         const Tag* tag = static_cast<Tag*>(user);
         tag->calls->push_back(std::string(tag->name) + " " + std::to_string(level) + " " + first +
                               " " + second);
+    }
+
+    static void HY_CALL Throw(hy_client*, const char*, const char*, hy_json*, void*) {
+        throw std::runtime_error("listener failed");
+    }
+    static void HY_CALL ThrowLog(int32_t, const char*, const char*, void*, void*) {
+        throw std::runtime_error("log failed");
     }
 
     Calls calls_;
@@ -69,6 +78,27 @@ TEST_F(PushTest, MessagesAndLogsReachEveryFunctionNewestFirstUntilRemoved) {
     hy_client_remove_log_func(client_, RecordLog);
     hyl_push_log(client_, HY_LOG_ERROR, "net", "down");
     EXPECT_EQ(calls_, (Calls{"B 50 net slow", "A 50 net slow"}));
+}
+
+// No exception crosses into C: the call that reached the function fails
+// with the exception's text instead.
+TEST_F(PushTest, AFunctionThatThrowsFailsTheCallThatReachedIt) {
+    ASSERT_EQ(hy_client_add_msg_func(client_, Throw, nullptr), 0);
+    EXPECT_EQ(hyl_push_message(client_, "f", "t", "{}"), -1);
+    EXPECT_STREQ(hyl_last_error(), "hyl_push_message: listener failed");
+    // A poll that delivers a due push still answers for its task.
+    ASSERT_EQ(
+        hyl_load_scenario_text(client_, R"({"answers": {"accept": [{"status": 200, "pending": 1}]},
+        "pushes": [{"after_requests": 1, "type": "t"}]})"),
+        0);
+    hy_task* task = hy_r_matchmaking_accept(client_, "t");
+    EXPECT_EQ(hy_task_is_pending(task), 1);
+    EXPECT_STREQ(hyl_last_error(), "hy_task_is_pending: listener failed");
+    EXPECT_EQ(Finish(task), "0 200 okay <null>");
+    // A request whose default answer is logged.
+    ASSERT_EQ(hy_client_add_log_func(client_, ThrowLog, nullptr), 0);
+    EXPECT_EQ(hy_r_matchmaking_keepalive(client_, "t"), nullptr);
+    EXPECT_STREQ(hyl_last_error(), "hy_r_matchmaking_keepalive: log failed");
 }
 
 }  // namespace

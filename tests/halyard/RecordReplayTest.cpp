@@ -95,6 +95,8 @@ TEST_F(RecordReplayTest, ARecordedRunReplaysTheSameRoadAndADifferentRoadIsCaught
     char* recorded = hyl_recorder_scenario(recorder);
     char* journalled = hyl_journal_scenario(client_);
     EXPECT_STREQ(recorded, journalled);
+    // Each answer says where its request came, so a replay checks the order.
+    EXPECT_NE(std::string(journalled).find(R"("order": 4)"), std::string::npos) << journalled;
     hy_free(recorded);
     hy_free(journalled);
     hyl_recorder_free(recorder);

@@ -1,5 +1,8 @@
 // Scenario files: what a scenario scripts, when its pushes go out, and the
 // reasons given for a scenario that is refused.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -56,8 +59,26 @@ TEST_F(ScenarioTest, ARefusedScenarioNamesPlaceAndReasonAndChangesNothing) {
         {R"({"answers": {"keep_alive": []}})",
          "<text>: answers.keep_alive: unknown request kind \"keep_alive\""},
         // The valid first answer is not queued either.
-        {R"({"answers": {"accept": [{"status": 200}, {"status": "200"}]}})",
-         "<text>: answers.accept[1].status: expected an integer status code"},
+        {R"({"answers": {"accept": [{"status": 200}, {"status": 99999999999}]}})",
+         "<text>: answers.accept[1].status: expected an integer status code from 100 to 599"},
+        {R"({"defaults": {"accept": {"status": 99}}})",
+         "<text>: defaults.accept.status: expected an integer status code from 100 to 599"},
+        // The last of two would silently win.
+        {R"({"answers": {"accept": [], "accept": [{"status": 200}]}})",
+         "<text>: line 1, column 35 (byte 35): duplicate object key near '\"accept\"'"},
+        {R"({"answers": {"keepalive": [{"status": 200, "request": {"tikcet": "t"}}]}})",
+         "<text>: answers.keepalive[0].request: unknown member \"tikcet\" (keepalive requests "
+         "take \"ticket\")"},
+        {R"({"answers": {"cancel": [{"status": 200, "request": {"ticket": "t", "join_info": {}}}]}})",
+         "<text>: answers.cancel[0].request: unknown member \"join_info\" (cancel requests take "
+         "\"ticket\", \"soft\")"},
+        {R"({"answers": {"accept": [{"status": 200, "request": {"ticket": 7}}]}})",
+         "<text>: answers.accept[0].request.ticket: expected a text"},
+        {R"({"answers": {"ticket": [{"status": 200, "request": {"group_size": "2"}}]}})",
+         "<text>: answers.ticket[0].request.group_size: expected an integer from 0 to 4294967295"},
+        {R"({"answers": {"mark_identity_active": [{"status": 200, "request": {"argument": 1e3}}]}})",
+         "<text>: answers.mark_identity_active[0].request.argument: expected an integer from "
+         "-2147483648 to 2147483647"},
         {R"({"answers": {"accept": [{"status": 200, "pending": -1}]}})",
          "<text>: answers.accept[0].pending: expected an integer from 0 to 4294967295"},
         {R"({"answers": {"accept": [{"status": 200, "source": "replayed"}]}})",
@@ -77,9 +98,45 @@ TEST_F(ScenarioTest, ARefusedScenarioNamesPlaceAndReasonAndChangesNothing) {
     EXPECT_EQ(hyl_load_scenario(client_, "/nonexistent/session.json"), -1);
     EXPECT_STREQ(hyl_last_error(),
                  "hyl_load_scenario: /nonexistent/session.json: No such file or directory");
+    // Reading stops at the cap, so an endless file (a device) is refused too.
+    const std::string huge = ::testing::TempDir() + "halyard_huge_scenario.json";
+    std::ofstream(huge).put(' ');
+    std::filesystem::resize_file(huge, (64u << 20) + 1);
+    EXPECT_EQ(hyl_load_scenario(client_, huge.c_str()), -1);
+    EXPECT_EQ(hyl_last_error(), "hyl_load_scenario: " + huge + ": larger than 64 MiB");
+    std::remove(huge.c_str());
     EXPECT_EQ(hyl_scripted_count(client_, HYL_ACCEPT), 0u);
     EXPECT_EQ(hyl_pending_pushes(client_), 0u);
     EXPECT_EQ(hy_client_get_identity_id(client_), identity);
+}
+
+// A replay reports, readable without a log function, requests made out of
+// their recorded order and, once strict, unscripted requests and pushes.
+TEST_F(ScenarioTest, ReplayFlagsRequestsOutOfOrderAndStrictlyWhatNothingScripted) {
+    ASSERT_EQ(hyl_load_scenario_text(client_, R"({"answers": {
+        "keepalive": [{"status": 200, "order": 0, "request": {"ticket": "t"}}],
+        "cancel": [{"status": 200, "order": 1, "request": {"ticket": "t", "soft": 0}}]}})"),
+              0);
+    // The cancel overtakes the keep-alive; its arguments match (0 is left out).
+    Finish(hy_r_matchmaking_cancel(client_, "t", 0));
+    Finish(hy_r_matchmaking_keepalive(client_, "t"));
+    Finish(hy_r_matchmaking_accept(client_, "t"));
+    EXPECT_EQ(hyl_push_message(client_, "", "update", nullptr), 0);
+    EXPECT_EQ(hyl_replay_mismatches(client_), 1u);
+    ASSERT_EQ(hyl_set_strict(client_, 1), 0);
+    Finish(hy_r_matchmaking_accept(client_, "t"));
+    EXPECT_EQ(hyl_push_message(client_, "", "update", nullptr), 0);
+
+    const std::vector<std::string> expected = {
+        R"(cancel request {"ticket":"t"} came before its turn: recorded at 1, but the )"
+        "keepalive answer recorded at 0 is still queued",
+        R"(unscripted accept request {"ticket":"t"})",
+        R"(push "update" not scheduled by a scenario)"};
+    ASSERT_EQ(hyl_replay_mismatches(client_), expected.size());
+    for (uint32_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(hyl_replay_mismatch(client_, i), expected[i]);
+    }
+    EXPECT_EQ(hyl_replay_mismatch(client_, 3), nullptr);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ TEST_F(UuidTest, TextsRoundTripInLowerCaseAndMalformedOnesAreRefused) {
         EXPECT_EQ(RoundTrip(text), "<refused>") << (text ? text : "null");
     }
     EXPECT_EQ(hy_client_create("01234567-89ab-cdef-fedc-ba987654321"), nullptr);
+    EXPECT_STREQ(hyl_last_error(), "hy_client_create: the identity id is not 36 characters long");
     EXPECT_STREQ(hy_client_get_identity_id(client_), "5b0e8c1a-7d2f-4e63-9a41-c3f0d2b7e815");
 }
 

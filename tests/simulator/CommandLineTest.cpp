@@ -75,25 +75,27 @@ TEST(CommandLineTest, ValuesAreTakenInBothSpellings) {
         "--join-spread 1.5 --matchmaking-timeout=0 --frame-ms 50 --log info,error --json "
         "--emulator-log --auto-start --quiet --requeue 3 --think=0.5 --faults flaky "
         "--fault start:409=0.25 --csv a.csv --events=e.jsonl --report r.html --heartbeat 0.25 "
-        "--record-player 7 p7.json");
+        "--record-player 7 p7.json --accept-timeout 0 --start-timeout=7.5 --wall-time");
     ASSERT_EQ(parsed.outcome, ParseOutcome::kRun) << parsed.error;
     const CommandLine& cl = parsed.command_line;
     // Fractions of a quarter and a half are exact in binary.
     EXPECT_EQ(std::make_tuple(cl.options.decline_fraction, cl.options.no_answer_fraction,
                               cl.options.seed),
               std::make_tuple(0.25, 0.5, 18446744073709551615ull));
+    EXPECT_EQ(std::make_tuple(cl.options.players, cl.options.join_spread_ms,
+                              cl.options.matchmaking_timeout_ms, cl.options.frame_ms,
+                              cl.options.log_flags, cl.options.requeue, cl.options.think_ms,
+                              cl.options.heartbeat_ms, cl.options.record_player,
+                              cl.options.accept_timeout_ms, cl.options.start_timeout_ms),
+              std::make_tuple(300u, 1500u, 0u, 50u, MMF_LOG_INFO | MMF_LOG_ERROR, 3u, 500u, 250u,
+                              7u, 0u, 7500u));
     EXPECT_EQ(
-        std::make_tuple(cl.options.players, cl.options.join_spread_ms,
-                        cl.options.matchmaking_timeout_ms, cl.options.frame_ms,
-                        cl.options.log_flags, cl.options.requeue, cl.options.think_ms,
-                        cl.options.heartbeat_ms, cl.options.record_player),
-        std::make_tuple(300u, 1500u, 0u, 50u, MMF_LOG_INFO | MMF_LOG_ERROR, 3u, 500u, 250u, 7u));
-    EXPECT_EQ(std::make_tuple(cl.options.auto_start, cl.json, cl.emulator_log, cl.quiet),
-              std::make_tuple(true, true, true, true));
+        std::make_tuple(cl.options.auto_start, cl.json, cl.emulator_log, cl.quiet, cl.wall_time),
+        std::make_tuple(true, true, true, true, true));
     EXPECT_EQ(FaultRuleTexts(cl.options.faults),
               (std::vector<std::string>{"all:5xx=0.05", "all:504=0.03", "all:400=0.01",
                                         "all:404=0.01", "all:slow=0.1", "start:409=0.25"}));
-    EXPECT_EQ(std::make_tuple(cl.csv_file, cl.events_file, cl.report_file, cl.options.record_file),
+    EXPECT_EQ(std::make_tuple(cl.csv_file, cl.events_file, cl.report_file, cl.record_file),
               std::make_tuple("a.csv", "e.jsonl", "r.html", "p7.json"));
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <tuple>
@@ -22,6 +23,8 @@ using Counts = std::map<std::string, uint32_t>;
 
 // Everyone accepts: every full group of the hopper's size plays, one leader
 // each, and a player left over gives up when its matchmaking timeout fires.
+// Every player of a started match has a time to accept, also a follower
+// that heard of everyone's accept and the start from one keep-alive.
 TEST(SimulationTest, EveryFullGroupStartsItsMatch) {
     const struct {
         int32_t match_size;
@@ -37,10 +40,11 @@ TEST(SimulationTest, EveryFullGroupStartsItsMatch) {
         const SimulationSummary summary = RunChecked(options);
         const uint32_t in_matches = run.expected_matches * static_cast<uint32_t>(run.match_size);
         const uint32_t left_over = run.players - in_matches;
+        const WaitFigures& all = summary.waits.front();
         EXPECT_EQ(std::make_tuple(summary.matches_found, summary.matches_started, summary.leaders,
-                                  summary.followers, summary.waits.front().to_start.count),
+                                  summary.followers, all.to_start.count, all.to_accept.count),
                   std::make_tuple(run.expected_matches, run.expected_matches, run.expected_matches,
-                                  in_matches - run.expected_matches, in_matches));
+                                  in_matches - run.expected_matches, in_matches, in_matches));
         const Counts timed_out{{"MME_TIMEOUT_FINDING_MATCH", left_over}};
         EXPECT_EQ(summary.errors_ended, left_over == 0 ? Counts{} : timed_out);
 
@@ -49,8 +53,9 @@ TEST(SimulationTest, EveryFullGroupStartsItsMatch) {
         std::map<std::string, int32_t> members;
         for (const Attempt& attempt : summary.attempts) {
             if (attempt.started()) {
-                ++members[attempt.match_id];
-                EXPECT_EQ(attempt.users_in_match, run.match_size);
+                const MatchRecord& match = summary.matches[attempt.match];
+                ++members[match.id];
+                EXPECT_EQ(match.players, run.match_size);
                 EXPECT_LE(attempt.matched_ms, attempt.started_ms);
             }
         }
@@ -63,9 +68,9 @@ TEST(SimulationTest, EveryFullGroupStartsItsMatch) {
 
 // In a hopper of one every player is alone in its match, so each behaviour
 // has exactly one outcome; the JSON summary carries the same figures.
-// Matchmaker lines reach the caller only for the flags asked for (the
-// simulator listens to warnings itself); emulator lines are always counted;
-// the last progress line shows the run done.
+// Matchmaker lines reach the caller only for the flags asked for; emulator
+// lines are always counted; the last progress line shows the run done. A
+// player alone hears of its match at once, so the keep-alive note is absent.
 TEST(SimulationTest, BehavioursInHopperOfOne) {
     SimulationOptions options = Options(20, 1, 0.25, 0.25, 3);
     std::vector<std::string> log_lines;
@@ -87,6 +92,8 @@ TEST(SimulationTest, BehavioursInHopperOfOne) {
     EXPECT_EQ(
         std::make_tuple(summary.leaders, summary.followers, summary.accepting_players_started),
         std::make_tuple(10u, 0u, 10u));
+    EXPECT_EQ(std::make_pair(summary.keepalive_share, summary.keepalive_note),
+              std::make_pair(0.0, std::string()));
 
     EXPECT_EQ(summary.total_errors(), 5u);
     ASSERT_EQ(log_lines.size(), summary.total_errors());
@@ -101,7 +108,6 @@ TEST(SimulationTest, BehavioursInHopperOfOne) {
     const std::string text = FormatSummaryJson(summary);
     hy_json* json = hy_json_parse(text.c_str(), text.size());
     ASSERT_NE(json, nullptr) << text;
-    EXPECT_EQ(hy_json_get_integer_item(json, "matches_started"), 10);
     EXPECT_EQ(
         hy_json_get_integer_item(hy_json_get_item(hy_json_get_item(json, "outcomes"), "no_answer"),
                                  "MME_TIMEOUT_WAITING_FOR_LOCAL_ACCEPT"),
@@ -152,14 +158,55 @@ TEST(SimulationTest, FaultsReachTheMatchmakersRecovery) {
     }
 
     // 504 is retried like every 5xx; the last one opens error recovery, which
-    // the next successful keep-alive closes, and the attempt goes on.
+    // the next successful keep-alive closes. The accept itself was lost, so
+    // the accept timeout ends the attempt.
     SimulationOptions options = Options(2, 1);
     ASSERT_EQ(ParseFaultSpec("accept:504=1", &options.faults), "");
     const SimulationSummary summary = RunChecked(options);
     EXPECT_EQ(summary.faults_injected, (Counts{{"accept 504", 2 * 3u}}));
-    EXPECT_EQ(summary.recoveries_started, 2u);
-    EXPECT_EQ(summary.recoveries_succeeded, 2u);
-    EXPECT_EQ(summary.errors_recovered, Counts{});
+    EXPECT_EQ(std::make_tuple(summary.recoveries.opened, summary.recoveries.recovered),
+              std::make_tuple(2u, 2u));
+    EXPECT_EQ(summary.errors_ended, (Counts{{"MME_TIMEOUT_WAITING_FOR_OTHER_ACCEPT", 2}}));
+}
+
+// A leader whose start is refused (409) ends its attempt, while the emulator
+// keeps its followers in the match (it ignores a cancel from an accepted
+// client): they wait until their matchmaking timeout, shown as a group of
+// their own. Their start timeout fires on the way and matchmaking goes on
+// after it, so each attempt has one ending error; without a start timeout
+// it never fires.
+TEST(SimulationTest, FollowersOfALeaderWhoseStartFailedAreShownApart) {
+    for (uint32_t start_timeout_ms : {20000u, 0u}) {
+        SCOPED_TRACE(start_timeout_ms);
+        SimulationOptions options = Options(40, 10);
+        ASSERT_EQ(ParseFaultSpec("start:409=0.5", &options.faults), "");
+        options.start_timeout_ms = start_timeout_ms;
+        const SimulationSummary summary = RunChecked(options);
+        uint32_t ended = 0;
+        uint32_t left_waiting = 0;
+        for (const Attempt& attempt : summary.attempts) {
+            const auto endings = std::count_if(
+                attempt.errors.begin(), attempt.errors.end(),
+                [](const RaisedError& error) { return error.role == ErrorRole::kEnded; });
+            EXPECT_LE(endings, 1);
+            ended += static_cast<uint32_t>(endings);
+            if (attempt.role == Role::kFollower && !summary.matches[attempt.match].started) {
+                ++left_waiting;
+                EXPECT_EQ(attempt.EndingError(), MME_TIMEOUT_FINDING_MATCH);
+            }
+        }
+        EXPECT_EQ(TotalOf(summary.errors_ended), ended);
+        EXPECT_EQ(TotalOf(summary.errors_ended) + TotalOf(summary.errors_went_on) +
+                      TotalOf(summary.errors_after_end),
+                  summary.total_errors());
+        EXPECT_GT(left_waiting, 0u);
+        EXPECT_EQ(summary.followers_left_waiting.count, left_waiting);
+        EXPECT_EQ(summary.leaders + summary.followers, summary.players_in_started_matches);
+        EXPECT_EQ(summary.errors_went_on,
+                  start_timeout_ms == 0
+                      ? Counts{}
+                      : (Counts{{"MME_TIMEOUT_FOLLOWER_WAIT_FOR_JOIN_INFO", left_waiting}}));
+    }
 }
 
 // The check itself: a run cut short by the safety limit names the player,

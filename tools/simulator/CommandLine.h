@@ -12,12 +12,14 @@ namespace KRSimulator {
 struct CommandLine {
     SimulationOptions options;
     bool json = false;          // machine-readable summary on stdout
+    bool wall_time = false;     // the JSON summary shows wall time (and so varies by run)
     bool emulator_log = false;  // print the emulator's lines instead of only counting them
     bool quiet = false;         // no progress lines
     // Output files; empty: not written.
     std::string csv_file;     // one row per player attempt
     std::string events_file;  // JSON lines of state changes
     std::string report_file;  // self-contained HTML report
+    std::string record_file;  // options.record_player's exchanges as a loopback scenario
 };
 
 enum class ParseOutcome {

@@ -20,7 +20,8 @@ std::string Time(int64_t ms) {
 }  // namespace
 
 const char kCsvHeader[] =
-    "player,attempt,behaviour,joined,ticket,matched,accepted,started,role,final_state,error";
+    "player,attempt,behaviour,joined,ticket,matched,accepted,started,role,final_state,error,"
+    "match_id,match_players";
 
 // Every field is a number, an id or an identifier: none needs quoting.
 void WriteCsv(const SimulationSummary& summary, std::ostream& out) {
@@ -32,7 +33,14 @@ void WriteCsv(const SimulationSummary& summary, std::ostream& out) {
             << attempt.ticket << ',' << Time(attempt.matched_ms) << ',' << Time(attempt.accepted_ms)
             << ',' << Time(attempt.started_ms) << ',' << RoleName(attempt.role) << ','
             << krmm_matchmaking_state_to_str(attempt.last_state) << ','
-            << (error != MME_NONE ? krmm_error_code_to_str(error) : "") << '\n';
+            << (error != MME_NONE ? krmm_error_code_to_str(error) : "") << ',';
+        if (attempt.match >= 0) {
+            const MatchRecord& match = summary.matches[attempt.match];
+            out << match.id << ',' << match.players;
+        } else {
+            out << ',';
+        }
+        out << '\n';
     }
 }
 

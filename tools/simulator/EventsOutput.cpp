@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "JsonText.h"
 #include "KRMatchmakingSystem.h"
 
 namespace KRSimulator {
@@ -9,11 +10,18 @@ namespace KRSimulator {
 void WriteEvents(const SimulationSummary& summary, std::ostream& out) {
     for (const StateEvent& event : summary.events) {
         char line[160];
-        std::snprintf(line, sizeof line,
-                      "{\"t\":%.3f,\"player\":%u,\"attempt\":%u,\"state\":\"%s\"}\n",
-                      event.ms / 1000.0, event.player + 1, event.attempt,
-                      krmm_matchmaking_state_to_str(event.state));
-        out << line;
+        const int length = std::snprintf(
+            line, sizeof line, "{\"t\":%.3f,\"player\":%u,\"attempt\":%u,\"state\":\"%s\",",
+            event.ms / 1000.0, event.player + 1, event.attempt,
+            krmm_matchmaking_state_to_str(event.state));
+        out.write(line, length);
+        if (event.match >= 0) {
+            const MatchRecord& match = summary.matches[event.match];
+            out << "\"match_id\":" << JsonString(match.id) << ",\"match_players\":" << match.players
+                << "}\n";
+        } else {
+            out << "\"match_id\":null,\"match_players\":null}\n";
+        }
     }
 }
 

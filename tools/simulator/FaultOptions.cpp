@@ -133,6 +133,19 @@ std::string WhatText(const FaultRule& rule) {
 
 }  // namespace
 
+std::string FaultLabel(RequestKind kind, const KRHalyardEmulator::FaultAnswer& answer) {
+    const std::string label = std::string(KRHalyardEmulator::RequestKindName(kind)) + " ";
+    if (answer.times_out) {
+        return label + "never";
+    }
+    if (answer.applied) {
+        return label + "slow";
+    }
+    // 504 opens error recovery like 400; every other 5xx is retried.
+    const bool retried = answer.status >= 500 && answer.status <= 599 && answer.status != 504;
+    return label + (retried ? "5xx" : std::to_string(answer.status));
+}
+
 std::vector<std::string> FaultRuleTexts(const std::vector<FaultRule>& rules) {
     std::vector<std::string> texts;
     const std::size_t kinds = KRHalyardEmulator::kRequestKindCount;

@@ -29,6 +29,13 @@ std::string ParseFaultSpec(const std::string& text, std::vector<FaultRule>* rule
 // Appends the rules of a preset; the complaint names the presets.
 std::string ApplyFaultPreset(const std::string& name, std::vector<FaultRule>* rules);
 
+// How a fault answered one request, for the tally of faults injected:
+// "keepalive 5xx" for a retried server error, "keepalive 504" and
+// "ticket 404" for codes the matchmaker treats apart, "accept slow",
+// "start never".
+std::string FaultLabel(KRHalyardEmulator::RequestKind kind,
+                       const KRHalyardEmulator::FaultAnswer& answer);
+
 // "keepalive:5xx=0.05"; the seven rules of one "all:" spec in a row are
 // written back as "all:5xx=0.05".
 std::vector<std::string> FaultRuleTexts(const std::vector<FaultRule>& rules);

@@ -34,9 +34,6 @@ std::string ValidateOptions(const SimulationOptions& options) {
         return "the recorded player must be from 1 to the number of players (" +
                std::to_string(options.players) + ")";
     }
-    if (options.record_player != 0 && options.record_file.empty()) {
-        return "the recorded player needs a file to be written to";
-    }
     std::map<KRHalyardEmulator::RequestKind, double> fault_total;
     for (const KRHalyardEmulator::FaultRule& rule : options.faults) {
         if (!is_fraction(rule.fraction)) {
@@ -56,7 +53,8 @@ std::string ValidateOptions(const SimulationOptions& options) {
     }
     for (uint32_t ms :
          {options.join_spread_ms, options.start_delay_ms, options.matchmaking_timeout_ms,
-          options.heartbeat_ms, options.think_ms, options.slow_max_ms, options.give_up_ms}) {
+          options.accept_timeout_ms, options.start_timeout_ms, options.heartbeat_ms,
+          options.think_ms, options.slow_max_ms, options.give_up_ms}) {
         if (ms > kMaxTimeMs) {
             return "times must be at most 86400 s";
         }

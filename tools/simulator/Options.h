@@ -47,9 +47,8 @@ struct SimulationOptions {
     uint32_t give_up_ms = 30000;
 
     // The player (1-based; 0: none) whose exchanges with the emulator are
-    // written to record_file at the end of the run, as a loopback scenario.
+    // kept, for the summary's recorded_scenario.
     uint32_t record_player = 0;
-    std::string record_file;
 
     // MMF_LOG_ bits of the matchmakers; their lines go to on_log_line.
     uint32_t log_flags = 0;
@@ -69,6 +68,10 @@ struct SimulationOptions {
     // library's three hours, so that players left without a match give up
     // well within a run.
     uint32_t matchmaking_timeout_ms = 120000;
+    // The window to accept a found match and the one to start an accepted
+    // match (0 disables each); the library's 20 s by default.
+    uint32_t accept_timeout_ms = 20000;
+    uint32_t start_timeout_ms = 20000;
     // Keep-alive interval; 0 keeps the library's default (17 s).
     uint32_t heartbeat_ms = 0;
     // Safety limit: a run still going after this much time has failed.

@@ -74,16 +74,13 @@ void PlayerRecording::OnExchange(const KRHalyardEmulator::Exchange& exchange, vo
     hyl_recorder_add(self.recorder_, &request);
 }
 
-bool PlayerRecording::Write(const std::string& path, std::string* error) const {
-    // A player that never asked anything still gets a file: an empty session.
+std::string PlayerRecording::Scenario() const {
     hyl_recorder* empty = recorder_ == nullptr ? hyl_recorder_new(nullptr) : nullptr;
-    const bool written =
-        hyl_recorder_write(recorder_ != nullptr ? recorder_ : empty, path.c_str()) == 0;
+    char* text = hyl_recorder_scenario(recorder_ != nullptr ? recorder_ : empty);
+    std::string scenario = text != nullptr ? text : "";
+    hy_free(text);
     hyl_recorder_free(empty);
-    if (!written) {
-        *error = std::string("cannot write the recorded player's scenario: ") + hyl_last_error();
-    }
-    return written;
+    return scenario;
 }
 
 }  // namespace KRSimulator

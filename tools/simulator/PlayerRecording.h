@@ -27,8 +27,9 @@ public:
     PlayerRecording(const PlayerRecording&) = delete;
     PlayerRecording& operator=(const PlayerRecording&) = delete;
 
-    // Writes the scenario; false with *error naming the file and the reason.
-    bool Write(const std::string& path, std::string* error) const;
+    // The scenario text (JSON); a player that never asked anything gives an
+    // empty session.
+    std::string Scenario() const;
 
 private:
     static void OnExchange(const KRHalyardEmulator::Exchange& exchange, void* user);

@@ -58,9 +58,9 @@ std::vector<Behaviour> AssignBehaviours(const SimulationOptions& options,
 }
 
 int32_t Attempt::EndingError() const {
-    for (auto error = errors.rbegin(); error != errors.rend(); ++error) {
-        if (!error->recovered) {
-            return error->code;
+    for (const RaisedError& error : errors) {
+        if (error.role == ErrorRole::kEnded) {
+            return error.code;
         }
     }
     return MME_NONE;

@@ -35,11 +35,17 @@ enum class Role { kNone, kLeader, kFollower };
 // "", "leader", "follower".
 const char* RoleName(Role role);
 
-// An "error" message of the attempt. Recovered: the attempt went on
-// (matchmaking continued after it); otherwise it ended the attempt.
+// What an "error" message turned out to be for its attempt.
+enum class ErrorRole {
+    kWentOn,    // the attempt went on after it (matchmaking continued)
+    kEnded,     // it ended the attempt (at most one per attempt): the first
+                // error of the call in which the attempt wound down, else the
+                // last one since its last active state
+    kAfterEnd,  // raised while the attempt was winding down, as a consequence
+};
 struct RaisedError {
     int32_t code;
-    bool recovered;
+    ErrorRole role;
 };
 
 // Run times are milliseconds since the run began; -1: never reached.
@@ -49,12 +55,19 @@ struct Attempt {
     Behaviour behaviour = Behaviour::kAccept;
     Role role = Role::kNone;
     uint32_t joined_ms = 0;
-    int64_t matched_ms = -1;   // first MMS_MATCHED
-    int64_t accepted_ms = -1;  // everyone accepted: MMS_ACCEPTED_LEADER or _FOLLOWER
-    int64_t started_ms = -1;   // MMS_MATCH_STARTED
-    std::string ticket;        // the matchable id, once a status arrived
-    std::string match_id;      // of the started match, else of the last match found
-    int32_t users_in_match = 0;
+    int64_t matched_ms = -1;  // first MMS_MATCHED
+    // First known accepted by everyone: MMS_ACCEPTED_LEADER or _FOLLOWER, or
+    // MMS_MATCH_STARTED when the start brought that news too.
+    int64_t accepted_ms = -1;
+    int64_t started_ms = -1;  // MMS_MATCH_STARTED
+    int64_t ended_ms = -1;    // wound down: its first state outside the attempt
+    // Set by DeriveFigures for a follower waiting on a leader whose start
+    // failed: when the leader's attempt ended.
+    int64_t left_waiting_ms = -1;
+    std::string ticket;  // the matchable id, once a status arrived
+    // Index in the session's matches of the started match, else of the last
+    // match found; -1 for none.
+    int32_t match = -1;
     // The last state before the attempt wound down (MMS_RESTART or idle).
     int32_t last_state = MMS_REQUEST_TICKET;
     std::vector<RaisedError> errors;

@@ -2,18 +2,18 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <random>
-#include <set>
 #include <thread>
+#include <unordered_map>
 
 #include "FaultOptions.h"
 #include "KRMatchmakingSystem.h"
 #include "PlayerRecording.h"
 #include "Progress.h"
+#include "RecoveryWatch.h"
 #include "emulator/HalyardEmulator.h"
 #include "halyard.h"
 #include "util/Clock.h"
@@ -73,8 +73,18 @@ struct Player {
     bool done = false;  // idle after its last attempt
     uint32_t next_join_ms = 0;
     uint32_t attempts_made = 0;
-    std::size_t attempt = 0;            // index of its current attempt in the session's list
-    std::size_t errors_classified = 0;  // of the current attempt's errors
+    std::size_t attempt = 0;  // index of its current attempt in the session's list
+    // The current attempt has wound down (left the active states).
+    bool wound_down = false;
+    // Which error ended an attempt: one raised in the call that wound it
+    // down (a timeout stops matchmaking first and raises its error after),
+    // else the last one since its last active state, whose consequence came
+    // a pass or more later (a decline answered "cancelled"). Counts of the
+    // attempt's errors before the current call and at its last active state.
+    std::size_t call_first_error = 0;
+    std::size_t active_errors = 0;
+    bool awaiting_end_error = false;
+    RecoveryWatch recovery;
     uint32_t leader_start_at_ms = 0;
     int64_t first_join_ms = -1;
     int64_t first_started_ms = -1;
@@ -94,22 +104,26 @@ public:
     // empties the emulator and checks that no backend object is left alive.
     void Finish();
     void Summarise(SimulationSummary* summary);
-    // Writes the recorded player's scenario, if one was asked for; false
-    // with *error when it cannot be written.
-    bool WriteRecording(std::string* error) const;
 
 private:
     static void OnMessage(krmm_matchmaker* matchmaker, const char* name, int32_t value,
                           const char* text, void* user_data);
     static void OnLog(krmm_matchmaker* matchmaker, int32_t type, const char* line, void* user_data);
     static void OnEmulatorLine(const char* line, void* user_data);
+    static void OnFault(KRHalyardEmulator::RequestKind kind,
+                        const KRHalyardEmulator::FaultAnswer& answer, void* user_data);
 
     void HandleState(Player& player, int32_t state);
-    void ClassifyErrors(Player& player, bool recovered);
+    void HandleError(Player& player, int32_t code);
+    // The match the player's status names, entered in matches_ when new; -1
+    // for none.
+    int32_t MatchOf(const Player& player);
+    void BeginCall(Player& player);
+    void EndCall(Player& player);
+    void WindDown(Player& player);
     void Join(Player& player);
     void EndAttempt(Player& player);
     void Act(Player& player);
-    void CountFault(const char* line);
     void ReportProgress(double wall_ms);
     uint32_t FlagsFor(const Player& player) const;
     Attempt& CurrentAttempt(const Player& player) { return attempts_[player.attempt]; }
@@ -126,15 +140,14 @@ private:
     uint64_t frames_ = 0;
     uint64_t emulator_lines_ = 0;
     uint64_t log_lines_ = 0;
-    uint32_t recoveries_started_ = 0;
-    uint32_t recoveries_succeeded_ = 0;
-    uint32_t recoveries_failed_ = 0;
+    RecoveryCounts recoveries_;
     std::map<std::string, uint32_t> faults_injected_;
     bool safety_limit_hit_ = false;
     bool finished_ = false;
     double wall_ms_ = 0.0;
-    std::set<std::string> found_matches_;
-    std::set<std::string> started_matches_;
+    std::vector<MatchRecord> matches_;
+    std::unordered_map<std::string, int32_t> match_index_;
+    uint32_t matches_started_ = 0;
     std::vector<std::string> violations_;
     uint32_t baseline_tasks_ = 0;
     uint32_t baseline_responses_ = 0;
@@ -152,6 +165,7 @@ Session::~Session() {
     Finish();
     HalyardEmulator& emulator = HalyardEmulator::Instance();
     emulator.SetOutput(nullptr, nullptr);
+    emulator.SetFaultObserver(nullptr, nullptr);
     emulator.SetRandomSource(nullptr);
     emulator.SetFaultPlan(KRHalyardEmulator::FaultPlan());
     if (engaged_clock_) {
@@ -209,8 +223,7 @@ void Session::Finish() {
 }
 
 uint32_t Session::FlagsFor(const Player& player) const {
-    // Warnings always: they tell how error recoveries end.
-    uint32_t flags = options_.log_flags | MMF_LOG_WARNING;
+    uint32_t flags = options_.log_flags;
     if (player.behaviour == Behaviour::kAccept) {
         flags |= MMF_AUTO_ACCEPT;
     }
@@ -226,6 +239,7 @@ bool Session::Setup(std::string* error) {
     // otherwise join this one's matches. What clearing them writes is not
     // part of this run.
     emulator.SetOutput(&Session::OnEmulatorLine, this);
+    emulator.SetFaultObserver(&Session::OnFault, this);
     emulator.Reset();
     emulator_lines_ = 0;
     baseline_tasks_ = hyl_live_tasks();
@@ -268,6 +282,8 @@ bool Session::Setup(std::string* error) {
         }
         krmm_matchmaker* matchmaker = player->matchmaker;
         krmm_set_matchmaking_timeout(matchmaker, options_.matchmaking_timeout_ms);
+        krmm_set_accept_timeout(matchmaker, options_.accept_timeout_ms);
+        krmm_set_start_timeout(matchmaker, options_.start_timeout_ms);
         if (options_.heartbeat_ms != 0) {
             krmm_set_heartbeat_interval(matchmaker, options_.heartbeat_ms);
         }
@@ -287,7 +303,7 @@ bool Session::Setup(std::string* error) {
     return true;
 }
 
-void Session::OnMessage(krmm_matchmaker*, const char* name, int32_t value, const char*,
+void Session::OnMessage(krmm_matchmaker* matchmaker, const char* name, int32_t value, const char*,
                         void* user_data) {
     Player& player = *static_cast<Player*>(user_data);
     Session& session = *player.session;
@@ -295,34 +311,78 @@ void Session::OnMessage(krmm_matchmaker*, const char* name, int32_t value, const
         return;
     }
     if (std::strcmp(name, "state") == 0) {
+        player.recovery.Observe(matchmaker, 0, &session.recoveries_);
         session.HandleState(player, value);
-    } else if (std::strcmp(name, "error") == 0 && player.in_attempt) {
-        session.CurrentAttempt(player).errors.push_back(RaisedError{value, false});
+    } else if (std::strcmp(name, "error") == 0) {
+        player.recovery.Observe(matchmaker, value, &session.recoveries_);
+        session.HandleError(player, value);
     }
 }
 
-// Errors raised since the last state change: the attempt went on after them
-// when the state changed to an active one.
-void Session::ClassifyErrors(Player& player, bool recovered) {
+void Session::BeginCall(Player& player) {
+    player.call_first_error = player.in_attempt ? CurrentAttempt(player).errors.size() : 0;
+}
+
+void Session::EndCall(Player& player) {
+    if (player.awaiting_end_error) {
+        player.awaiting_end_error = false;
+        std::vector<RaisedError>& errors = CurrentAttempt(player).errors;
+        if (errors.size() > player.active_errors) {
+            errors.back().role = ErrorRole::kEnded;
+        }
+    }
+    player.recovery.Observe(player.matchmaker, 0, &recoveries_);
+}
+
+void Session::WindDown(Player& player) {
+    Attempt& attempt = CurrentAttempt(player);
+    player.wound_down = true;
+    attempt.ended_ms = now_ms_;
+    std::vector<RaisedError>& errors = attempt.errors;
+    if (errors.size() > player.call_first_error) {
+        errors[player.call_first_error].role = ErrorRole::kEnded;
+    } else {
+        player.awaiting_end_error = true;
+    }
+}
+
+void Session::HandleError(Player& player, int32_t code) {
     if (!player.in_attempt) {
         return;
     }
-    std::vector<RaisedError>& errors = CurrentAttempt(player).errors;
-    for (; player.errors_classified < errors.size(); ++player.errors_classified) {
-        errors[player.errors_classified].recovered = recovered;
+    ErrorRole role = ErrorRole::kWentOn;
+    if (player.wound_down) {
+        role = player.awaiting_end_error ? ErrorRole::kEnded : ErrorRole::kAfterEnd;
+        player.awaiting_end_error = false;
     }
+    CurrentAttempt(player).errors.push_back(RaisedError{code, role});
+}
+
+int32_t Session::MatchOf(const Player& player) {
+    const char* id = krmm_get_match_info_match_id(player.matchmaker);
+    if (id == nullptr || id[0] == '\0') {
+        return -1;
+    }
+    const auto found = match_index_.emplace(id, static_cast<int32_t>(matches_.size()));
+    if (found.second) {
+        matches_.push_back(MatchRecord{id, krmm_get_match_info_num_users(player.matchmaker)});
+    }
+    return found.first->second;
 }
 
 void Session::HandleState(Player& player, int32_t state) {
     player.state = state;
-    ClassifyErrors(player, IsActive(state));
     if (!player.in_attempt) {
         return;
     }
     Attempt& attempt = CurrentAttempt(player);
-    events_.push_back(StateEvent{now_ms_, player.index, attempt.number, state});
+    const int32_t match = MatchOf(player);
+    events_.push_back(StateEvent{now_ms_, player.index, attempt.number, state, match});
     if (IsActive(state)) {
         attempt.last_state = state;
+        player.active_errors = attempt.errors.size();
+    } else if (!player.wound_down) {
+        WindDown(player);
     }
     if (attempt.ticket.empty() && state >= MMS_INITIAL_WAITING && IsActive(state)) {
         attempt.ticket = krmm_get_match_info_matchable_id(player.matchmaker);
@@ -332,26 +392,33 @@ void Session::HandleState(Player& player, int32_t state) {
             if (attempt.matched_ms < 0) {
                 attempt.matched_ms = now_ms_;
             }
-            attempt.match_id = krmm_get_match_info_match_id(player.matchmaker);
-            found_matches_.insert(attempt.match_id);
+            attempt.match = match;
             break;
         case MMS_ACCEPTED_LEADER:
-            attempt.role = Role::kLeader;
-            attempt.accepted_ms = now_ms_;
-            player.leader_start_at_ms = now_ms_ + options_.start_delay_ms;
-            break;
         case MMS_ACCEPTED_FOLLOWER:
-            attempt.role = Role::kFollower;
-            attempt.accepted_ms = now_ms_;
+            attempt.role = state == MMS_ACCEPTED_LEADER ? Role::kLeader : Role::kFollower;
+            if (attempt.accepted_ms < 0) {
+                attempt.accepted_ms = now_ms_;
+            }
+            attempt.match = match;
+            if (state == MMS_ACCEPTED_LEADER) {
+                player.leader_start_at_ms = now_ms_ + options_.start_delay_ms;
+            }
             break;
         case MMS_MATCH_STARTED:
             attempt.started_ms = now_ms_;
+            // A follower may hear of everyone's accept and the start at once.
+            if (attempt.accepted_ms < 0) {
+                attempt.accepted_ms = now_ms_;
+            }
             if (attempt.role == Role::kNone) {
                 attempt.role = Role::kFollower;
             }
-            attempt.match_id = krmm_get_match_info_match_id(player.matchmaker);
-            attempt.users_in_match = krmm_get_match_info_num_users(player.matchmaker);
-            started_matches_.insert(attempt.match_id);
+            attempt.match = match;
+            if (match >= 0 && !matches_[match].started) {
+                matches_[match].started = true;
+                ++matches_started_;
+            }
             if (player.first_started_ms < 0) {
                 player.first_started_ms = now_ms_;
             }
@@ -375,65 +442,22 @@ void Session::EndAttempt(Player& player) {
     player.next_join_ms = now_ms_ + Draw(think_times_, options_.think_ms);
 }
 
-void Session::OnLog(krmm_matchmaker*, int32_t type, const char* line, void* user_data) {
-    const Player& player = *static_cast<Player*>(user_data);
-    Session& session = *player.session;
-    if (type == KRMM_LOG_WRN) {
-        if (std::strstr(line, "Trying to recover from error") != nullptr) {
-            ++session.recoveries_started_;
-        } else if (std::strstr(line, "Recovered from error") != nullptr) {
-            // The matchmaker also says so when the attempt ended meanwhile;
-            // only a recovery that leaves the attempt going counts.
-            session.recoveries_succeeded_ += IsActive(player.state) ? 1 : 0;
-        } else if (std::strstr(line, "Panicking with error") != nullptr) {
-            ++session.recoveries_failed_;
-        }
-    }
-    // The matchmaker filters by its flags; the only bit added to the
-    // caller's is the warnings'.
-    if (type == KRMM_LOG_WRN && (session.options_.log_flags & MMF_LOG_WARNING) == 0) {
-        return;
-    }
+void Session::OnLog(krmm_matchmaker*, int32_t, const char* line, void* user_data) {
+    Session& session = *static_cast<Player*>(user_data)->session;
     ++session.log_lines_;
     if (session.options_.on_log_line) {
         session.options_.on_log_line(line);
     }
 }
 
-// "[HYE][WRN] HalyardEmulator::Fault: keepalive request <id> answered with an
-// error (status 503 after 0 polls)" counts as "keepalive 5xx"; 504 and codes
-// outside 500-599 count by themselves.
-void Session::CountFault(const char* line) {
-    static const char kPrefix[] = "[HYE][WRN] HalyardEmulator::Fault: ";
-    if (std::strncmp(line, kPrefix, sizeof kPrefix - 1) != 0) {
-        return;
-    }
-    char kind[16] = {};
-    char how[16] = {};
-    if (std::sscanf(line + sizeof kPrefix - 1, "%15s request %*s answered %15s", kind, how) != 2) {
-        return;
-    }
-    std::string label = kind;
-    if (std::strcmp(how, "never") == 0) {
-        label += " never";
-    } else if (std::strcmp(how, "slowly") == 0) {
-        label += " slow";
-    } else {
-        const char* text = std::strstr(line, "(status ");
-        const int status = text != nullptr ? std::atoi(text + 8) : 0;
-        // 504 opens error recovery like 400; every other 5xx is retried.
-        const bool retried = status >= 500 && status <= 599 && status != 504;
-        label += retried ? " 5xx" : " " + std::to_string(status);
-    }
-    ++faults_injected_[label];
+void Session::OnFault(KRHalyardEmulator::RequestKind kind,
+                      const KRHalyardEmulator::FaultAnswer& answer, void* user_data) {
+    ++static_cast<Session*>(user_data)->faults_injected_[FaultLabel(kind, answer)];
 }
 
 void Session::OnEmulatorLine(const char* line, void* user_data) {
     Session& session = *static_cast<Session*>(user_data);
     ++session.emulator_lines_;
-    if (line[6] == 'W') {
-        session.CountFault(line);
-    }
     if (session.options_.on_emulator_line) {
         session.options_.on_emulator_line(line);
     }
@@ -449,26 +473,33 @@ void Session::Join(Player& player) {
     player.attempt = attempts_.size();
     attempts_.push_back(std::move(attempt));
     player.in_attempt = true;
-    player.errors_classified = 0;
+    player.wound_down = false;
+    player.active_errors = 0;
     if (player.first_join_ms < 0) {
         player.first_join_ms = now_ms_;
     }
+    BeginCall(player);
     if (!krmm_start_matchmaking(player.matchmaker, options_.hopper_id.c_str(), nullptr, nullptr, 0,
                                 nullptr, nullptr)) {
         // Refused at once (the error is recorded): nothing to wait for.
-        ClassifyErrors(player, false);
+        WindDown(player);
         EndAttempt(player);
     }
+    EndCall(player);
 }
 
 // The game's side of one frame for one player: what a player does by hand.
 void Session::Act(Player& player) {
     krmm_matchmaker* matchmaker = player.matchmaker;
     if (player.state == MMS_MATCHED && player.behaviour == Behaviour::kDecline) {
+        BeginCall(player);
         krmm_decline_match(matchmaker);
+        EndCall(player);
     } else if (player.state == MMS_ACCEPTED_LEADER && !options_.auto_start &&
                now_ms_ >= player.leader_start_at_ms) {
+        BeginCall(player);
         krmm_start_match(matchmaker, LeaderJoinInfo(player.index).c_str());
+        EndCall(player);
     }
 }
 
@@ -478,8 +509,8 @@ void Session::ReportProgress(double wall_ms) {
     counts.run_time_ms = now_ms_;
     counts.players = static_cast<uint32_t>(players_.size());
     counts.done = done_count_;
-    counts.matches_found = static_cast<uint32_t>(found_matches_.size());
-    counts.matches_started = static_cast<uint32_t>(started_matches_.size());
+    counts.matches_found = static_cast<uint32_t>(matches_.size());
+    counts.matches_started = matches_started_;
     for (const Player& player : players_) {
         if (player.done) {
             continue;
@@ -515,7 +546,9 @@ void Session::Run() {
             if (!player.in_attempt && !player.done && now_ms_ >= player.next_join_ms) {
                 Join(player);
             }
+            BeginCall(player);
             krmm_process(player.matchmaker);
+            EndCall(player);
             Act(player);
         }
         ++frames_;
@@ -561,13 +594,11 @@ void Session::Summarise(SimulationSummary* summary) {
     out.seed = options_.seed;
     out.requeue = options_.requeue;
     out.heartbeat_ms = HeartbeatMs(options_);
+    out.accept_timeout_ms = options_.accept_timeout_ms;
+    out.start_timeout_ms = options_.start_timeout_ms;
     out.faults = FaultRuleTexts(options_.faults);
     out.warnings = OptionWarnings(options_);
-    out.matches_found = static_cast<uint32_t>(found_matches_.size());
-    out.matches_started = static_cast<uint32_t>(started_matches_.size());
-    out.recoveries_started = recoveries_started_;
-    out.recoveries_succeeded = recoveries_succeeded_;
-    out.recoveries_failed = recoveries_failed_;
+    out.recoveries = recoveries_;
     out.faults_injected = std::move(faults_injected_);
     out.frames = frames_;
     out.run_time_ms = now_ms_;
@@ -589,12 +620,12 @@ void Session::Summarise(SimulationSummary* summary) {
     }
     out.attempts = std::move(attempts_);
     out.events = std::move(events_);
+    out.matches = std::move(matches_);
+    if (recording_ != nullptr) {
+        out.recorded_scenario = recording_->Scenario();
+    }
     DeriveFigures(&out);
     *summary = std::move(out);
-}
-
-bool Session::WriteRecording(std::string* error) const {
-    return recording_ == nullptr || recording_->Write(options_.record_file, error);
 }
 
 }  // namespace
@@ -613,7 +644,6 @@ bool RunSimulation(const SimulationOptions& options, SimulationSummary* summary,
     session.Run();
     session.Finish();
     session.Summarise(summary);
-    session.WriteRecording(&summary->recording_error);
     return true;
 }
 

@@ -60,8 +60,16 @@ std::string Wrapped(const std::string& text, std::size_t indent) {
 
 void PercentileRow(std::ostringstream& text, const std::string& label, const Percentiles& p) {
     char row[128];
-    std::snprintf(row, sizeof row, "    %-16s %6u %7.1f %7.1f %7.1f %7.1f\n", label.c_str(),
-                  p.count, p.p50 / 1000.0, p.p90 / 1000.0, p.p99 / 1000.0, p.max / 1000.0);
+    if (p.count == 0) {
+        // An empty group has no waits; a 0.0 would read as "at once". The
+        // en dash is three bytes of UTF-8 in one column.
+        const char* dash = "\xe2\x80\x93";
+        std::snprintf(row, sizeof row, "    %-16s %6u %9s %9s %9s %9s\n", label.c_str(), 0u, dash,
+                      dash, dash, dash);
+    } else {
+        std::snprintf(row, sizeof row, "    %-16s %6u %7.1f %7.1f %7.1f %7.1f\n", label.c_str(),
+                      p.count, p.p50 / 1000.0, p.p90 / 1000.0, p.p99 / 1000.0, p.max / 1000.0);
+    }
     text << row;
 }
 
@@ -100,12 +108,23 @@ std::string FormatSummaryText(const SimulationSummary& s) {
         text << "  WARNING            " << warning << "\n";
     }
     text << "  matches            " << s.matches_found << " found, " << s.matches_started
-         << " started (" << s.players_in_started_matches << " players)\n"
-         << "  leaders/followers  " << s.leaders << " / " << s.followers << "\n\n";
+         << " started with " << s.players_in_started_matches << " players (";
+    if (s.started_matches_missing_players == 0) {
+        text << "none missing)\n";
+    } else {
+        text << s.players_missing_from_started_matches << " missing from "
+             << s.started_matches_missing_players << " of them)\n";
+    }
+    text << "  leaders/followers  " << s.leaders << " / " << s.followers << " in started matches; "
+         << s.leaders_not_started << " leaders' matches never started\n\n";
 
     WaitTable(text, "time to match (s)", s, &WaitFigures::to_match);
     WaitTable(text, "time to accept (s)", s, &WaitFigures::to_accept);
     WaitTable(text, "time to start (s)", s, &WaitFigures::to_start);
+    if (s.followers_left_waiting.count != 0) {
+        text << "  waiting on a leader whose start failed, from the leader's end (s)\n";
+        PercentileRow(text, "followers", s.followers_left_waiting);
+    }
     text << "  first join to start, accepting players (requeues included): "
          << s.accepting_players_started << " of " << s.accepting_players << " played\n";
     PercentileRow(text, "players", s.first_join_to_start);
@@ -119,13 +138,17 @@ std::string FormatSummaryText(const SimulationSummary& s) {
         std::snprintf(label, sizeof label, "    %-16s ", behaviour.first.c_str());
         text << label << CountList(behaviour.second) << "\n";
     }
+    const RecoveryCounts& r = s.recoveries;
     text << "  errors             " << s.total_errors() << " raised\n"
          << "    ended the attempt    " << TotalOf(s.errors_ended) << ": "
          << CountList(s.errors_ended, 25) << "\n"
-         << "    attempt went on      " << TotalOf(s.errors_recovered) << ": "
-         << CountList(s.errors_recovered, 25) << "\n"
-         << "  400/504 recovery   " << s.recoveries_started << " windows opened, "
-         << s.recoveries_succeeded << " recovered, " << s.recoveries_failed << " gave up\n"
+         << "    attempt went on      " << TotalOf(s.errors_went_on) << ": "
+         << CountList(s.errors_went_on, 25) << "\n"
+         << "    after it had ended   " << TotalOf(s.errors_after_end) << ": "
+         << CountList(s.errors_after_end, 25) << "\n"
+         << "  400/504 recovery   " << r.opened << " windows opened: " << r.recovered
+         << " recovered, " << r.gave_up << " gave up, " << r.cut_short
+         << " cut short by the attempt's end\n"
          << "  faults injected    " << s.total_faults() << " (" << CountList(s.faults_injected)
          << ")\n"
          << "  final states       " << CountList(s.final_states) << "\n"
