@@ -1,5 +1,7 @@
 // Bad requests get a clear JSON error, change nothing and leave the service
 // serving; limits, idempotency and the start-up checks.
+#include <unistd.h>
+
 #include <fstream>
 
 #include "NetFixture.h"
@@ -52,6 +54,11 @@ TEST_P(RefusalTest, IsAnsweredAndChangesNothing) {
     const Reply after = Do(owner, "keepalive");
     EXPECT_EQ(after.Number("seq"), seq);
     EXPECT_EQ(after.Text("state"), "matching");
+}
+
+// A file of this test process alone, so runs side by side never share one.
+std::string ScratchFile(const std::string& name) {
+    return ::testing::TempDir() + std::to_string(getpid()) + "-" + name;
 }
 
 std::string Ticket(const std::string& members) {
@@ -145,7 +152,7 @@ TEST_F(NetTest, TheHopperRecordIsServedAsConfigured) {
 }
 
 TEST(ServiceStartTest, AGamesBackendMintsTokensWithTheSecretAndSessionsAreOff) {
-    const std::string secret = ::testing::TempDir() + "service-secret";
+    const std::string secret = ScratchFile("service-secret");
     std::ofstream(secret) << "a secret long enough to sign with\n";
     const std::string identity = "2c51816f-72ae-4a63-9367-16f3c2df8c2e";
     ServerProcess mint({"token", "--secret-file", secret, "--identity", identity});
@@ -176,7 +183,7 @@ TEST_F(NetTest, MetricsCountWhatHappened) {
 }
 
 TEST(ServiceStartTest, AHopperFileTheMatchmakerWouldRejectIsRefused) {
-    const std::string path = ::testing::TempDir() + "hoppers-no-teams.json";
+    const std::string path = ScratchFile("hoppers-no-teams.json");
     std::ofstream(path) << R"([{"_id": "30ac7aba-e072-52cf-b30d-d88c2ff89f76", "players": 4}])";
     ServerProcess server({"--listen", "127.0.0.1:0", "--hoppers", path});
     EXPECT_FALSE(server.running());
