@@ -2,6 +2,7 @@
 // serving; limits, idempotency and the start-up checks.
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "NetFixture.h"
@@ -163,6 +164,7 @@ TEST(ServiceStartTest, AGamesBackendMintsTokensWithTheSecretAndSessionsAreOff) {
     EXPECT_EQ(http.Post("/v1/sessions", "").Text("error"), "not_found");
     EXPECT_EQ(http.Post(kTickets, Ticket(""), mint.first_line()).status, 201);
     EXPECT_EQ(server.Stop(), 0);
+    std::remove(secret.c_str());
 }
 
 TEST_F(NetTest, MetricsCountWhatHappened) {
@@ -189,6 +191,7 @@ TEST(ServiceStartTest, AHopperFileTheMatchmakerWouldRejectIsRefused) {
     EXPECT_FALSE(server.running());
     EXPECT_EQ(server.Wait(), 1);
     EXPECT_NE(server.errors().find("hopper record 0"), std::string::npos) << server.errors();
+    std::remove(path.c_str());
 }
 
 }  // namespace
