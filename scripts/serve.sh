@@ -11,8 +11,7 @@ cd "$(dirname "$0")/.."
 dir=build-server
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   echo "== Configuring the service's build in $dir/ ==" >&2
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRMM_BUILD_TESTS=OFF \
-    -DKRMM_BUILD_BENCH=OFF -DKRMM_BUILD_EXAMPLES=OFF -DKRMM_BUILD_TOOLS=OFF \
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRMM_BUILD_EXTRAS=OFF \
     -DKRMM_BUILD_SERVER=ON >&2
 fi
 echo "== Building halyard-server (the first build takes a minute or two) ==" >&2

@@ -20,10 +20,10 @@ struct HttpRequest {
 
 struct HttpResponse {
     int status = 200;
-    std::string content_type = "application/json";
+    const char* content_type = "application/json";
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
-    std::string route;  // the route's pattern, for the request counters
+    const char* route = "unknown";  // the route's pattern, for the request counters
 
     // Set by the events route: the transport opens a stream for this identity.
     bool stream = false;

@@ -193,7 +193,7 @@ void HttpServer::Answer(evhttp_request* request) {
         OpenStream(request, out);
         return;
     }
-    evhttp_add_header(out_headers, "Content-Type", out.content_type.c_str());
+    evhttp_add_header(out_headers, "Content-Type", out.content_type);
     evbuffer* body = evbuffer_new();
     evbuffer_add(body, out.body.data(), out.body.size());
     evhttp_send_reply(request, out.status, ReasonPhrase(out.status), body);

@@ -1,5 +1,7 @@
 #include "MemoryStore.h"
 
+#include <algorithm>
+
 namespace KRHalyardServer {
 namespace {
 
@@ -33,37 +35,14 @@ bool MemoryStore::VersionHolds(const std::unordered_map<std::string, Record>& ta
 }
 
 bool MemoryStore::VersionsHold(const Batch& batch) const {
-    for (const Ticket& ticket : batch.tickets) {
-        if (!VersionHolds(tickets_, ticket.id, ticket.version)) {
-            return false;
-        }
-    }
-    for (const Match& match : batch.matches) {
-        if (!VersionHolds(matches_, match.id, match.version)) {
-            return false;
-        }
-    }
-    for (const Party& party : batch.parties) {
-        if (!VersionHolds(parties_, party.id, party.version)) {
-            return false;
-        }
-    }
-    for (const RecordRef& ref : batch.dropped_tickets) {
-        if (!VersionHolds(tickets_, ref.id, ref.version)) {
-            return false;
-        }
-    }
-    for (const RecordRef& ref : batch.dropped_matches) {
-        if (!VersionHolds(matches_, ref.id, ref.version)) {
-            return false;
-        }
-    }
-    for (const RecordRef& ref : batch.dropped_parties) {
-        if (!VersionHolds(parties_, ref.id, ref.version)) {
-            return false;
-        }
-    }
-    return true;
+    auto all_hold = [](const auto& table, const auto& records) {
+        return std::all_of(records.begin(), records.end(), [&](const auto& record) {
+            return VersionHolds(table, record.id, record.version);
+        });
+    };
+    return all_hold(tickets_, batch.tickets) && all_hold(matches_, batch.matches) &&
+           all_hold(parties_, batch.parties) && all_hold(tickets_, batch.dropped_tickets) &&
+           all_hold(matches_, batch.dropped_matches) && all_hold(parties_, batch.dropped_parties);
 }
 
 void MemoryStore::Unindex(const Ticket& ticket) {
@@ -88,18 +67,17 @@ void MemoryStore::Index(const Ticket& ticket) {
     }
 }
 
-void MemoryStore::PutTicket(Ticket ticket) {
-    ++ticket.version;
+void MemoryStore::PutTicket(const Ticket& ticket) {
     auto found = tickets_.find(ticket.id);
     if (found != tickets_.end()) {
         Unindex(found->second);
-        found->second = std::move(ticket);
-        Index(found->second);
-        return;
+        found->second = ticket;  // assigning keeps the texts' storage
+    } else {
+        by_identity_[ticket.identity].insert(ticket.id);
+        found = tickets_.emplace(ticket.id, ticket).first;
     }
-    by_identity_[ticket.identity].insert(ticket.id);
-    Index(ticket);
-    tickets_.emplace(ticket.id, std::move(ticket));
+    ++found->second.version;
+    Index(found->second);
 }
 
 void MemoryStore::DropTicket(const std::string& id) {

@@ -45,7 +45,7 @@ private:
     bool VersionsHold(const Batch& batch) const;
     void Unindex(const Ticket& ticket);
     void Index(const Ticket& ticket);
-    void PutTicket(Ticket ticket);
+    void PutTicket(const Ticket& ticket);
     void DropTicket(const std::string& id);
     void PutMatch(Match match);
     void DropMatch(const std::string& id);

@@ -14,8 +14,7 @@ void Header(std::ostringstream& out, const char* name, const char* type, const c
 
 }  // namespace
 
-void Metrics::Request(const std::string& route, const std::string& method, int status,
-                      double seconds) {
+void Metrics::Request(const char* route, const std::string& method, int status, double seconds) {
     ++requests_[std::make_tuple(route, method, status)];
     for (std::size_t i = 0; i < kBuckets.size(); ++i) {
         if (seconds <= kBuckets[i]) {

@@ -21,8 +21,9 @@ public:
     void MatchStarted() { ++matches_started_; }
     void MatchDissolved(const char* reason) { ++matches_dissolved_[reason]; }
     void EventSent() { ++events_sent_; }
-    // route is the route's pattern, so ticket ids do not multiply the series.
-    void Request(const std::string& route, const std::string& method, int status, double seconds);
+    // route is the route's pattern (a static text), so ticket ids do not
+    // multiply the series.
+    void Request(const char* route, const std::string& method, int status, double seconds);
 
     // Gauges are read from the store and the stream count at rendering time.
     std::string Render(Store& store, const Hoppers& hoppers, std::size_t open_streams) const;
@@ -37,7 +38,7 @@ private:
     uint64_t matches_started_ = 0;
     std::map<std::string, uint64_t> matches_dissolved_;
     uint64_t events_sent_ = 0;
-    std::map<std::tuple<std::string, std::string, int>, uint64_t> requests_;
+    std::map<std::tuple<const char*, std::string, int>, uint64_t> requests_;
     std::array<uint64_t, kBuckets.size()> latency_buckets_{};
     uint64_t latency_count_ = 0;
     double latency_sum_ = 0.0;

@@ -27,21 +27,23 @@ std::vector<std::string> Segments(const std::string& path) {
     return segments;
 }
 
-bool Matches(const char* pattern, const std::vector<std::string>& path,
+bool Matches(const std::vector<std::string>& pattern, const std::vector<std::string>& path,
              std::vector<std::string>* params) {
-    const std::vector<std::string> parts = Segments(pattern);
-    if (parts.size() != path.size()) {
+    if (pattern.size() != path.size()) {
         return false;
     }
-    std::vector<std::string> found;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (!parts[i].empty() && parts[i].front() == '{') {
-            found.push_back(path[i]);
-        } else if (parts[i] != path[i]) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const bool placeholder = !pattern[i].empty() && pattern[i].front() == '{';
+        if (!placeholder && pattern[i] != path[i]) {
             return false;
         }
     }
-    *params = std::move(found);
+    params->clear();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (!pattern[i].empty() && pattern[i].front() == '{') {
+            params->push_back(path[i]);
+        }
+    }
     return true;
 }
 
@@ -58,8 +60,13 @@ HttpResponse Unauthorized(const std::string& message) {
     return response;
 }
 
-HttpResponse BadTicketId() {
-    return ErrorResponse(400, "bad_uuid", "a ticket id is a lower-case UUID");
+// A ticket route's id, and its body as an object of the given members.
+BodyError ReadTicketCall(const std::string& ticket, const std::string& body,
+                         std::initializer_list<const char*> members, Json* object) {
+    if (!IsUuid(ticket)) {
+        return ErrorResponse(400, "bad_uuid", "a ticket id is a lower-case UUID");
+    }
+    return ReadObject(body, members, object);
 }
 
 // An Idempotency-Key: 1 to max printable ASCII characters.
@@ -101,9 +108,17 @@ Routes::Routes(Service& service) : service_(service) {
     }
 }
 
+Routes::Route::Route(const char* method_in, const char* pattern_in, bool authenticated_in,
+                     Handler handler_in)
+    : method(method_in),
+      pattern(pattern_in),
+      authenticated(authenticated_in),
+      handler(handler_in),
+      segments(Segments(pattern_in)) {}
+
 HttpResponse Routes::Handle(const HttpRequest& request) {
     const auto began = std::chrono::steady_clock::now();
-    std::string pattern = "unknown";
+    const char* pattern = "unknown";
     HttpResponse response;
     try {
         response = Dispatch(request, &pattern);
@@ -118,14 +133,14 @@ HttpResponse Routes::Handle(const HttpRequest& request) {
     return response;
 }
 
-HttpResponse Routes::Dispatch(const HttpRequest& request, std::string* route_pattern) {
+HttpResponse Routes::Dispatch(const HttpRequest& request, const char** route_pattern) {
     const std::vector<std::string> path = Segments(request.path);
     const Route* route = nullptr;
     std::vector<std::string> params;
     std::string allowed;
     for (const Route& candidate : routes_) {
         std::vector<std::string> found;
-        if (!Matches(candidate.pattern, path, &found)) {
+        if (!Matches(candidate.segments, path, &found)) {
             continue;
         }
         if (request.method == candidate.method) {
@@ -166,7 +181,8 @@ HttpResponse Routes::Authenticated(const Route& route, Call& call) {
         return Unauthorized("the Authorization header must be Bearer <token>");
     }
     const int64_t now_ms = service_.clock().NowMs();
-    switch (CheckToken(service_.signer(), authorization + 7, now_ms / 1000, &call.identity)) {
+    switch (service_.checked_tokens().Check(service_.signer(), authorization + 7, now_ms / 1000,
+                                            &call.identity)) {
         case TokenCheck::kValid:
             break;
         case TokenCheck::kMalformed:
@@ -343,10 +359,7 @@ HttpResponse Routes::CreateTicket(const Call& call) {
 
 HttpResponse Routes::KeepAlive(const Call& call) {
     Json object;
-    if (!IsUuid(call.params[0])) {
-        return BadTicketId();
-    }
-    if (BodyError error = ReadObject(call.request.body, {}, &object)) {
+    if (BodyError error = ReadTicketCall(call.params[0], call.request.body, {}, &object)) {
         return *error;
     }
     return Status(service_.tickets().KeepAlive(call.identity, call.params[0]));
@@ -354,10 +367,7 @@ HttpResponse Routes::KeepAlive(const Call& call) {
 
 HttpResponse Routes::Accept(const Call& call) {
     Json object;
-    if (!IsUuid(call.params[0])) {
-        return BadTicketId();
-    }
-    if (BodyError error = ReadObject(call.request.body, {}, &object)) {
+    if (BodyError error = ReadTicketCall(call.params[0], call.request.body, {}, &object)) {
         return *error;
     }
     return Status(service_.tickets().Accept(call.identity, call.params[0]));
@@ -366,10 +376,7 @@ HttpResponse Routes::Accept(const Call& call) {
 HttpResponse Routes::Cancel(const Call& call) {
     Json object;
     bool soft = false;
-    if (!IsUuid(call.params[0])) {
-        return BadTicketId();
-    }
-    if (BodyError error = ReadObject(call.request.body, {"soft"}, &object)) {
+    if (BodyError error = ReadTicketCall(call.params[0], call.request.body, {"soft"}, &object)) {
         return *error;
     }
     if (BodyError error = ReadBool(object.get(), "soft", &soft)) {
@@ -381,7 +388,7 @@ HttpResponse Routes::Cancel(const Call& call) {
 HttpResponse Routes::Start(const Call& call) {
     Json join_info;
     if (!IsUuid(call.params[0])) {
-        return BadTicketId();
+        return ErrorResponse(400, "bad_uuid", "a ticket id is a lower-case UUID");
     }
     if (BodyError error = ReadValue(call.request.body, &join_info)) {
         return *error;
@@ -392,10 +399,7 @@ HttpResponse Routes::Start(const Call& call) {
 
 HttpResponse Routes::CreateProof(const Call& call) {
     Json object;
-    if (!IsUuid(call.params[0])) {
-        return BadTicketId();
-    }
-    if (BodyError error = ReadObject(call.request.body, {}, &object)) {
+    if (BodyError error = ReadTicketCall(call.params[0], call.request.body, {}, &object)) {
         return *error;
     }
     const Outcome outcome = service_.tickets().Owned(call.identity, call.params[0]);

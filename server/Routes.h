@@ -29,13 +29,15 @@ private:
     };
     using Handler = HttpResponse (Routes::*)(const Call& call);
     struct Route {
+        Route(const char* method, const char* pattern, bool authenticated, Handler handler);
         const char* method;
         const char* pattern;
         bool authenticated;
         Handler handler;
+        std::vector<std::string> segments;  // the pattern split at '/'
     };
 
-    HttpResponse Dispatch(const HttpRequest& request, std::string* route_pattern);
+    HttpResponse Dispatch(const HttpRequest& request, const char** route_pattern);
     HttpResponse Authenticated(const Route& route, Call& call);
     HttpResponse Status(const Outcome& outcome);
 

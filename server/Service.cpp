@@ -30,6 +30,7 @@ Service::Service(const Settings& settings, Hoppers hoppers, const std::string& s
       streams_(context_),
       limiter_(settings.rate_limit),
       signer_(secret),
+      checked_tokens_(settings.checked_tokens),
       started_ms_(clock_->NowMs()),
       last_forget_ms_(started_ms_),
       routes_(std::make_unique<Routes>(*this)) {}

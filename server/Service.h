@@ -45,6 +45,7 @@ public:
     EventStreams& streams() { return streams_; }
     RateLimiter& limiter() { return limiter_; }
     const Signer& signer() const { return signer_; }
+    CheckedTokens& checked_tokens() { return checked_tokens_; }
     int64_t started_ms() const { return started_ms_; }
 
 private:
@@ -61,6 +62,7 @@ private:
     EventStreams streams_;
     RateLimiter limiter_;
     Signer signer_;
+    CheckedTokens checked_tokens_;
     int64_t started_ms_;
     int64_t last_forget_ms_;
     std::unique_ptr<Routes> routes_;

@@ -38,6 +38,7 @@ struct Settings {
     int64_t idempotency_ms = 10 * 60 * 1000;
     int32_t connection_timeout_s = 60;
 
+    std::size_t checked_tokens = 100000;     // tokens remembered as passed
     int64_t token_ttl_ms = 6 * 3600 * 1000;  // longer than the matchmaker's 3-hour timeout
     int64_t proof_ttl_ms = 3600 * 1000;
 

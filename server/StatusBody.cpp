@@ -1,103 +1,139 @@
 #include "StatusBody.h"
 
-#include <jansson.h>
-
-#include <cstdlib>
-#include <memory>
-
 namespace KRHalyardServer {
 namespace {
 
-struct JsonFree {
-    void operator()(json_t* value) const { json_decref(value); }
-};
-using Json = std::unique_ptr<json_t, JsonFree>;
-
-// A stored JSON text as a value; an empty text is an empty object.
-json_t* Value(const std::string& text) {
-    json_t* value =
-        text.empty() ? nullptr : json_loadb(text.data(), text.size(), JSON_DECODE_ANY, nullptr);
-    return value != nullptr ? value : json_object();
+// Written as text: every string in a status is an id the service checked to
+// be a UUID, or a fixed state name, and every free-form part (attributes,
+// values, join info) is compact JSON the service produced from a parsed
+// value, so nothing needs escaping and nothing is parsed again.
+void Text(std::string& out, const char* key, const std::string& value) {
+    out += '"';
+    out += key;
+    out += "\":\"";
+    out += value;
+    out += '"';
 }
 
-json_t* MatchObject(const Match& match) {
-    json_t* object = json_object();
-    json_object_set_new(object, "id", json_string(match.id.c_str()));
-    json_object_set_new(object, "hopper_id", json_string(match.hopper_id.c_str()));
-    json_object_set_new(object, "params", json_object());
-    json_object_set_new(object, "join_info", Value(match.join_info));
-    json_t* accepted = json_array();
+void Number(std::string& out, const char* key, uint64_t value) {
+    out += '"';
+    out += key;
+    out += "\":";
+    out += std::to_string(value);
+}
+
+void Fragment(std::string& out, const char* key, const std::string& json) {
+    out += '"';
+    out += key;
+    out += "\":";
+    out += json.empty() ? "{}" : json;
+}
+
+void Ids(std::string& out, const char* key, const std::vector<const std::string*>& ids) {
+    out += '"';
+    out += key;
+    out += "\":[";
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        out += i == 0 ? "\"" : ",\"";
+        out += *ids[i];
+        out += '"';
+    }
+    out += ']';
+}
+
+void MatchObject(std::string& out, const Match& match) {
+    out += "\"match\":{";
+    Text(out, "id", match.id);
+    out += ',';
+    Text(out, "hopper_id", match.hopper_id);
+    out += ",\"params\":{},";
+    Fragment(out, "join_info", match.join_info);
+    out += ',';
+    std::vector<const std::string*> accepted;
     for (const std::string& ticket : match.accepted) {
         if (const MatchMember* member = match.Find(ticket)) {
-            json_array_append_new(accepted, json_string(member->identity.c_str()));
+            accepted.push_back(&member->identity);
         }
     }
-    json_object_set_new(object, "accepted", accepted);
-    json_t* teams = json_array();
-    for (const auto& team : match.teams) {
-        json_t* users = json_array();
-        for (const MatchMember& member : team) {
-            json_t* user = json_object();
-            json_object_set_new(user, "identity_id", json_string(member.identity.c_str()));
+    Ids(out, "accepted", accepted);
+    out += ",\"teams\":[";
+    for (std::size_t t = 0; t < match.teams.size(); ++t) {
+        out += t == 0 ? "[" : ",[";
+        for (std::size_t m = 0; m < match.teams[t].size(); ++m) {
+            const MatchMember& member = match.teams[t][m];
+            out += m == 0 ? "{" : ",{";
+            Text(out, "identity_id", member.identity);
             if (!member.party_id.empty()) {
-                json_object_set_new(user, "group_id", json_string(member.party_id.c_str()));
+                out += ',';
+                Text(out, "group_id", member.party_id);
             }
-            json_object_set_new(user, "attributes", Value(member.attributes));
-            json_object_set_new(user, "values", Value(member.values));
-            json_array_append_new(users, user);
+            out += ',';
+            Fragment(out, "attributes", member.attributes);
+            out += ',';
+            Fragment(out, "values", member.values);
+            out += '}';
         }
-        json_array_append_new(teams, users);
+        out += ']';
     }
-    json_object_set_new(object, "teams", teams);
-    return object;
+    out += "]}";
 }
 
 // The party as this ticket sees it: from its match once matched (the party
 // record ends when the match starts), else from the party record.
-void SetGroup(Store& store, const Ticket& ticket, const Match* match, json_t* status) {
-    json_object_set_new(status, "group_id", json_string(ticket.party_id.c_str()));
-    json_t* joined = json_array();
-    json_int_t size = 0;
+void Group(std::string& out, Store& store, const Ticket& ticket, const Match* match) {
+    std::vector<const std::string*> joined;
+    uint64_t size = 0;
+    std::optional<Party> party;
     if (match != nullptr) {
         for (const MatchMember* member : match->Members()) {
             if (member->party_id == ticket.party_id) {
-                json_array_append_new(joined, json_string(member->identity.c_str()));
-                ++size;
+                joined.push_back(&member->identity);
             }
         }
-    } else if (const std::optional<Party> party = store.GetParty(ticket.party_id)) {
+        size = joined.size();
+    } else if ((party = store.GetParty(ticket.party_id))) {
         for (const std::string& identity : party->identities) {
-            json_array_append_new(joined, json_string(identity.c_str()));
+            joined.push_back(&identity);
         }
-        size = party->size;
+        size = static_cast<uint64_t>(party->size);
     }
-    json_object_set_new(status, "group_size", json_integer(size));
-    json_object_set_new(status, "group_members_joined", joined);
+    out += ',';
+    Text(out, "group_id", ticket.party_id);
+    out += ',';
+    Number(out, "group_size", size);
+    out += ',';
+    Ids(out, "group_members_joined", joined);
 }
 
 }  // namespace
 
 std::string StatusBody(Store& store, const Ticket& ticket) {
-    Json status(json_object());
-    json_object_set_new(status.get(), "seq", json_integer(ticket.seq));
-    json_object_set_new(status.get(), "matchable_id", json_string(ticket.id.c_str()));
-    json_object_set_new(status.get(), "hopper_id", json_string(ticket.hopper_id.c_str()));
-    json_object_set_new(
-        status.get(), "estimated_hopper_size",
-        json_integer(static_cast<json_int_t>(store.WaitingCount(ticket.hopper_id))));
-    json_object_set_new(status.get(), "state", json_string(StateText(ticket.state)));
+    std::string out;
+    out.reserve(256);
+    out += '{';
+    Number(out, "seq", ticket.seq);
+    out += ',';
+    Text(out, "matchable_id", ticket.id);
+    out += ',';
+    Text(out, "hopper_id", ticket.hopper_id);
+    out += ',';
+    Number(out, "estimated_hopper_size", store.WaitingCount(ticket.hopper_id));
+    out += ",\"state\":\"";
+    out += StateText(ticket.state);
+    out += '"';
     std::optional<Match> match;
     if (!ticket.match_id.empty()) {
         match = store.GetMatch(ticket.match_id);
     }
     if (!ticket.party_id.empty()) {
-        SetGroup(store, ticket, match ? &*match : nullptr, status.get());
+        Group(out, store, ticket, match ? &*match : nullptr);
     }
     if (match) {
-        json_object_set_new(status.get(), "match", MatchObject(*match));
+        out += ',';
+        MatchObject(out, *match);
     }
-    std::unique_ptr<char, decltype(&free)> text(json_dumps(status.get(), JSON_COMPACT), &free);
-    return text.get();
+    out += '}';
+    return out;
 }
 
 }  // namespace KRHalyardServer

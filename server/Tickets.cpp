@@ -55,6 +55,20 @@ Outcome Tickets::Owned(const std::string& identity, const std::string& id) {
     return Read(identity, id);
 }
 
+template <typename TryStep>
+Outcome Tickets::Step(const std::string& identity, const std::string& id, TryStep try_step) {
+    for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
+        Outcome read = Read(identity, id);
+        if (read.refusal != Refusal::kNone) {
+            return read;
+        }
+        if (std::optional<Outcome> done = try_step(std::move(*read.ticket))) {
+            return *done;
+        }
+    }
+    throw Busy();
+}
+
 Outcome Tickets::Create(const std::string& identity, const TicketRequest& request) {
     const Hopper* hopper = context_.hoppers.Find(request.hopper_id);
     if (hopper == nullptr || request.hopper_id == kNilUuid) {
@@ -139,29 +153,30 @@ std::optional<Outcome> Tickets::TryCreate(const std::string& identity,
 }
 
 Outcome Tickets::KeepAlive(const std::string& identity, const std::string& id) {
-    for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
-        Outcome read = Read(identity, id);
-        if (read.refusal != Refusal::kNone || IsFinished(read.ticket->state)) {
-            return read;
-        }
-        Ticket ticket = std::move(*read.ticket);
-        const bool enters = ticket.state == TicketState::kInitialWaiting;
-        ticket.keepalive_ms = context_.Now();
-        if (enters) {
-            ticket.state = TicketState::kMatching;
-            ticket.queued_ms = ticket.keepalive_ms;
-        }
-        const std::string hopper_id = ticket.hopper_id;
-        Changes changes(context_);
-        changes.Put(std::move(ticket), enters);
-        if (changes.Commit()) {
-            if (enters) {
-                formation_.Form(hopper_id);
-            }
-            return Answer(id);
-        }
+    return Step(identity, id, [this](Ticket&& ticket) { return TryKeepAlive(std::move(ticket)); });
+}
+
+std::optional<Outcome> Tickets::TryKeepAlive(Ticket ticket) {
+    if (IsFinished(ticket.state)) {
+        return Answer(ticket.id);
     }
-    throw Busy();
+    const bool enters = ticket.state == TicketState::kInitialWaiting;
+    ticket.keepalive_ms = context_.Now();
+    if (enters) {
+        ticket.state = TicketState::kMatching;
+        ticket.queued_ms = ticket.keepalive_ms;
+    }
+    const std::string id = ticket.id;
+    const std::string hopper_id = ticket.hopper_id;
+    Changes changes(context_);
+    changes.Put(std::move(ticket), enters);
+    if (!changes.Commit()) {
+        return std::nullopt;
+    }
+    if (enters) {
+        formation_.Form(hopper_id);
+    }
+    return Answer(id);
 }
 
 bool Tickets::KeepAliveIsPaced(const std::string& identity, const std::string& id) {
@@ -174,16 +189,7 @@ bool Tickets::KeepAliveIsPaced(const std::string& identity, const std::string& i
 }
 
 Outcome Tickets::Accept(const std::string& identity, const std::string& id) {
-    for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
-        const Outcome read = Read(identity, id);
-        if (read.refusal != Refusal::kNone) {
-            return read;
-        }
-        if (std::optional<Outcome> done = TryAccept(*read.ticket)) {
-            return *done;
-        }
-    }
-    throw Busy();
+    return Step(identity, id, [this](const Ticket& ticket) { return TryAccept(ticket); });
 }
 
 std::optional<Outcome> Tickets::TryAccept(const Ticket& ticket) {
@@ -221,16 +227,8 @@ std::optional<Outcome> Tickets::TryAccept(const Ticket& ticket) {
 }
 
 Outcome Tickets::Cancel(const std::string& identity, const std::string& id, bool soft) {
-    for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
-        const Outcome read = Read(identity, id);
-        if (read.refusal != Refusal::kNone) {
-            return read;
-        }
-        if (std::optional<Outcome> done = TryCancel(*read.ticket, soft)) {
-            return *done;
-        }
-    }
-    throw Busy();
+    return Step(identity, id,
+                [this, soft](const Ticket& ticket) { return TryCancel(ticket, soft); });
 }
 
 std::optional<Outcome> Tickets::TryCancel(const Ticket& ticket, bool soft) {
@@ -262,16 +260,8 @@ std::optional<Outcome> Tickets::TryCancel(const Ticket& ticket, bool soft) {
 
 Outcome Tickets::Start(const std::string& identity, const std::string& id,
                        const std::string& join_info) {
-    for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
-        const Outcome read = Read(identity, id);
-        if (read.refusal != Refusal::kNone) {
-            return read;
-        }
-        if (std::optional<Outcome> done = TryStart(*read.ticket, join_info)) {
-            return *done;
-        }
-    }
-    throw Busy();
+    return Step(identity, id,
+                [this, &join_info](const Ticket& ticket) { return TryStart(ticket, join_info); });
 }
 
 std::optional<Outcome> Tickets::TryStart(const Ticket& ticket, const std::string& join_info) {

@@ -64,7 +64,12 @@ public:
 private:
     Outcome Read(const std::string& identity, const std::string& id);
     Outcome Answer(const std::string& id);
+    // Reads the identity's ticket and tries the step on it; the step answers
+    // nothing when its commit met a concurrent change, and is tried again.
+    template <typename TryStep>
+    Outcome Step(const std::string& identity, const std::string& id, TryStep try_step);
     std::optional<Outcome> TryCreate(const std::string& identity, const TicketRequest& request);
+    std::optional<Outcome> TryKeepAlive(Ticket ticket);
     std::optional<Outcome> TryAccept(const Ticket& ticket);
     std::optional<Outcome> TryCancel(const Ticket& ticket, bool soft);
     std::optional<Outcome> TryStart(const Ticket& ticket, const std::string& join_info);

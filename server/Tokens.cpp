@@ -100,6 +100,30 @@ TokenCheck CheckToken(const Signer& signer, const std::string& token, int64_t no
     return check;
 }
 
+TokenCheck CheckedTokens::Check(const Signer& signer, const std::string& token, int64_t now_s,
+                                std::string* identity) {
+    const auto found = passed_.find(token);
+    if (found != passed_.end()) {
+        if (found->second.expiry_s <= now_s) {
+            passed_.erase(found);
+            return TokenCheck::kExpired;
+        }
+        *identity = found->second.identity;
+        return TokenCheck::kValid;
+    }
+    const TokenCheck check = CheckToken(signer, token, now_s, identity);
+    if (check == TokenCheck::kValid) {
+        if (passed_.size() >= capacity_) {
+            passed_.clear();  // rarely: every client then pays one HMAC again
+        }
+        int64_t expiry_s = 0;
+        const std::size_t first = token.find('.');
+        ReadExpiry(token.substr(first + 1, token.rfind('.') - first - 1), &expiry_s);
+        passed_.emplace(token, Entry{*identity, expiry_s});
+    }
+    return check;
+}
+
 std::string MintProof(const Signer& signer, const Proof& proof) {
     return proof.identity + "." + proof.match_id + "." + proof.hopper_id + "." +
            std::to_string(proof.expiry_s) + "." + signer.Sign(ProofText(proof));

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 namespace KRHalyardServer {
 
@@ -29,6 +31,24 @@ enum class TokenCheck { kValid, kMalformed, kExpired, kForged };
 
 TokenCheck CheckToken(const Signer& signer, const std::string& token, int64_t now_s,
                       std::string* identity);
+
+// Tokens that passed, so a client's stream of requests costs one HMAC. A
+// token is checked against the clock at every use.
+class CheckedTokens {
+public:
+    explicit CheckedTokens(std::size_t capacity) : capacity_(capacity) {}
+
+    TokenCheck Check(const Signer& signer, const std::string& token, int64_t now_s,
+                     std::string* identity);
+
+private:
+    struct Entry {
+        std::string identity;
+        int64_t expiry_s;
+    };
+    std::size_t capacity_;
+    std::unordered_map<std::string, Entry> passed_;
+};
 
 // A signed statement that an identity was matched: what a game server checks.
 struct Proof {

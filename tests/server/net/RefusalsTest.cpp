@@ -1,5 +1,8 @@
 // Bad requests get a clear JSON error, change nothing and leave the service
 // serving; limits, idempotency and the start-up checks.
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 
 #include "NetFixture.h"
@@ -52,6 +55,11 @@ TEST_P(RefusalTest, IsAnsweredAndChangesNothing) {
     const Reply after = Do(owner, "keepalive");
     EXPECT_EQ(after.Number("seq"), seq);
     EXPECT_EQ(after.Text("state"), "matching");
+}
+
+// A file of this test process alone, so runs side by side never share one.
+std::string ScratchFile(const std::string& name) {
+    return ::testing::TempDir() + std::to_string(getpid()) + "-" + name;
 }
 
 std::string Ticket(const std::string& members) {
@@ -144,13 +152,46 @@ TEST_F(NetTest, TheHopperRecordIsServedAsConfigured) {
     EXPECT_EQ(http_->Get(std::string("/v1/objects/_mm_users/") + kTen, a.token).status, 404);
 }
 
+TEST(ServiceStartTest, AGamesBackendMintsTokensWithTheSecretAndSessionsAreOff) {
+    const std::string secret = ScratchFile("service-secret");
+    std::ofstream(secret) << "a secret long enough to sign with\n";
+    const std::string identity = "2c51816f-72ae-4a63-9367-16f3c2df8c2e";
+    ServerProcess mint({"token", "--secret-file", secret, "--identity", identity});
+    EXPECT_EQ(mint.Wait(), 0) << mint.errors();
+    ServerProcess server({"--listen", "127.0.0.1:0", "--secret-file", secret});
+    ASSERT_TRUE(server.running());
+    HttpClient http(server.url());
+    EXPECT_EQ(http.Post("/v1/sessions", "").Text("error"), "not_found");
+    EXPECT_EQ(http.Post(kTickets, Ticket(""), mint.first_line()).status, 201);
+    EXPECT_EQ(server.Stop(), 0);
+    std::remove(secret.c_str());
+}
+
+TEST_F(NetTest, MetricsCountWhatHappened) {
+    Start();
+    Player a = NewPlayer();
+    Player b = NewPlayer();
+    Queue(a, kDuel);
+    Queue(b, kDuel);
+    const std::string metrics = http_->Get("/metrics").body;
+    for (const std::string& line :
+         {std::string("halyard_matches_formed_total 1\n"),
+          "halyard_tickets_waiting{hopper=\"" + std::string(kDuel) + "\"} 0\n",
+          std::string("halyard_tickets{state=\"matched\"} 2\n"),
+          std::string("halyard_requests_total{route=\"/v1/matchmaking/tickets/{ticket}/keepalive\","
+                      "method=\"POST\",status=\"200\"} 2\n")}) {
+        EXPECT_NE(metrics.find(line), std::string::npos) << line;
+    }
+}
+
 TEST(ServiceStartTest, AHopperFileTheMatchmakerWouldRejectIsRefused) {
-    const std::string path = ::testing::TempDir() + "hoppers-no-teams.json";
+    const std::string path = ScratchFile("hoppers-no-teams.json");
     std::ofstream(path) << R"([{"_id": "30ac7aba-e072-52cf-b30d-d88c2ff89f76", "players": 4}])";
     ServerProcess server({"--listen", "127.0.0.1:0", "--hoppers", path});
     EXPECT_FALSE(server.running());
-    EXPECT_EQ(server.Stop(), 1);
+    EXPECT_EQ(server.Wait(), 1);
     EXPECT_NE(server.errors().find("hopper record 0"), std::string::npos) << server.errors();
+    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -65,20 +65,29 @@ ServerProcess::ServerProcess(std::vector<std::string> args) {
     close(err[1]);
     stdout_fd_ = out[0];
     stderr_fd_ = err[0];
-    const std::string line =
-        ReadLine(stdout_fd_, Clock::now() + std::chrono::milliseconds(kStartTimeoutMs));
+    first_line_ = ReadLine(stdout_fd_, Clock::now() + std::chrono::milliseconds(kStartTimeoutMs));
     const std::string prefix = "listening on http://127.0.0.1:";
-    if (line.rfind(prefix, 0) == 0) {
-        port_ = static_cast<uint16_t>(std::atoi(line.c_str() + prefix.size()));
+    if (first_line_.rfind(prefix, 0) == 0) {
+        port_ = static_cast<uint16_t>(std::atoi(first_line_.c_str() + prefix.size()));
         url_ = "http://127.0.0.1:" + std::to_string(port_);
     }
 }
 
 int ServerProcess::Stop() {
+    return Reap(true);
+}
+
+int ServerProcess::Wait() {
+    return Reap(false);
+}
+
+int ServerProcess::Reap(bool terminate) {
     if (pid_ <= 0) {
         return -1;
     }
-    kill(pid_, SIGTERM);
+    if (terminate) {
+        kill(pid_, SIGTERM);
+    }
     int status = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kStopTimeoutMs);
     pid_t done = 0;

@@ -14,9 +14,9 @@
 
 namespace server_net_test {
 
-// halyard-server started on 127.0.0.1 with port 0; the port is read back
-// from its first stdout line. Stopped by its pid (SIGTERM, then SIGKILL
-// after a bounded wait) at destruction, whatever the test did.
+// halyard-server started with the given arguments (to serve: on 127.0.0.1
+// with port 0, the port read back from its first stdout line). Stopped by its pid (SIGTERM, then
+// SIGKILL after a bounded wait) at destruction, whatever the test did.
 class ServerProcess {
 public:
     explicit ServerProcess(std::vector<std::string> args);
@@ -25,17 +25,24 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     bool running() const { return port_ != 0; }
+    // The first line the process wrote on stdout.
+    const std::string& first_line() const { return first_line_; }
     const std::string& url() const { return url_; }
     // Sends SIGTERM and returns the exit status (-1 if it had to be killed).
     int Stop();
+    // Waits for a command to end by itself (bounded; killed after that).
+    int Wait();
     // What the process wrote on stderr (read after it stopped).
     const std::string& errors() const { return errors_; }
 
 private:
+    int Reap(bool terminate);
+
     pid_t pid_ = -1;
     int stdout_fd_ = -1;
     int stderr_fd_ = -1;
     uint16_t port_ = 0;
+    std::string first_line_;
     std::string url_;
     std::string errors_;
 };
