@@ -38,6 +38,9 @@
  *     next accepted status update, krmm_restart, krmm_cleanup or
  *     krmm_free_matchmaking). The to-string functions return static texts.
  *   - Boolean results are 0 or 1.
+ *   - No function lets an exception out. A call that runs out of memory
+ *     half-way is abandoned with the ERR line "Out of memory - the call was
+ *     abandoned" and answers 0 or null (krmm_process: 1).
  *
  * This header is plain C (C89 plus <stdint.h>) and may be included from C++.
  */
@@ -181,7 +184,9 @@ typedef void(KRMM_CALL* krmm_log_callback)(krmm_matchmaker* matchmaker, int32_t 
  *                  message changes no state itself; the "state" messages
  *                  around it tell what followed (a refused command changes
  *                  nothing, a failed attempt passes through MMS_RESTART back
- *                  to MMS_IDLE).
+ *                  to MMS_IDLE). MME_NOT_MATCHMAKING with the text
+ *                  "out of memory": no new task manager could be allocated
+ *                  (see krmm_restart).
  *   "hopper_size"  value: the backend's new estimate of the hopper's size,
  *                  when an update changes only that (same sequence number);
  *                  a newer status changes krmm_get_estimated_hopper_size
@@ -207,8 +212,8 @@ typedef void(KRMM_CALL* krmm_msg_callback)(krmm_matchmaker* matchmaker, const ch
  *     report as they would after a restart made there.
  *   - krmm_cleanup frees every callback at once (callbacks not yet reached
  *     for the current line or message are not called) and drops the task
- *     manager the same way; krmm_restart may follow, inside the callback or
- *     later.
+ *     manager the same way; it is final (see krmm_cleanup): free the
+ *     matchmaker afterwards, inside the callback or later.
  *   - krmm_free_matchmaking cleans up at once; the matchmaker's memory is
  *     released when the outermost call returns. The handle must not be used
  *     afterwards, not even by the rest of the callback.
@@ -222,13 +227,24 @@ typedef void(KRMM_CALL* krmm_msg_callback)(krmm_matchmaker* matchmaker, const ch
 /* Creates a matchmaker in MMS_IDLE. hy_client is referred to, not owned, and
  * may be null (the matchmaker then only works with the emulator). name may be
  * null; at most 49 characters are kept. Switches the process-wide emulator
- * off. Returns null if the object cannot be allocated.
+ * off. Returns null if the object or its task manager cannot be allocated.
  * One client per player: the backend, and the emulator too, knows a player by
  * its client's identity. The emulator gives each client handle one identity,
  * so matchmakers created with the same client, or all with a null client,
  * are one player to it: each then takes itself for the match's first member
  * and every one of them leads. Give each player its own client
- * (hy_client_create(NULL) in the loopback library draws a new identity). */
+ * (hy_client_create(NULL) in the loopback library draws a new identity).
+ *
+ * What one matchmaker holds: its object (440 bytes in a 64-bit build), one
+ * task manager block (the manager with its fixed 262,144-byte task heap, and
+ * 4,160 bytes that place it apart from other managers in the processor's
+ * caches: 266,448 bytes in a 64-bit build, a little less in a 32-bit one),
+ * its texts, callback registrations and hopper infos, and the request tasks
+ * in flight. A restart replaces the block, freeing the old one before it
+ * returns (inside a callback: when the outermost call returns). Every block
+ * goes back to the C runtime when it is freed, whichever thread frees it;
+ * the library keeps no memory of its own beyond its live matchmakers and the
+ * emulator. */
 KRMM_API krmm_matchmaker* KRMM_CALL krmm_create_matchmaking(struct hy_client* hy_client,
                                                             const char* name, uint32_t flags);
 /* Cleans up as krmm_cleanup, then frees the matchmaker. Null does nothing.
@@ -237,10 +253,21 @@ KRMM_API krmm_matchmaker* KRMM_CALL krmm_create_matchmaking(struct hy_client* hy
 KRMM_API void KRMM_CALL krmm_free_matchmaking(krmm_matchmaker* matchmaker);
 /* Frees all callbacks, drains and destroys the task manager, unregisters from
  * the client. Afterwards only krmm_restart or krmm_free_matchmaking may be
- * called (krmm_process does nothing until then). */
+ * called (krmm_process does nothing until then). Clean-up is final for the
+ * client registrations: nothing registers the matchmaker with the client
+ * library again, so after a krmm_restart it would no longer hear pushed
+ * status updates or the client's log lines. To carry on, free the matchmaker
+ * and create a new one. */
 KRMM_API void KRMM_CALL krmm_cleanup(krmm_matchmaker* matchmaker);
 /* Rebuilds the task manager and clears the attempt's data; the state is kept.
- * Requests still queued are cancelled and their finished callbacks run. */
+ * Requests still queued are cancelled and their finished callbacks run.
+ * When no new task manager can be allocated, the old one stays with its
+ * requests cancelled, the ERR line "Out of memory - no new task manager,
+ * trying again on the next pass" and the "error" message MME_NOT_MATCHMAKING
+ * with the text "out of memory" are sent once, and later krmm_process calls
+ * try again until one is made. The same holds for the restart that ends every
+ * attempt (it waits in MMS_RESTART meanwhile; an attempt still running goes
+ * on with the old manager) and for the periodic replacement of the manager. */
 KRMM_API void KRMM_CALL krmm_restart(krmm_matchmaker* matchmaker);
 /* One pass; call once per frame. Returns 1 while the state is not MMS_IDLE. */
 KRMM_API int KRMM_CALL krmm_process(krmm_matchmaker* matchmaker);
@@ -249,7 +276,8 @@ KRMM_API int KRMM_CALL krmm_is_idle(krmm_matchmaker* matchmaker);
 /* ---- Callbacks -------------------------------------------------------- */
 
 /* Callbacks are called newest first. The token is owned by the matchmaker;
- * null if no node could be allocated. */
+ * null if no node could be allocated, or if callback is null (refused, with a
+ * WRN line). */
 KRMM_API krmm_registration* KRMM_CALL krmm_register_log_callback(krmm_matchmaker* matchmaker,
                                                                  krmm_log_callback callback,
                                                                  void* user_data);
@@ -273,8 +301,14 @@ KRMM_API int32_t KRMM_CALL krmm_get_error_code(krmm_matchmaker* matchmaker);
  * read when its phase opens, so a change applies from the next such phase. */
 
 /* Keep-alive interval while a ticket is held (default 17000): one keep-alive
- * request per interval, each answer bringing the backend's status; 0 sends
- * one on every pass. Read when the ticket arrives. */
+ * request per interval, each answer bringing the backend's status. Read when
+ * the ticket arrives. Lower limit: a keep-alive is sent by one krmm_process
+ * call and its answer read by a later one, and a keep-alive still unanswered
+ * when the next is due is cancelled and its answer ignored. The interval must
+ * therefore be longer than the time between two krmm_process calls plus the
+ * backend's answer time. With 0, or an interval of one frame or less, no
+ * keep-alive ever completes, no status arrives and every attempt ends in
+ * MME_TIMEOUT_FINDING_MATCH (0 does not switch the heartbeat off). */
 KRMM_API void KRMM_CALL krmm_set_heartbeat_interval(krmm_matchmaker* matchmaker, uint32_t ms);
 KRMM_API uint32_t KRMM_CALL krmm_get_heartbeat_interval(krmm_matchmaker* matchmaker);
 /* Bounds a whole attempt, from krmm_start_matchmaking until the match starts
@@ -327,7 +361,14 @@ KRMM_API int KRMM_CALL krmm_start_matchmaking(krmm_matchmaker* matchmaker, const
                                               const char* group_id, const char* second_group_id,
                                               uint32_t group_size, const char* attributes_json,
                                               const char* values_json);
-/* Abandons the attempt; returns 1 when a stop was performed. */
+/* Abandons the attempt: declines the ticket, if there is one, and passes
+ * through MMS_RESTART back to MMS_IDLE. Returns 1 when a stop was performed
+ * (0, with MME_NOT_MATCHMAKING, when there was nothing to stop). A stop while
+ * the ticket request is still out (MMS_REQUEST_TICKET) cannot recall it: if
+ * the backend's answer is read before the restart is done, the matchmaker
+ * takes the ticket up, enters MMS_INITIAL_KEEPALIVE and goes on matchmaking.
+ * A game that still wants to stop calls krmm_stop_matchmaking again once the
+ * "state" message reports MMS_INITIAL_KEEPALIVE. */
 KRMM_API int KRMM_CALL krmm_stop_matchmaking(krmm_matchmaker* matchmaker);
 KRMM_API void KRMM_CALL krmm_accept_match(krmm_matchmaker* matchmaker);
 KRMM_API void KRMM_CALL krmm_decline_match(krmm_matchmaker* matchmaker);

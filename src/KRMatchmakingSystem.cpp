@@ -1,5 +1,6 @@
 // The flat C interface: each krmm_ function forwards to the matchmaker object
-// behind the handle. Nothing here throws; the handle is trusted as documented.
+// behind the handle. No exception leaves: every call that may allocate runs
+// guarded. The handle is trusted as documented.
 #include "KRMatchmakingSystem.h"
 
 #include "matchmaking/MatchmakingSystem.h"
@@ -20,17 +21,20 @@ const MatchableStatus& Status(krmm_matchmaker* handle) {
     return System(handle)->current_status();
 }
 
-// A call that may reach the game's callbacks, run inside the matchmaker's
-// CallScope so that a callback may call back in: Call(handle)->Method().
-class Call {
-public:
-    explicit Call(krmm_matchmaker* handle) : system_(System(handle)), scope_(system_) {}
-    MatchmakingSystem* operator->() const { return system_; }
+// A call that may reach the game's callbacks or allocate, run guarded inside
+// the matchmaker's CallScope (so that a callback may call back in); on an
+// exception it answers fallback.
+template <typename Result, typename Method>
+Result Call(krmm_matchmaker* handle, Result fallback, Method method) noexcept {
+    MatchmakingSystem* system = System(handle);
+    return system->Guarded(fallback, [&] { return method(system); });
+}
 
-private:
-    MatchmakingSystem* system_;
-    MatchmakingSystem::CallScope scope_;
-};
+template <typename Method>
+void Call(krmm_matchmaker* handle, Method method) noexcept {
+    MatchmakingSystem* system = System(handle);
+    system->Guarded([&] { method(system); });
+}
 
 int Bool(bool value) {
     return value ? 1 : 0;
@@ -44,7 +48,9 @@ extern "C" {
 
 KRMM_API krmm_matchmaker* KRMM_CALL krmm_create_matchmaking(struct hy_client* hy_client,
                                                             const char* name, uint32_t flags) {
-    MatchmakingSystem* system = MatchmakingSystem::Create(hy_client, name, flags);
+    MatchmakingSystem* system = KRMatchmakingSystem::Contained(
+        static_cast<MatchmakingSystem*>(nullptr),
+        [&] { return MatchmakingSystem::Create(hy_client, name, flags); }, [] {});
     return system != nullptr ? system->Handle() : nullptr;
 }
 
@@ -53,15 +59,17 @@ KRMM_API void KRMM_CALL krmm_free_matchmaking(krmm_matchmaker* matchmaker) {
 }
 
 KRMM_API void KRMM_CALL krmm_cleanup(krmm_matchmaker* matchmaker) {
-    Call(matchmaker)->Cleanup();
+    Call(matchmaker, [](MatchmakingSystem* system) { system->Cleanup(); });
 }
 
 KRMM_API void KRMM_CALL krmm_restart(krmm_matchmaker* matchmaker) {
-    Call(matchmaker)->Restart();
+    Call(matchmaker, [](MatchmakingSystem* system) { system->Restart(); });
 }
 
 KRMM_API int KRMM_CALL krmm_process(krmm_matchmaker* matchmaker) {
-    return Bool(Call(matchmaker)->Process());
+    // A pass abandoned on an exception answers 1: the game goes on calling.
+    return Bool(
+        Call(matchmaker, true, [](MatchmakingSystem* system) { return system->Process(); }));
 }
 
 KRMM_API int KRMM_CALL krmm_is_idle(krmm_matchmaker* matchmaker) {
@@ -149,7 +157,7 @@ KRMM_API uint32_t KRMM_CALL krmm_get_error_recover_timeout(krmm_matchmaker* matc
 }
 
 KRMM_API void KRMM_CALL krmm_set_emulator(krmm_matchmaker* matchmaker, int enable) {
-    Call(matchmaker)->SetEmulator(enable != 0);
+    Call(matchmaker, [enable](MatchmakingSystem* system) { system->SetEmulator(enable != 0); });
 }
 
 // ---- Player commands ----
@@ -158,34 +166,40 @@ KRMM_API int KRMM_CALL krmm_start_matchmaking(krmm_matchmaker* matchmaker, const
                                               const char* group_id, const char* second_group_id,
                                               uint32_t group_size, const char* attributes_json,
                                               const char* values_json) {
-    return Bool(Call(matchmaker)
-                    ->StartMatchmaking(hopper_id, group_id, second_group_id, group_size,
-                                       attributes_json, values_json));
+    return Bool(Call(matchmaker, false, [&](MatchmakingSystem* system) {
+        return system->StartMatchmaking(hopper_id, group_id, second_group_id, group_size,
+                                        attributes_json, values_json);
+    }));
 }
 
 KRMM_API int KRMM_CALL krmm_stop_matchmaking(krmm_matchmaker* matchmaker) {
-    return Bool(Call(matchmaker)->StopMatchmaking());
+    return Bool(Call(matchmaker, false,
+                     [](MatchmakingSystem* system) { return system->StopMatchmaking(); }));
 }
 
 KRMM_API void KRMM_CALL krmm_accept_match(krmm_matchmaker* matchmaker) {
-    Call(matchmaker)->AcceptMatch();
+    Call(matchmaker, [](MatchmakingSystem* system) { system->AcceptMatch(); });
 }
 
 KRMM_API void KRMM_CALL krmm_decline_match(krmm_matchmaker* matchmaker) {
-    Call(matchmaker)->DeclineMatch(/*continue_matchmaking=*/false, /*send_decline=*/true);
+    Call(matchmaker, [](MatchmakingSystem* system) {
+        system->DeclineMatch(/*continue_matchmaking=*/false, /*send_decline=*/true);
+    });
 }
 
 KRMM_API void KRMM_CALL krmm_start_match(krmm_matchmaker* matchmaker, const char* join_info) {
-    Call(matchmaker)->StartMatch(join_info);
+    Call(matchmaker, [join_info](MatchmakingSystem* system) { system->StartMatch(join_info); });
 }
 
 KRMM_API int KRMM_CALL krmm_create_proof(krmm_matchmaker* matchmaker) {
-    return Bool(Call(matchmaker)->CreateProof());
+    return Bool(
+        Call(matchmaker, false, [](MatchmakingSystem* system) { return system->CreateProof(); }));
 }
 
 KRMM_API void KRMM_CALL krmm_request_hopper_info(krmm_matchmaker* matchmaker,
                                                  const char* hopper_id) {
-    Call(matchmaker)->RequestHopperInfo(hopper_id);
+    Call(matchmaker,
+         [hopper_id](MatchmakingSystem* system) { system->RequestHopperInfo(hopper_id); });
 }
 
 KRMM_API int KRMM_CALL krmm_has_hopper_info(krmm_matchmaker* matchmaker, const char* hopper_id) {

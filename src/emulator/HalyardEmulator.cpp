@@ -294,7 +294,11 @@ void HalyardEmulator::TaskFree(const char* task_id) {
         return;
     }
     // task_id may be the task's own text: nothing reads it past this point.
+    // The task leaves the tables before the observer hears of it: an
+    // observer that makes a request adds to them.
     std::unique_ptr<Task> task = std::move(found->second);
+    tasks_.erase(found);
+    live_handles_.erase(task->id().c_str());
     const Task::Description* described = task->description();
     if (observer_ != nullptr && described != nullptr) {
         const Exchange exchange{described->requester,         described->kind,
@@ -302,8 +306,6 @@ void HalyardEmulator::TaskFree(const char* task_id) {
                                 described->last_body.c_str(), task->polls_pending()};
         observer_(exchange, observer_user_);
     }
-    live_handles_.erase(task->id().c_str());
-    tasks_.erase(found);
 }
 
 bool HalyardEmulator::TaskIsPending(const char* task_id) {

@@ -60,6 +60,11 @@ void FormatTimeStamp(String* out) {
 
 krmm_registration* MatchmakingSystem::RegisterLogCallback(krmm_log_callback function,
                                                           void* user_data) {
+    // Refused now rather than crashing at the next line.
+    if (function == nullptr) {
+        Log(KRMM_LOG_WRN, "RegisterLogCallback: a null callback was refused");
+        return nullptr;
+    }
     auto* node = new (std::nothrow) LogCallbackNode{function, user_data, log_callbacks_};
     if (node == nullptr) {
         return nullptr;
@@ -70,6 +75,10 @@ krmm_registration* MatchmakingSystem::RegisterLogCallback(krmm_log_callback func
 
 krmm_registration* MatchmakingSystem::RegisterMsgCallback(krmm_msg_callback function,
                                                           void* user_data) {
+    if (function == nullptr) {
+        Log(KRMM_LOG_WRN, "RegisterMsgCallback: a null callback was refused");
+        return nullptr;
+    }
     auto* node = new (std::nothrow) MsgCallbackNode{function, user_data, msg_callbacks_};
     if (node == nullptr) {
         return nullptr;
@@ -233,8 +242,8 @@ void MatchmakingSystem::ClientLogFunction(int32_t level, const char* first, cons
             break;
     }
     auto* system = static_cast<MatchmakingSystem*>(user_data);
-    CallScope scope(system);
-    system->Log(type, "[%s] %s", first ? first : "", second ? second : "");
+    system->Guarded(
+        [&] { system->Log(type, "[%s] %s", first ? first : "", second ? second : ""); });
 }
 
 }  // namespace KRMatchmakingSystem

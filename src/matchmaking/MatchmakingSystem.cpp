@@ -31,7 +31,8 @@ MatchmakingSystem* MatchmakingSystem::Create(hy_client* client, const char* name
         system->name_[length] = '\0';
     }
     system->flags_ = flags;
-    if (!system->CreateTaskManager()) {
+    system->task_manager_ = system->NewTaskManager();
+    if (system->task_manager_ == nullptr) {
         delete system;
         return nullptr;
     }
@@ -52,15 +53,17 @@ void MatchmakingSystem::Destroy(MatchmakingSystem* system) {
     // The end of the outermost call deletes it: this one, or the one whose
     // callback frees the matchmaker.
     CallScope scope(system);
-    system->Cleanup();
+    Contained([system] { system->Cleanup(); }, [system] { system->ReportContained(); });
     system->free_pending_ = true;
 }
 
 MatchmakingSystem::CallScope::~CallScope() {
-    // Every krmm_process ends here: most calls retired nothing.
+    // Every krmm_process ends here: most calls retired nothing. The drain
+    // runs request callbacks, whose exceptions must not leave a destructor.
     if (system_->depth_ == 1) {
         if (!system_->retired_managers_.empty()) {
-            system_->DrainRetiredManagers();
+            Contained([this] { system_->DrainRetiredManagers(); },
+                      [this] { system_->ReportContained(); });
         }
         if (system_->retired_log_callbacks_ != nullptr ||
             system_->retired_msg_callbacks_ != nullptr) {
@@ -94,29 +97,60 @@ void MatchmakingSystem::InitHalyard() {
     hy_client_add_msg_func(hy_client_, &MatchmakingSystem::HYMsgCallback, this);
 }
 
-bool MatchmakingSystem::CreateTaskManager() {
-    task_manager_ = new (std::nothrow) KRTaskSystem::TaskManager(name_, kTaskLogMask);
-    if (task_manager_ == nullptr) {
+KRTaskSystem::TaskManager* MatchmakingSystem::NewTaskManager() {
+    // Room for this manager's retirement, and for the current one's.
+    try {
+        retired_managers_.reserve(retired_managers_.size() + (task_manager_ != nullptr ? 2 : 1));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    KRTaskSystem::TaskManager* manager =
+        manager_source_ != nullptr ? manager_source_(name_, kTaskLogMask, manager_source_user_)
+                                   : new (std::nothrow)
+                                         KRTaskSystem::TaskManager(name_, kTaskLogMask);
+    if (manager != nullptr) {
+        // The first entry of an empty heap always fits.
+        manager->AddLogCallback(&MatchmakingSystem::TaskLogFunction, this,
+                                &MatchmakingSystem::TaskLogWanted);
+    }
+    return manager;
+}
+
+bool MatchmakingSystem::ReplaceTaskManager() {
+    KRTaskSystem::TaskManager* replacement = NewTaskManager();
+    if (replacement == nullptr) {
+        ReportManagerShortage();
         return false;
     }
-    task_manager_->AddLogCallback(&MatchmakingSystem::TaskLogFunction, this,
-                                  &MatchmakingSystem::TaskLogWanted);
+    replacement_pending_ = false;
+    DropTaskManager();
+    task_manager_ = replacement;
     return true;
 }
 
-void MatchmakingSystem::ReplaceTaskManager(bool create_new) {
+void MatchmakingSystem::DropTaskManager() {
     if (task_manager_ != nullptr) {
-        retired_managers_.push_back(task_manager_);
+        retired_managers_.push_back(task_manager_);  // its slot is reserved
         task_manager_ = nullptr;
-    }
-    if (create_new) {
-        CreateTaskManager();
     }
     // Inside another call the old manager may be running the pass, a task or
     // a log line that led here.
     if (!InsideAnotherCall()) {
         DrainRetiredManagers();
     }
+}
+
+void MatchmakingSystem::ReportManagerShortage() {
+    if (replacement_pending_) {
+        return;  // reported when the shortage began
+    }
+    replacement_pending_ = true;
+    Log(KRMM_LOG_ERR, "Out of memory - no new task manager, trying again on the next pass");
+    TriggerError(MME_NOT_MATCHMAKING, "out of memory");
+}
+
+void MatchmakingSystem::ReportContained() noexcept {
+    Contained([this] { Log(KRMM_LOG_ERR, "Out of memory - the call was abandoned"); }, [] {});
 }
 
 void MatchmakingSystem::DrainRetiredManagers() {
@@ -138,7 +172,7 @@ void MatchmakingSystem::DrainRetiredManagers() {
 
 void MatchmakingSystem::Cleanup() {
     FreeCallbacks();
-    ReplaceTaskManager(false);
+    DropTaskManager();
     if (hy_client_ != nullptr) {
         hy_client_remove_log_func(hy_client_, &MatchmakingSystem::ClientLogFunction);
         hy_client_remove_msg_func(hy_client_, &MatchmakingSystem::HYMsgCallback);

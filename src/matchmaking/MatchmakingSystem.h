@@ -8,6 +8,7 @@
 #include "records/HopperInfo.h"
 #include "records/MatchableStatus.h"
 #include "util/Clock.h"
+#include "util/Contained.h"
 #include "util/String.h"
 
 #if defined(__GNUC__)
@@ -83,6 +84,23 @@ public:
     };
     // True inside a call that runs within another call of this matchmaker.
     bool InsideAnotherCall() const { return depth_ > 1; }
+    // Runs a call from C inside a CallScope; an exception is reported on the
+    // matchmaker (ReportContained) and the call answers fallback.
+    template <typename Result, typename Body>
+    Result Guarded(Result fallback, Body&& body) noexcept;
+    template <typename Body>
+    void Guarded(Body&& body) noexcept;
+    // An ERR line for a call abandoned on an exception (out of memory).
+    void ReportContained() noexcept;
+
+    // Where new task managers come from. Plain allocation by default; tests
+    // hand in one that fails. Returns null when memory is short.
+    typedef KRTaskSystem::TaskManager* (*TaskManagerSource)(const char* name, uint32_t log_mask,
+                                                            void* user_data);
+    void SetTaskManagerSource(TaskManagerSource source, void* user_data) {
+        manager_source_ = source;
+        manager_source_user_ = user_data;
+    }
 
     // ---- Life cycle (MatchmakingSystem.cpp) ----
     void Cleanup();
@@ -111,7 +129,9 @@ public:
 
     // ---- State machine (StateMachine.cpp) ----
     void SetState(int32_t state);
-    void Restart();
+    // False when no new task manager could be made: the old one stays, its
+    // queue cancelled, and a later pass tries again.
+    bool Restart();
     void LeaveMatchmakingAttempt(bool send_decline);
     void SendSingleDecline(const char* ticket);
     void DoStateWork(bool task_manager_was_busy);
@@ -122,8 +142,9 @@ public:
     void StartKeepAliveHeartbeat();
     void SendSingleHeartbeat();
     // The old manager is drained and deleted at once, or, inside another
-    // call, retired until the outermost call ends.
-    void RestartTaskManager() { ReplaceTaskManager(true); }
+    // call, retired until the outermost call ends. False (reported, the old
+    // manager kept) when no new one can be made.
+    bool RestartTaskManager() { return ReplaceTaskManager(); }
     void CheckHasHeartbeat();
     bool IsHeapUsageHigh() const;
     // The error a failed ticket request raises for its status code.
@@ -214,10 +235,18 @@ private:
     // Clears the attempt's deadlines, recovery, ticket and status.
     void ResetAttempt();
     void InitHalyard();
-    // False when the manager cannot be allocated.
-    bool CreateTaskManager();
-    // Retires the task manager, with a new one in its place when create_new.
-    void ReplaceTaskManager(bool create_new);
+    // A task manager with the matchmaker's log function; null when memory is
+    // short. The slot the manager takes when it is retired is reserved here,
+    // so that retiring (which clean-up must always manage) never allocates.
+    KRTaskSystem::TaskManager* NewTaskManager();
+    // Retires the task manager and puts a new one in its place; false, with
+    // the old one kept and the shortage reported, when none can be made.
+    bool ReplaceTaskManager();
+    // Retires the task manager and leaves none (clean-up).
+    void DropTaskManager();
+    // Logs ERR and raises the "error" message once per shortage; every later
+    // pass tries again until a replacement succeeds.
+    void ReportManagerShortage();
     // Shuts every retired manager down, processes it until its queue has
     // drained (the finished callbacks free the tasks) and deletes it.
     void DrainRetiredManagers();
@@ -314,7 +343,23 @@ private:
     // CallScopes open; see CallScope.
     int32_t depth_ = 0;
     std::vector<KRTaskSystem::TaskManager*> retired_managers_;  // oldest first
+    // A replacement failed for want of memory and waits for a later pass.
+    bool replacement_pending_ = false;
+    TaskManagerSource manager_source_ = nullptr;
+    void* manager_source_user_ = nullptr;
     bool free_pending_ = false;
 };
+
+template <typename Result, typename Body>
+Result MatchmakingSystem::Guarded(Result fallback, Body&& body) noexcept {
+    CallScope scope(this);
+    return Contained(fallback, body, [this] { ReportContained(); });
+}
+
+template <typename Body>
+void MatchmakingSystem::Guarded(Body&& body) noexcept {
+    CallScope scope(this);
+    Contained(body, [this] { ReportContained(); });
+}
 
 }  // namespace KRMatchmakingSystem

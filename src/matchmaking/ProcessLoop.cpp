@@ -9,7 +9,11 @@ namespace KRMatchmakingSystem {
 
 bool MatchmakingSystem::Process() {
     // A pass never runs inside another call, which may be in the middle of
-    // this manager's pass; a cleaned-up matchmaker waits for its restart.
+    // this manager's pass; a cleaned-up matchmaker waits for its restart
+    // (tried again here when it found no memory).
+    if (!InsideAnotherCall() && task_manager_ == nullptr && replacement_pending_) {
+        ReplaceTaskManager();
+    }
     if (InsideAnotherCall() || task_manager_ == nullptr) {
         return state_ != MMS_IDLE;
     }
@@ -26,9 +30,13 @@ bool MatchmakingSystem::Process() {
     CheckMatchmakingTimeout();
     CheckAcceptTimeout();
     CheckStartTimeout();
-    if (task_manager_ != nullptr && task_manager_->queue_empty() && IsHeapUsageHigh()) {
-        Log(KRMM_LOG_DBG, "High task manager heap usage - Restarting task manager...");
-        RestartTaskManager();
+    if (task_manager_ != nullptr && task_manager_->queue_empty()) {
+        if (IsHeapUsageHigh()) {
+            Log(KRMM_LOG_DBG, "High task manager heap usage - Restarting task manager...");
+            RestartTaskManager();
+        } else if (replacement_pending_) {
+            RestartTaskManager();  // a restart that found no memory
+        }
     }
     CheckHasHeartbeat();
     return state_ != MMS_IDLE;

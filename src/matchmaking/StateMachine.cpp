@@ -47,13 +47,19 @@ void MatchmakingSystem::SetState(int32_t state) {
     }
 }
 
-void MatchmakingSystem::Restart() {
+bool MatchmakingSystem::Restart() {
     // Draining runs the finished callbacks of whatever was still queued; the
     // heartbeat's own callback clears the heartbeat field on the way. From a
     // callback the drain waits, but the attempt's data goes at once.
-    RestartTaskManager();
+    const bool replaced = RestartTaskManager();
+    if (!replaced && task_manager_ != nullptr) {
+        // What was queued ends as it would have on the way out; the manager
+        // itself is replaced once its queue is empty.
+        task_manager_->CancelAll();
+    }
     // Callbacks, the previous matchable id and the hopper infos stay.
     ResetAttempt();
+    return replaced;
 }
 
 void MatchmakingSystem::LeaveMatchmakingAttempt(bool send_decline) {
@@ -113,8 +119,11 @@ void MatchmakingSystem::DoStateWork(bool task_manager_was_busy) {
             // Restart only once every queued request has finished, so that no
             // callback of the old attempt runs against the new one.
             if (!task_manager_was_busy) {
-                Restart();
-                SetState(MMS_INIT);
+                // Without memory for a new task manager the restart waits
+                // here and is tried again on the next pass.
+                if (Restart()) {
+                    SetState(MMS_INIT);
+                }
             } else if (task_manager_ != nullptr) {
                 task_manager_->CancelAll();
             }

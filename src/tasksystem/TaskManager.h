@@ -44,8 +44,9 @@ public:
     TaskManager(const TaskManager&) = delete;
     TaskManager& operator=(const TaskManager&) = delete;
 
-    // Managers are placed by a pool that keeps their busy first bytes in
-    // different cache sets and reuses freed blocks (TaskManagerPlacement.cpp).
+    // Each manager gets a block of its own, placed so that the busy first
+    // bytes of different managers fall into different cache sets
+    // (TaskManagerPlacement.h); deleting it frees the block.
     static void* operator new(std::size_t size);
     static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
     static void operator delete(void* block, std::size_t size) noexcept;

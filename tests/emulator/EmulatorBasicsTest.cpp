@@ -115,6 +115,30 @@ TEST_F(EmulatorTest, TaskQueriesAndHandleRecognition) {
     EXPECT_EQ(emu().client_count(), 1u);
 }
 
+// The exchange observer hears of a freed task once it has left the tables,
+// so it may make requests of its own, which grow (and rehash) the task table.
+TEST_F(EmulatorTest, ObserverOfAFreedTaskMayMakeRequests) {
+    struct Seen {
+        std::string ticket;
+        std::size_t tasks_left = 99;
+    } seen;
+    seen.ticket = NewTicket(0, kDuoHopper);
+    emu().SetExchangeObserver(
+        [](const KRHalyardEmulator::Exchange&, void* user) {
+            auto* seen = static_cast<Seen*>(user);
+            auto& emulator = KRHalyardEmulator::HalyardEmulator::Instance();
+            seen->tasks_left = emulator.task_count();
+            emulator.SetExchangeObserver(nullptr, nullptr);  // hear of one task only
+            for (int i = 0; i < 64; ++i) {
+                emulator.MatchmakingKeepAlive(seen->ticket.c_str());
+            }
+        },
+        &seen);
+    emu().TaskFree(emu().MatchmakingKeepAlive(seen.ticket.c_str()));
+    EXPECT_EQ(seen.tasks_left, 0u);
+    EXPECT_EQ(emu().task_count(), 64u);
+}
+
 TEST_F(EmulatorTest, UnknownTicketsGetClientlessTasksWithoutABody) {
     using namespace KRHalyardEmulator;
     const std::pair<const char*, uint32_t> made[] = {

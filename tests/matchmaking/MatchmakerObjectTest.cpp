@@ -146,8 +146,9 @@ TEST_F(MatchmakerObjectTest, LogLineFormatAndFilter) {
     EXPECT_EQ(rec_.messages[0].text, "{\"body\":1}");
 }
 
+// Null callbacks are refused at registration rather than called later.
 TEST_F(MatchmakerObjectTest, CallbacksRunNewestFirst) {
-    CreateMatchmaker(MMF_LOG_INFO);
+    CreateMatchmaker(MMF_LOG_INFO | MMF_LOG_WARNING);
     std::string order;
     struct Tag {
         std::string* order;
@@ -167,6 +168,11 @@ TEST_F(MatchmakerObjectTest, CallbacksRunNewestFirst) {
     EXPECT_NE(krmm_register_log_callback(mm_, on_log, &b), nullptr);
     krmm_register_msg_callback(mm_, on_msg, &a);
     krmm_register_msg_callback(mm_, on_msg, &b);
+    EXPECT_EQ(krmm_register_log_callback(mm_, nullptr, &a), nullptr);
+    EXPECT_EQ(krmm_register_msg_callback(mm_, nullptr, &a), nullptr);
+    EXPECT_TRUE(rec_.HasLine("RegisterLogCallback: a null callback was refused"));
+    EXPECT_TRUE(rec_.HasLine("RegisterMsgCallback: a null callback was refused"));
+    order.clear();
     Sys(mm_)->Log(KRMM_LOG_NFO, "one");
     Sys(mm_)->TriggerMsg("idle", 1, nullptr);
     // The fixture's recorder was registered first, so it comes last.
@@ -197,7 +203,7 @@ TEST_F(MatchmakerObjectTest, ClientAndTaskSystemLinesAreForwardedWithTheirTypes)
     EXPECT_EQ(MessageOf(rec_.lines[1]), "[NFO] note");
 }
 
-TEST_F(MatchmakerObjectTest, CleanupUnregistersFromTheClientAndRestartRevives) {
+TEST_F(MatchmakerObjectTest, CleanupIsFinalForTheClientRegistrations) {
     CreateMatchmaker(MMF_LOG_HY_ERRORS);
     hyl_push_log(client_, 100, "a", "b");
     ASSERT_EQ(rec_.lines.size(), 1u);

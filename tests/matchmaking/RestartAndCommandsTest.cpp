@@ -1,5 +1,6 @@
 // Restarts with work still queued, the task heap rule, and the commands that
 // stand beside the main road: proof, hopper info, refused commands.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -241,6 +242,48 @@ TEST_F(RestartAndCommandsTest, CommandsWhoseRequestCannotBeQueued) {
         // Nothing but keep-alives reached the backend.
         EXPECT_EQ(hyl_journal_count(client_), Sent(HYL_KEEPALIVE));
     }
+}
+
+// Task managers that cannot be made for want of memory: reported once (ERR
+// and "error"), the matchmaker keeps what it has and later passes try again;
+// an allocation that throws stops at the C boundary.
+TEST_F(RestartAndCommandsTest, NoMemoryForANewTaskManager) {
+    int refusals = 0;  // -1: throw once
+    sys()->SetTaskManagerSource(
+        [](const char* name, uint32_t mask, void* user) -> KRTaskSystem::TaskManager* {
+            int& left = *static_cast<int*>(user);
+            if (left < 0 && ++left == 0) {
+                throw std::bad_alloc();
+            }
+            return left > 0 && left-- > 0 ? nullptr : new KRTaskSystem::TaskManager(name, mask);
+        },
+        &refusals);
+    // The restart after a stop waits in MMS_RESTART (it used to enter
+    // MMS_INIT without a manager and stay there for good).
+    StartWithTicket(5);
+    refusals = 3;
+    rec_.Clear();
+    ASSERT_EQ(krmm_stop_matchmaking(mm_), 1);
+    while (Errors().empty() && Now() < 5000) {
+        Pump(1, 10);
+    }
+    EXPECT_EQ(State(), MMS_RESTART);
+    EXPECT_EQ(rec_.messages.back().text, "out of memory");
+    ExpectReaches(MMS_IDLE, 10);
+    EXPECT_EQ(Errors(), std::vector<int32_t>{MME_NOT_MATCHMAKING});
+    EXPECT_EQ(rec_.CountLines("Out of memory - no new task manager"), 1u);
+    // A restart after clean-up that finds no memory is made by a later pass.
+    krmm_cleanup(mm_);
+    refusals = 2;
+    krmm_restart(mm_);
+    Pump(2, 10);
+    ASSERT_NE(sys()->task_manager(), nullptr);
+    rec_.Attach(mm_);
+    refusals = -1;
+    const KRTaskSystem::TaskManager* kept = sys()->task_manager();
+    krmm_restart(mm_);
+    EXPECT_TRUE(rec_.HasLine("Out of memory - the call was abandoned"));
+    EXPECT_EQ(sys()->task_manager(), kept);
 }
 
 TEST_F(RestartAndCommandsTest, HopperInfoIsKeptPerSuccessfulRequest) {

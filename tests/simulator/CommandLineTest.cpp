@@ -142,6 +142,8 @@ TEST(CommandLineTest, BadOptionsAreRefusedWithTheReason) {
         {"--players 100001", "from 1 to 100000"},
         {"--requeue 101", "from 0 to 100"},
         {"--heartbeat 0", "leave it out for the library's 17 s"},
+        {"--heartbeat 0.016", "longer than a frame (16 ms)"},
+        {"--frame-ms 50 --heartbeat 0.05", "longer than a frame (50 ms)"},
         {"--join-spread 90000", "from 0 to 86400"},
         {"--fault keepalive:5xx", "expects KIND:WHAT=P"},
         {"--fault lobby:5xx=0.1", "unknown request kind 'lobby'"},

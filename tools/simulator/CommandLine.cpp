@@ -347,6 +347,14 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, CommandLine* co
             return ParseOutcome::kError;
         }
     }
+    // A keep-alive takes two frames to be answered, and one still unanswered
+    // when the next is due is cancelled: at a frame or less none completes.
+    const SimulationOptions& chosen = parsed.options;
+    if (chosen.heartbeat_ms != 0 && chosen.heartbeat_ms <= chosen.frame_ms) {
+        *error = "--heartbeat must be longer than a frame (" + std::to_string(chosen.frame_ms) +
+                 " ms): no keep-alive would ever be answered in time";
+        return ParseOutcome::kError;
+    }
     const std::string problem = ValidateOptions(parsed.options);
     if (!problem.empty()) {
         *error = problem;
@@ -442,8 +450,8 @@ std::string UsageText(const char* program) {
         << "  --start-timeout SECONDS  window for the leader to start an accepted match;\n"
         << "                           followers wait 10 s more (default "
         << defaults.start_timeout_ms / 1000.0 << ", 0: never)\n"
-        << "  --heartbeat SECONDS      keep-alive interval, more than 0 (default: the\n"
-        << "                           library's, 17)\n"
+        << "  --heartbeat SECONDS      keep-alive interval, longer than a frame (default:\n"
+        << "                           the library's, 17)\n"
         << "  --frame-ms MS            simulated time per frame, 1 to 1000 (default "
         << defaults.frame_ms << ")\n"
         << "  --max-time SECONDS       safety limit; a run still going then fails (default "
