@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs (when missing), then builds and runs every test
 # twice: a normal build (then each test program under valgrind's memcheck, the
-# consumer project built against the library three ways, and the C# binding's
+# consumer project built against the library four ways, and the C# binding's
 # test under Mono), and one under AddressSanitizer and
 # UndefinedBehaviorSanitizer; last, a short run of each libFuzzer target. Both
 # builds include halyard-server, whose network tests (net_server, and

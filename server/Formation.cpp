@@ -54,28 +54,19 @@ std::vector<Unit> Units(Store& store, const std::vector<Ticket>& waiting) {
     return units;
 }
 
-// Fills the teams from the oldest unused units: each unit goes to the team
-// with the most free seats that holds it. Empty when the pool cannot fill a
-// match; otherwise the unit indexes per team.
-std::vector<std::vector<std::size_t>> Pick(const std::vector<Unit>& units,
-                                           const std::vector<bool>& used,
+// Seats the units in the teams, largest unit first, each in the team with the
+// most free seats that holds it: parties first, so solos placed earlier cannot
+// split the seats a party needs. Empty when some unit finds no team.
+std::vector<std::vector<std::size_t>> Seat(const std::vector<Unit>& units,
+                                           std::vector<std::size_t> chosen,
                                            const std::vector<int32_t>& team_sizes) {
+    std::stable_sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
+        return units[a].size() > units[b].size();
+    });
     std::vector<int32_t> free_seats = team_sizes;
     std::vector<std::vector<std::size_t>> teams(team_sizes.size());
-    std::set<std::string> identities;
-    int32_t open = std::accumulate(free_seats.begin(), free_seats.end(), 0);
-    for (std::size_t i = 0; i < units.size() && open > 0; ++i) {
-        if (used[i]) {
-            continue;
-        }
-        const Unit& unit = units[i];
-        const bool repeated = std::any_of(unit.begin(), unit.end(), [&](const Ticket* ticket) {
-            return identities.count(ticket->identity) != 0;
-        });
-        if (repeated) {
-            continue;
-        }
-        const int32_t need = static_cast<int32_t>(unit.size());
+    for (std::size_t index : chosen) {
+        const int32_t need = static_cast<int32_t>(units[index].size());
         std::size_t best = free_seats.size();
         for (std::size_t team = 0; team < free_seats.size(); ++team) {
             if (free_seats[team] >= need &&
@@ -84,17 +75,50 @@ std::vector<std::vector<std::size_t>> Pick(const std::vector<Unit>& units,
             }
         }
         if (best == free_seats.size()) {
-            continue;
+            return {};
         }
         free_seats[best] -= need;
+        teams[best].push_back(index);
+    }
+    return teams;
+}
+
+// Takes the oldest unused units that can still be seated together until every
+// seat is taken, no identity twice. Empty when the pool cannot fill a match;
+// otherwise the unit indexes per team, oldest first within a team.
+std::vector<std::vector<std::size_t>> Pick(const std::vector<Unit>& units,
+                                           const std::vector<bool>& used,
+                                           const std::vector<int32_t>& team_sizes) {
+    std::set<std::string> identities;
+    std::vector<std::size_t> chosen;
+    std::vector<std::vector<std::size_t>> teams;
+    int32_t open = std::accumulate(team_sizes.begin(), team_sizes.end(), 0);
+    for (std::size_t i = 0; i < units.size() && open > 0; ++i) {
+        const Unit& unit = units[i];
+        const int32_t need = static_cast<int32_t>(unit.size());
+        const bool repeated = std::any_of(unit.begin(), unit.end(), [&](const Ticket* ticket) {
+            return identities.count(ticket->identity) != 0;
+        });
+        if (used[i] || repeated || need > open) {
+            continue;
+        }
+        chosen.push_back(i);
+        auto seated = Seat(units, chosen, team_sizes);
+        if (seated.empty()) {
+            chosen.pop_back();
+            continue;
+        }
+        teams = std::move(seated);
         open -= need;
-        teams[best].push_back(i);
         for (const Ticket* ticket : unit) {
             identities.insert(ticket->identity);
         }
     }
     if (open > 0) {
-        teams.clear();
+        return {};
+    }
+    for (auto& team : teams) {
+        std::sort(team.begin(), team.end());
     }
     return teams;
 }

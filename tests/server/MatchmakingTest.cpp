@@ -102,6 +102,29 @@ TEST_P(FormationTest, APartyPlaysOnOneTeamOnceCompleteAndInThePool) {
     EXPECT_EQ(store_->WaitingCount(kTen), 1u);
 }
 
+// Seven older solos would leave seats 1 and 2 in teams of five if seated
+// first: the party is seated before them.
+TEST_P(FormationTest, APartyBehindSolosStillFindsSeatsOnOneTeam) {
+    for (int i = 0; i < 7; ++i) {
+        Queue(kTen);
+    }
+    TicketRequest opener;
+    opener.second_group_id = kParty;
+    opener.group_size = 3;
+    TicketRequest joiner;
+    joiner.group_id = kParty;
+    const std::string first = Queue(kTen, opener);
+    Queue(kTen, joiner);
+    Queue(kTen, joiner);
+    ASSERT_EQ(State(first), TicketState::kMatched);
+    EXPECT_EQ(store_->WaitingCount(kTen), 0u);
+    for (const auto& team : MatchOf(first).teams) {
+        const auto in_party = std::count_if(
+            team.begin(), team.end(), [&](const MatchMember& m) { return m.party_id == kParty; });
+        EXPECT_TRUE(in_party == 0 || in_party == 3);
+    }
+}
+
 TEST(TeamSizesTest, SplitsPlayersByFractionToTheExactTotal) {
     EXPECT_EQ(TeamSizes(10, {0.5, 0.5}), (std::vector<int32_t>{5, 5}));
     EXPECT_EQ(TeamSizes(3, {0.5, 0.5}), (std::vector<int32_t>{2, 1}));
