@@ -4,8 +4,9 @@
 # consumer project built against the library four ways, and the C# binding's
 # test under Mono), and one under AddressSanitizer and
 # UndefinedBehaviorSanitizer; last, a short run of each libFuzzer target. Both
-# builds include halyard-server, whose network tests (net_server) start it on
-# 127.0.0.1 and stay out of the valgrind pass.
+# builds include halyard-server, whose network tests (net_server, and
+# net_halyard for the networked client) start it on 127.0.0.1 and stay out of
+# the valgrind pass.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the library and the matchmaking simulator (in build-simulator/, with
 # neither GoogleTest nor Google Benchmark), then runs a simulated session on
-# the in-process backend emulator. Arguments go to the simulator (--help
-# lists them). The build reports on standard error, so standard output holds
+# the in-process backend emulator, or with --backend URL against a running
+# matchmaking service (./scripts/serve.sh). Arguments go to the simulator
+# (--help lists them). The build reports on standard error, so standard output holds
 # only the simulator's report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install_deps.sh library >&2
+./scripts/install_deps.sh player >&2  # libcurl, for --backend
 dir=build-simulator
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   echo "== Configuring the simulator's build in $dir/ ==" >&2

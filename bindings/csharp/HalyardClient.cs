@@ -74,6 +74,13 @@ namespace KRMatchmakingSystem {
                   "hyn_client_set_token");
         }
 
+        // The time a request made from now on may take, over every address it
+        // tries (default 10000 ms); one without an answer by then ends as 504.
+        public void SetTimeout(uint milliseconds) {
+            Check(HalyardNativeMethods.hyn_client_set_timeout(Live, milliseconds),
+                  "hyn_client_set_timeout");
+        }
+
         // ---- Loopback control ----
 
         public void LoadScenario(string path) {

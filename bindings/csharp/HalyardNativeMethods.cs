@@ -38,6 +38,8 @@ namespace KRMatchmakingSystem {
         public static extern int hyn_client_pump(ClientHandle client);
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern int hyn_client_set_token(ClientHandle client, byte[] token);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern int hyn_client_set_timeout(ClientHandle client, uint milliseconds);
 
         // ---- Loopback control ----
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]

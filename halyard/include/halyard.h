@@ -31,7 +31,11 @@
  *     hyl_push_log, and also of a request or a hy_task_is_pending call: a
  *     request logs an answer given by a default and an answer whose recorded
  *     request differs, and either call first delivers the scenario pushes
- *     that are due.
+ *     that are due. On a networked client it is the caller of
+ *     hyn_client_pump, only.
+ *
+ * The same functions also serve a networked client of the matchmaking
+ * service (hyn_client_connect, below).
  *
  * The loopback control interface (hy_client_create, hy_client_free and the
  * hyl_ functions) is documented at its declarations below; halyard/README.md
@@ -168,14 +172,17 @@ HY_API char* HY_CALL hy_uuid_to_string(const hy_uuid* uuid);
 /* Each call is one poll: non-zero while the task has not finished. A poll
  * first delivers the client's scenario pushes that are due. */
 HY_API int HY_CALL hy_task_is_pending(hy_task* task);
-/* The loopback backend never times out: always 0. */
+/* Non-zero once a networked request finished without an answer from its
+ * service (it timed out, or no address could be reached); its response is
+ * then 504 without a body. Always 0 on the loopback. */
 HY_API int HY_CALL hy_task_is_timed_out(hy_task* task);
 /* Non-zero once the task has finished and holds a response. */
 HY_API int HY_CALL hy_task_is_okay(hy_task* task);
 /* A new response for a finished task (null while pending); free with
  * hy_response_free. */
 HY_API hy_response* HY_CALL hy_task_fetch_response(hy_task* task);
-/* Borrowed error text, or null (the loopback backend reports none). */
+/* Borrowed text of why a networked request got no answer, or null (also
+ * always on the loopback). Valid until the task is freed. */
 HY_API const char* HY_CALL hy_task_get_error(hy_task* task);
 HY_API void HY_CALL hy_task_free(hy_task* task);
 
@@ -223,6 +230,76 @@ HY_API int HY_CALL hy_client_add_msg_func(hy_client* client, hy_msg_func func, v
 HY_API void HY_CALL hy_client_remove_log_func(hy_client* client, hy_log_func func);
 HY_API void HY_CALL hy_client_remove_msg_func(hy_client* client, hy_msg_func func);
 
+/* ==== Networked client ================================================= */
+
+/* A client of a running matchmaking service (halyard-server) over HTTP,
+ * served by the same hy_ functions as a loopback client.
+ *
+ * Nothing waits. Requests run on the client's own libcurl multi handle,
+ * moved along by hy_task_is_pending and hyn_client_pump; a frame with
+ * requests in flight to a service that does not answer costs microseconds.
+ * Connections are reused; https works. A request that gets no answer within
+ * its timeout (10 s unless set), or that reaches no address, finishes with
+ * status 504, no body, hy_task_is_timed_out 1 and the reason in
+ * hy_task_get_error: 504 is what the matchmaker recovers from.
+ *
+ * base_url may list several addresses of one service, comma-separated
+ * ("http://10.0.0.5:8750,http://10.0.0.6:8750"). A request that cannot
+ * connect to one, or whose connection drops before an answer, goes on to
+ * the next with the same Idempotency-Key, so the service acts on it once (a
+ * retried ticket request never makes two tickets). Requests start at the
+ * address that answered last.
+ *
+ * The client keeps the service's event stream open; after a drop it opens
+ * it again after a growing wait (a quarter of a second, doubling, at most
+ * 8 s), asking to resume after the last event it saw. Pushed messages and
+ * the client's log lines (first text "halyard": a stream lost or refused, a
+ * request passed to another address or left without an answer, a 401) are
+ * delivered to the registered functions only inside hyn_client_pump, on the
+ * game's thread. A "matchmaking_update" push carries the status JSON; its
+ * first text is the event's id.
+ *
+ * The journal records a networked session like a loopback one (an answer is
+ * written in when it arrives; a request still in flight reads status 0), so
+ * hyl_journal_write turns it into a scenario that replays on the loopback.
+ * The scripting functions (hyl_script, hyl_fault, hyl_set_default, ...)
+ * refuse a networked client: its answers come from its service.
+ *
+ * halyard is built with the network transport where libcurl is found; a
+ * build without it (the Windows build today) still has these functions:
+ * hyn_client_connect then refuses, with the reason in hyl_last_error. */
+
+/* Connects to the service at base_url as the player the token names. The
+ * token is the service's text "<identity>.<expiry>.<signature>" (a lower-case
+ * UUID, Unix seconds, 64 hex digits); the identity is read from it, so
+ * hy_client_get_identity_id answers at once. Only the service checks the
+ * signature and the expiry: an expired token is taken, and requests answer
+ * 401 until it is renewed. Returns null, with the reason in hyl_last_error,
+ * for a token that cannot be read, a base URL that is not http:// or
+ * https://, or a build without the network transport. The event stream
+ * starts opening at once; free the client with hy_client_free, which ends
+ * its transfers (tasks still in flight finish as 504). */
+HY_API hy_client* HY_CALL hyn_client_connect(const char* base_url, const char* token);
+/* Call once per frame, before krmm_process: moves the transfers along and
+ * delivers what arrived since the last call, oldest first: pushed messages
+ * to the message functions, log lines to the log functions. Returns the
+ * number of messages delivered, or -1 for a null client or when a function
+ * threw (the others still got their deliveries; hyl_last_error says what
+ * was thrown). On a loopback
+ * client it delivers the scenario pushes that are due (as a request or a
+ * poll does), so a replay that pumps as the recorded game did gets each push
+ * at the same point of its loop. */
+HY_API int HY_CALL hyn_client_pump(hy_client* client);
+/* Later requests, and the event stream when it next opens, carry this
+ * token: renew it before the old one expires. A stream refused for its
+ * token opens again at once. Returns 0, or -1 (see hyl_last_error) for a
+ * loopback client, a token that cannot be read or one of another identity. */
+HY_API int HY_CALL hyn_client_set_token(hy_client* client, const char* token);
+/* The time a request made from now on may take, over every address it
+ * tries, in milliseconds (default 10000). Returns 0, or -1 for a loopback
+ * client or 0 milliseconds. */
+HY_API int HY_CALL hyn_client_set_timeout(hy_client* client, uint32_t milliseconds);
+
 /* ==== Loopback control ================================================== */
 
 /* Creates a client whose identity id is the given 36-character text (taken
@@ -231,8 +308,9 @@ HY_API void HY_CALL hy_client_remove_msg_func(hy_client* client, hy_msg_func fun
  * another length. Each client
  * has its own scripts, default answers, journal and registered functions. */
 HY_API hy_client* HY_CALL hy_client_create(const char* identity_id);
-/* Frees the client, its scripts and journal. Tasks issued on it stay valid
- * until they are freed. */
+/* Frees the client, its scripts and journal; a networked client (from
+ * hyn_client_connect) also ends its transfers. Tasks issued on it stay
+ * valid until they are freed. */
 HY_API void HY_CALL hy_client_free(hy_client* client);
 
 /* Request kinds, for scripts and the journal. */

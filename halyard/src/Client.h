@@ -7,10 +7,12 @@
 #include "Journal.h"
 #include "Json.h"
 #include "Loopback.h"
+#include "Transport.h"
 #include "halyard.h"
 
 // A backend client: its identity, the functions registered on it, its
-// scripted loopback backend and the journal of its exchanges.
+// scripted loopback backend or its transport to a service, and the journal of
+// its exchanges.
 struct hy_client {
     hy_client() : self(std::make_shared<hy_client*>(this)) {}
     // Tasks that outlive the client see it gone.
@@ -23,6 +25,9 @@ struct hy_client {
     halyard::CallbackList<hy_msg_func> msgFuncs;
     halyard::Loopback loopback;
     halyard::Journal journal;
+    // Null: the loopback answers. Declared after the journal, so that it goes
+    // first and finishes what is still in flight while the journal lives.
+    std::unique_ptr<halyard::Transport> transport;
     // Shared with the client's tasks, so that their polls reach it while it lives.
     std::shared_ptr<hy_client*> self;
 };

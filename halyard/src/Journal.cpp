@@ -64,9 +64,10 @@ void PushEntry::Bind() {
     push.json = json.c_str();
 }
 
-void Journal::Add(std::unique_ptr<JournalEntry> entry) {
+std::shared_ptr<JournalEntry> Journal::Add(std::unique_ptr<JournalEntry> entry) {
     entry->Bind();
     entries_.push_back(std::move(entry));
+    return entries_.back();
 }
 
 void Journal::AddPush(std::unique_ptr<PushEntry> entry) {

@@ -12,7 +12,8 @@ namespace halyard {
 // One exchange: a request and the answer it got. The texts live here;
 // request points into them once Bind has run, and the entry is never moved
 // afterwards (the journal holds it by pointer), so those pointers stay valid
-// for the entry's life.
+// for the entry's life. A networked request's answer is written in when it
+// arrives (status 0 and no body until then).
 struct JournalEntry {
     explicit JournalEntry(hyl_kind kind) { request.kind = kind; }
     JournalEntry(const JournalEntry&) = delete;
@@ -56,7 +57,8 @@ struct PushEntry {
 // The exchanges and pushes of one client (or one recorder), oldest first.
 class Journal {
 public:
-    void Add(std::unique_ptr<JournalEntry> entry);
+    // The stored entry, which a request still in flight completes later.
+    std::shared_ptr<JournalEntry> Add(std::unique_ptr<JournalEntry> entry);
     void AddPush(std::unique_ptr<PushEntry> entry);
     uint32_t Count() const { return static_cast<uint32_t>(entries_.size()); }
     uint32_t CountKind(hyl_kind kind) const;
@@ -69,7 +71,7 @@ public:
     }
 
 private:
-    std::vector<std::unique_ptr<JournalEntry>> entries_;
+    std::vector<std::shared_ptr<JournalEntry>> entries_;
     std::vector<std::unique_ptr<PushEntry>> pushes_;
 };
 

@@ -31,6 +31,9 @@ int CheckTarget(const char* function, hy_client* client, hyl_kind kind) {
     if (!IsValidKind(kind)) {
         return Refuse(function, "request kind " + std::to_string(kind) + " out of range");
     }
+    if (client->transport != nullptr) {
+        return Refuse(function, "a networked client is answered by its service");
+    }
     return 0;
 }
 

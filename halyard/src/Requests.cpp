@@ -49,10 +49,14 @@ void LogDefault(hy_client* client, hyl_kind kind, hyl_source source,
 }
 
 // Journals the request and answers it: a fault, the next scripted answer of
-// its kind or its default. Pushes that are due go out first.
+// its kind or its default, or, on a networked client, its service. Pushes
+// that are due go out first.
 hy_task* Issue(hy_client* client, std::unique_ptr<JournalEntry> entry) {
     halyard::BeginCall(client);
     ++client->loopback.requests;
+    if (client->transport != nullptr) {
+        return halyard::SendToService(client, std::move(entry));
+    }
     const hyl_kind kind = entry->request.kind;
     hyl_source source = HYL_SCRIPTED;
     halyard::Answer answer = client->loopback.Next(kind, &source);

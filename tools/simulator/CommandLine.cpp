@@ -233,6 +233,15 @@ const std::vector<OptionEntry>& Options() {
         {"--progress", "SECONDS", Seconds(&SimulationOptions::progress_every_ms)},
         {"--auto-start", nullptr, Flag(&SimulationOptions::auto_start)},
         {"--real-time", nullptr, Flag(&SimulationOptions::real_time)},
+        {"--backend", "URL[,URL...]",
+         [](const std::string& value, CommandLine* cl) -> std::string {
+             if (value.compare(0, 7, "http://") != 0 && value.compare(0, 8, "https://") != 0) {
+                 return "expects the service's address, http://HOST:PORT (several: "
+                        "comma-separated)";
+             }
+             cl->options.backend = value;
+             return "";
+         }},
         {"--emulator-log", nullptr, Flag(&CommandLine::emulator_log)},
         {"--json", nullptr, Flag(&CommandLine::json)},
         {"--wall-time", nullptr, Flag(&CommandLine::wall_time)},
@@ -417,8 +426,18 @@ std::string UsageText(const char* program) {
         << "  --join-spread SECONDS    players join within this time (default "
         << defaults.join_spread_ms / 1000.0 << ")\n"
         << "\n"
-        << "Backend faults (off by default; the emulator then answers every request at\n"
-        << "once with 200):\n"
+        << "Backend:\n"
+        << "  --backend URL[,URL...]   play against a running matchmaking service instead\n"
+        << "                           of the in-process emulator, on the real clock: each\n"
+        << "                           player has its own networked client and its own\n"
+        << "                           token from the service's /v1/sessions (start it\n"
+        << "                           with --dev-sessions; ./scripts/serve.sh does); the\n"
+        << "                           figures come from the players' state changes as\n"
+        << "                           offline, and --record-player writes the player's\n"
+        << "                           journal of the real session\n"
+        << "\n"
+        << "Backend faults, injected by the emulator, so offline only (off by default;\n"
+        << "the emulator then answers every request at once with 200):\n"
         << "  --fault KIND:WHAT=P      answer a fraction P of one kind of request badly;\n"
         << "                           repeatable, fractions of a kind add up (at most 1)\n"
         << "      KIND  ticket, keepalive, accept, decline (every cancel), start, proof,\n"

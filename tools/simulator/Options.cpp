@@ -34,6 +34,10 @@ std::string ValidateOptions(const SimulationOptions& options) {
         return "the recorded player must be from 1 to the number of players (" +
                std::to_string(options.players) + ")";
     }
+    if (!options.backend.empty() && !options.faults.empty()) {
+        return "faults are injected by the emulator, not by a service: leave out --fault and "
+               "--faults with --backend";
+    }
     std::map<KRHalyardEmulator::RequestKind, double> fault_total;
     for (const KRHalyardEmulator::FaultRule& rule : options.faults) {
         if (!is_fraction(rule.fraction)) {

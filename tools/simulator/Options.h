@@ -58,6 +58,12 @@ struct SimulationOptions {
     // Drive the real clock (and sleep one frame step per frame) instead of
     // simulated time.
     bool real_time = false;
+    // The matchmaking service to play against instead of the emulator: one
+    // URL or several, comma-separated; "" for the emulator. Each player gets
+    // a networked client with its own token from the service's /v1/sessions
+    // (run it with --dev-sessions). Implies real_time; faults are the
+    // emulator's, so they stay offline.
+    std::string backend;
 
     uint32_t frame_ms = 16;
     // Each player joins at a seeded moment in [0, join_spread_ms].
@@ -86,6 +92,10 @@ struct SimulationOptions {
     // counted.
     std::function<void(const char* line)> on_emulator_line;
 };
+
+inline bool RunsOnRealTime(const SimulationOptions& options) {
+    return options.real_time || !options.backend.empty();
+}
 
 // The library's keep-alive interval, used when heartbeat_ms is 0.
 constexpr uint32_t kLibraryHeartbeatMs = 17000;

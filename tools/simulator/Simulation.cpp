@@ -9,6 +9,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "BackendPlayer.h"
 #include "FaultOptions.h"
 #include "KRMatchmakingSystem.h"
 #include "PlayerRecording.h"
@@ -156,6 +157,9 @@ private:
     // Destroyed after the destructor's Finish, so that what freeing the
     // matchmakers finishes is still recorded.
     std::unique_ptr<PlayerRecording> recording_;
+    // The recorded player's journal, on a service (taken before its client
+    // is freed).
+    std::string journalled_scenario_;
 
     bool engaged_clock_ = false;
     std::chrono::steady_clock::time_point real_start_;
@@ -202,6 +206,12 @@ void Session::Finish() {
                               " backend tasks (with their responses and bodies) left alive in "
                               "the emulator" +
                               seed);
+    }
+    if (options_.record_player != 0 && options_.record_player <= players_.size() &&
+        !options_.backend.empty()) {
+        char* scenario = hyl_journal_scenario(players_[options_.record_player - 1].client);
+        journalled_scenario_ = scenario != nullptr ? scenario : "";
+        hy_free(scenario);
     }
     for (Player& player : players_) {
         if (player.client != nullptr) {
@@ -253,7 +263,7 @@ bool Session::Setup(std::string* error) {
         options_.give_up_ms / options_.frame_ms));
     think_times_.seed(options_.seed ^ 0x7417c7417cULL);
 
-    if (!options_.real_time) {
+    if (!RunsOnRealTime(options_)) {
         TestClock::Set(kClockOrigin);
         engaged_clock_ = true;
     } else if (TestClock::IsEngaged()) {
@@ -272,7 +282,12 @@ bool Session::Setup(std::string* error) {
         player->index = i;
         player->behaviour = behaviours[i];
         player->next_join_ms = Draw(generator, options_.join_spread_ms);
-        player->client = hy_client_create(nullptr);
+        player->client = options_.backend.empty() ? hy_client_create(nullptr)
+                                                  : ConnectPlayer(options_.backend, error);
+        if (player->client == nullptr && !options_.backend.empty()) {
+            *error = "player " + std::to_string(i + 1) + ": " + *error;
+            return false;
+        }
         char name[32];
         std::snprintf(name, sizeof name, "player-%05u", i + 1);
         player->matchmaker = krmm_create_matchmaking(player->client, name, FlagsFor(*player));
@@ -290,14 +305,15 @@ bool Session::Setup(std::string* error) {
         krmm_register_msg_callback(matchmaker, &Session::OnMessage, player);
         krmm_register_log_callback(matchmaker, &Session::OnLog, player);
     }
-    if (options_.record_player != 0) {
+    // A networked client journals its own session.
+    if (options_.record_player != 0 && options_.backend.empty()) {
         const uint32_t index = options_.record_player - 1;
         recording_ = std::make_unique<PlayerRecording>(
             players_[index].client, options_.auto_start ? "" : LeaderJoinInfo(index));
     }
     // Creating a matchmaker switches the emulator off, so switch it on only
     // now that every player exists.
-    if (!players_.empty()) {
+    if (!players_.empty() && options_.backend.empty()) {
         krmm_set_emulator(players_.front().matchmaker, 1);
     }
     return true;
@@ -547,6 +563,11 @@ void Session::Run() {
                 Join(player);
             }
             BeginCall(player);
+            // A service's pushes reach the matchmaker in the pump, before
+            // its pass, as in a game.
+            if (!options_.backend.empty()) {
+                hyn_client_pump(player.client);
+            }
             krmm_process(player.matchmaker);
             EndCall(player);
             Act(player);
@@ -570,7 +591,7 @@ void Session::Run() {
             }
         }
 
-        if (options_.real_time) {
+        if (RunsOnRealTime(options_)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(options_.frame_ms));
             const auto elapsed = std::chrono::steady_clock::now() - real_start_;
             now_ms_ = static_cast<uint32_t>(
@@ -623,6 +644,8 @@ void Session::Summarise(SimulationSummary* summary) {
     out.matches = std::move(matches_);
     if (recording_ != nullptr) {
         out.recorded_scenario = recording_->Scenario();
+    } else {
+        out.recorded_scenario = std::move(journalled_scenario_);
     }
     DeriveFigures(&out);
     *summary = std::move(out);
