@@ -249,7 +249,15 @@ KRMM_API krmm_matchmaker* KRMM_CALL krmm_create_matchmaking(struct hy_client* hy
                                                             const char* name, uint32_t flags);
 /* Cleans up as krmm_cleanup, then frees the matchmaker. Null does nothing.
  * Every text obtained from the matchmaker becomes invalid. From a callback:
- * see "Calling back from a callback" above. */
+ * see "Calling back from a callback" above.
+ * Waiting: clean-up, freeing and krmm_restart end every request still in
+ * flight before they return, and a request ends only when the client library
+ * says it is no longer pending (cancelling does not abort it). The emulator
+ * and the loopback answer at once; a networked client (hyn_client_connect)
+ * may keep a request in flight up to its request timeout, 10 s by default.
+ * A game that must not wait there stops matchmaking and keeps calling
+ * krmm_process until krmm_is_idle before freeing, or lowers the timeout with
+ * hyn_client_set_timeout. */
 KRMM_API void KRMM_CALL krmm_free_matchmaking(krmm_matchmaker* matchmaker);
 /* Frees all callbacks, drains and destroys the task manager, unregisters from
  * the client. Afterwards only krmm_restart or krmm_free_matchmaking may be

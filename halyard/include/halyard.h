@@ -265,6 +265,12 @@ HY_API void HY_CALL hy_client_remove_msg_func(hy_client* client, hy_msg_func fun
  * The scripting functions (hyl_script, hyl_fault, hyl_set_default, ...)
  * refuse a networked client: its answers come from its service.
  *
+ * The matchmaker waits for its requests in flight when it is cleaned up,
+ * freed or restarted (a cancelled request still ends only when it is no
+ * longer pending): against a service that does not answer, that is up to the
+ * request timeout. Let the matchmaker go idle before freeing it, or set a
+ * shorter timeout (hyn_client_set_timeout).
+ *
  * halyard is built with the network transport where libcurl is found; a
  * build without it (the Windows build today) still has these functions:
  * hyn_client_connect then refuses, with the reason in hyl_last_error. */
