@@ -11,7 +11,8 @@
 # under build-windows/ so a second run only rebuilds what changed.
 #
 # Usage: scripts/run_windows_tests.sh [--i686-smoke]
-#   --i686-smoke  for i686 build only the DLLs, the platform tests and the C
+#   --i686-smoke  for i686 build only the DLLs, the testing library (installed
+#                 with them), the platform tests and the C
 #                 header program, and run those with the export checks (the
 #                 full suite always runs for x86-64); CI uses this for time
 #
@@ -202,10 +203,10 @@ if ! wine32_runs; then
   # No i686 program can run here: the DLLs alone, for their export checks.
   # Test programs left from an earlier build would still be listed (and run
   # to list their tests), so they go.
-  i686_targets=(KRMatchmakingSystem halyard)
+  i686_targets=(KRMatchmakingSystem halyard KRMatchmakingSystemTesting)
   rm -f "$out"/i686/bin/test_*.exe
 elif [ $i686_suite = smoke ]; then
-  i686_targets=(KRMatchmakingSystem halyard test_platform test_c_header)
+  i686_targets=(KRMatchmakingSystem halyard KRMatchmakingSystemTesting test_platform test_c_header)
 fi
 for arch in i686 x86_64; do
   build_deps "$arch"

@@ -78,4 +78,23 @@ TEST(SseParser, ANewConnectionForgetsTheHalfReadEventButKeepsTheLastId) {
               (std::vector<std::vector<std::string>>{{"message", "next", "7"}}));
 }
 
+TEST(SseParser, AnEventPastTheLimitStopsTheReadingUntilTheNextConnection) {
+    SseParser parser;
+    std::vector<SseEvent> events;
+    const std::string line = "data: " + std::string(64 * 1024, 'x') + "\n";
+    bool reading = true;
+    size_t fed = 0;
+    while (reading && fed <= 2 * SseParser::kMaxEventBytes) {
+        reading = parser.Feed(line.data(), line.size(), &events);
+        fed += line.size();
+    }
+    EXPECT_FALSE(reading);
+    EXPECT_FALSE(parser.Feed("\n", 1, &events));  // the oversized event never ends
+    EXPECT_TRUE(events.empty());
+    parser.Restart();
+    EXPECT_TRUE(parser.Feed("data: next\n\n", 12, &events));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].data, "next");
+}
+
 }  // namespace

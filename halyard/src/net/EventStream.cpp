@@ -48,6 +48,7 @@ void EventStream::Open() {
         return;
     }
     parser_.Restart();
+    oversized_ = false;
     openedAt_ = SteadyClock::now();
     status_ = 0;
     refusal_.clear();
@@ -72,7 +73,9 @@ void EventStream::Open() {
 void EventStream::Done(CURLcode result, SteadyClock::time_point now) {
     const bool wasOpen = status_ == 200;
     std::string reason;
-    if (wasOpen) {
+    if (oversized_) {
+        reason = "sent an event over " + std::to_string(SseParser::kMaxEventBytes / 1024) + " KiB";
+    } else if (wasOpen) {
         reason = result == CURLE_OK ? "closed by the service" : transfer_.Reason(result);
     } else if (status_ != 0) {
         reason = "refused with " + std::to_string(status_) +
@@ -134,25 +137,37 @@ size_t EventStream::OnHeader(char* data, size_t size, size_t count, void* self) 
     return length;
 }
 
-size_t EventStream::OnData(char* data, size_t size, size_t count, void* self) {
-    auto* stream = static_cast<EventStream*>(self);
-    const size_t length = size * count;
-    if (stream->status_ != 200) {
-        const size_t room = kRefusalShown - std::min(kRefusalShown, stream->refusal_.size());
-        stream->refusal_.append(data, std::min(room, length));
+// libcurl is C: nothing may be thrown through it. Out of memory ends the
+// connection, which opens again later.
+size_t EventStream::OnData(char* data, size_t size, size_t count, void* self) noexcept {
+    try {
+        return static_cast<EventStream*>(self)->Read(data, size * count);
+    } catch (...) {
+        return 0;
+    }
+}
+
+size_t EventStream::Read(const char* data, size_t length) {
+    if (status_ != 200) {
+        const size_t room = kRefusalShown - std::min(kRefusalShown, refusal_.size());
+        refusal_.append(data, std::min(room, length));
         return length;
     }
     std::vector<SseEvent> events;
-    stream->parser_.Feed(data, length, &events);
+    if (!parser_.Feed(data, length, &events)) {
+        oversized_ = true;
+        return 0;  // libcurl ends the transfer; the stream opens again
+    }
     for (SseEvent& event : events) {
         json_t* json = ParseJson(event.data.data(), event.data.size());
         if (json == nullptr) {
-            stream->session_.Log(HY_LOG_WARNING, "event " + event.id + " (" + event.type +
-                                                     ") dropped: its data is not JSON");
+            session_.Log(HY_LOG_WARNING, "event " + event.id + " (" + event.type +
+                                             ") dropped: its data is not JSON");
             continue;
         }
-        stream->session_.Push(event.id, event.type, SerializeToString(json));
+        std::string text = SerializeToString(json);
         json_decref(json);
+        session_.Push(event.id, event.type, std::move(text));
     }
     return length;
 }

@@ -35,7 +35,8 @@ private:
     void Closed(const std::string& reason, SteadyClock::time_point now);
     SteadyClock::duration Backoff();
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
-    static size_t OnData(char* data, size_t size, size_t count, void* self);
+    static size_t OnData(char* data, size_t size, size_t count, void* self) noexcept;
+    size_t Read(const char* data, size_t length);
 
     Session& session_;
     Transfer transfer_;
@@ -43,9 +44,10 @@ private:
     size_t address_;
     SteadyClock::time_point nextOpen_{};  // the epoch: open at once
     SteadyClock::time_point openedAt_{};
-    long status_ = 0;        // of the current connection, once its headers are in
-    std::string refusal_;    // the start of a body that was not a stream
-    unsigned failures_ = 0;  // attempts in a row that did not open
+    long status_ = 0;         // of the current connection, once its headers are in
+    std::string refusal_;     // the start of a body that was not a stream
+    bool oversized_ = false;  // the connection sent an event past the parser's limit
+    unsigned failures_ = 0;   // attempts in a row that did not open
     std::minstd_rand jitter_;
 };
 

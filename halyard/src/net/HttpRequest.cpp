@@ -135,12 +135,16 @@ void HttpRequest::FinishWithoutAnswer(const std::string& reason) {
     exchange_->Finish(std::move(answer), true, reason);
 }
 
-size_t HttpRequest::OnData(char* data, size_t size, size_t count, void* self) {
+size_t HttpRequest::OnData(char* data, size_t size, size_t count, void* self) noexcept {
     auto* request = static_cast<HttpRequest*>(self);
     if (request->received_.size() + size * count > kMaxBody) {
         return 0;  // libcurl ends the transfer with an error
     }
-    request->received_.append(data, size * count);
+    try {
+        request->received_.append(data, size * count);
+    } catch (...) {
+        return 0;  // out of memory: nothing may be thrown through libcurl
+    }
     return size * count;
 }
 

@@ -34,7 +34,7 @@ public:
 private:
     bool Attempt();
     void FinishWithoutAnswer(const std::string& reason);
-    static size_t OnData(char* data, size_t size, size_t count, void* self);
+    static size_t OnData(char* data, size_t size, size_t count, void* self) noexcept;
 
     std::shared_ptr<Exchange> exchange_;
     Session& session_;

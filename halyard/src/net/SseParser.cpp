@@ -7,8 +7,8 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
-void SseParser::Feed(const char* bytes, size_t length, std::vector<SseEvent>* events) {
-    for (size_t i = 0; i < length; ++i) {
+bool SseParser::Feed(const char* bytes, size_t length, std::vector<SseEvent>* events) {
+    for (size_t i = 0; i < length && !overflow_; ++i) {
         const char c = bytes[i];
         if (skipLf_) {
             skipLf_ = false;
@@ -23,7 +23,9 @@ void SseParser::Feed(const char* bytes, size_t length, std::vector<SseEvent>* ev
             continue;
         }
         line_.push_back(c);
+        overflow_ = line_.size() + data_.size() > kMaxEventBytes;
     }
+    return !overflow_;
 }
 
 void SseParser::Restart() {
@@ -33,6 +35,7 @@ void SseParser::Restart() {
     type_.clear();
     data_.clear();
     hasData_ = false;
+    overflow_ = false;
 }
 
 void SseParser::Line(std::string line, std::vector<SseEvent>* events) {

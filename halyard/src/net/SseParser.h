@@ -20,8 +20,14 @@ struct SseEvent {
 // transport shares it.
 class SseParser {
 public:
-    // Appends the events completed by these bytes to *events.
-    void Feed(const char* bytes, size_t length, std::vector<SseEvent>* events);
+    // The most one event (or one line) may hold: a stream that sends more
+    // is broken or hostile, and would otherwise grow without end.
+    static constexpr size_t kMaxEventBytes = 1024 * 1024;
+
+    // Appends the events completed by these bytes to *events. False, and
+    // nothing more is read until Restart, once an event passes
+    // kMaxEventBytes.
+    bool Feed(const char* bytes, size_t length, std::vector<SseEvent>* events);
     // A new connection: what a dropped one left half-read is forgotten; the
     // last event id, to resume from, and the retry time are kept.
     void Restart();
@@ -40,6 +46,7 @@ private:
     std::string type_;
     std::string data_;
     bool hasData_ = false;
+    bool overflow_ = false;
     std::string lastEventId_;
     uint32_t retryMs_ = 0;
 };
