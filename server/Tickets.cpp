@@ -213,7 +213,6 @@ std::optional<Outcome> Tickets::TryAccept(const Ticket& ticket) {
         if (!current || current->match_id != match->id) {
             return std::nullopt;
         }
-        current->accepted = match->HasAccepted(current->id);
         if (everyone) {
             current->state = TicketState::kAccepted;
         }
