@@ -1,6 +1,7 @@
 #include "Hoppers.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <numeric>
 
@@ -47,6 +48,11 @@ bool ReadHopper(const json_t* record, std::size_t index, Hopper* hopper, std::st
     }
     if (!IsUuid(info.id.c_str())) {
         *error = where + ": \"_id\" must be a lower-case UUID, as tickets name it";
+        return false;
+    }
+    if (std::strcmp(info.id.c_str(), kNilUuid) == 0) {
+        *error =
+            where + ": \"_id\" must not be the nil UUID, which a matchmaker sends for no hopper";
         return false;
     }
     if (info.players > Hoppers::kMaxPlayers) {
