@@ -60,7 +60,6 @@ void Changes::Finish(Ticket ticket, TicketState state) {
     LeaveParty(ticket);
     ticket.state = state;
     ticket.match_id.clear();
-    ticket.accepted = false;
     ticket.ends_ms = context_.Now() + context_.settings.retain_ms;
     Metrics& metrics = context_.metrics;
     AfterCommit([&metrics, state] { metrics.TicketFinished(StateText(state)); });
@@ -70,7 +69,6 @@ void Changes::Finish(Ticket ticket, TicketState state) {
 void Changes::Requeue(Ticket ticket) {
     ticket.state = TicketState::kMatching;
     ticket.match_id.clear();
-    ticket.accepted = false;
     Put(std::move(ticket), true);
 }
 

@@ -21,6 +21,10 @@ void EventStreams::Send(Stream& stream, const Ticket& ticket, uint64_t event_id)
 
 void EventStreams::Open(std::unique_ptr<StreamSink> sink, const std::string& identity,
                         std::optional<uint64_t> last_event_id) {
+    // A number this service never gave out is another instance's, or an
+    // earlier run's: resuming after it would hold back every change until
+    // the identity's numbers pass it, so the stream starts from nothing.
+    const bool resumes = last_event_id && *last_event_id <= context_.store.LastEventId(identity);
     Streams& own = by_identity_[identity];
     // A client that reconnects before its old stream was noticed closed must
     // not be refused: the oldest stream of the identity gives way.
@@ -33,13 +37,13 @@ void EventStreams::Open(std::unique_ptr<StreamSink> sink, const std::string& ide
     auto stream = std::make_unique<Stream>();
     stream->sink = std::move(sink);
     stream->identity = identity;
-    stream->last_event_id = last_event_id.value_or(0);
+    stream->last_event_id = resumes ? *last_event_id : 0;
     std::vector<Ticket> tickets = context_.store.TicketsOf(identity);
     std::sort(tickets.begin(), tickets.end(),
               [](const Ticket& a, const Ticket& b) { return a.event_id < b.event_id; });
     const uint64_t after = stream->last_event_id;
     for (const Ticket& ticket : tickets) {
-        if (!last_event_id || ticket.event_id > after) {
+        if (ticket.event_id > after) {
             Send(*stream, ticket, ticket.event_id);
         }
     }

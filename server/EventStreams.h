@@ -28,7 +28,8 @@ public:
 //   data: <the status JSON on one line>
 // A status is a state, not a log: a stream that opens gets the latest status
 // of each ticket the identity holds that changed after Last-Event-ID (all of
-// them without it), in event order. A change of the hopper size alone is
+// them without it, or with a number this service never gave the identity),
+// in event order. A change of the hopper size alone is
 // written too, at most once per size-push interval per ticket.
 class EventStreams {
 public:

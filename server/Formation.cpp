@@ -162,7 +162,6 @@ int Formation::Form(const std::string& hopper_id) {
                         Ticket matched = *ticket;
                         matched.state = TicketState::kMatched;
                         matched.match_id = match.id;
-                        matched.accepted = false;
                         changes.Put(std::move(matched), true);
                     }
                 }

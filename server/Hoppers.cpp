@@ -1,14 +1,12 @@
 #include "Hoppers.h"
 
-#include <jansson.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <numeric>
 
 #include "Ids.h"
+#include "RequestBody.h"
 #include "halyard.h"
 #include "records/HopperInfo.h"
 
@@ -27,14 +25,8 @@ const char* const kDefaultHoppers = R"([
    "maximum_wait_time": 0, "players": 10, "teams": [0.5, 0.5]}
 ])";
 
-struct JsonFree {
-    void operator()(json_t* value) const { json_decref(value); }
-};
 struct HyJsonFree {
     void operator()(hy_json* value) const { hy_json_free(value); }
-};
-struct TextFree {
-    void operator()(char* text) const { free(text); }
 };
 
 // Reads one record through the matchmaker's own parser and check.
@@ -44,8 +36,8 @@ bool ReadHopper(const json_t* record, std::size_t index, Hopper* hopper, std::st
         *error = where + ": not a JSON object";
         return false;
     }
-    std::unique_ptr<char, TextFree> text(json_dumps(record, JSON_COMPACT));
-    std::unique_ptr<hy_json, HyJsonFree> parsed(hy_json_parse(text.get(), strlen(text.get())));
+    const std::string text = CompactText(record);
+    std::unique_ptr<hy_json, HyJsonFree> parsed(hy_json_parse(text.c_str(), text.size()));
     KRMatchmakingSystem::HopperInfo info;
     if (!KRMatchmakingSystem::ParseHopperInfo(parsed.get(), &info)) {
         *error = where +
@@ -56,6 +48,11 @@ bool ReadHopper(const json_t* record, std::size_t index, Hopper* hopper, std::st
     }
     if (!IsUuid(info.id.c_str())) {
         *error = where + ": \"_id\" must be a lower-case UUID, as tickets name it";
+        return false;
+    }
+    if (std::strcmp(info.id.c_str(), kNilUuid) == 0) {
+        *error =
+            where + ": \"_id\" must not be the nil UUID, which a matchmaker sends for no hopper";
         return false;
     }
     if (info.players > Hoppers::kMaxPlayers) {
@@ -72,7 +69,7 @@ bool ReadHopper(const json_t* record, std::size_t index, Hopper* hopper, std::st
     std::vector<double> fractions(info.team_fractions.begin(), info.team_fractions.end());
     std::reverse(fractions.begin(), fractions.end());
     hopper->team_sizes = TeamSizes(info.players, fractions);
-    hopper->record = text.get();
+    hopper->record = text;
     return true;
 }
 
@@ -113,7 +110,7 @@ std::vector<int32_t> TeamSizes(int32_t players, const std::vector<double>& fract
 
 bool Hoppers::Parse(const std::string& json_text, Hoppers* out, std::string* error) {
     json_error_t json_error;
-    std::unique_ptr<json_t, JsonFree> root(
+    const Json root(
         json_loadb(json_text.data(), json_text.size(), JSON_REJECT_DUPLICATES, &json_error));
     if (!root) {
         *error = "not JSON: line " + std::to_string(json_error.line) + ", column " +

@@ -31,8 +31,8 @@ public:
     static constexpr int32_t kMaxPlayers = 1000;
 
     // Reads a JSON array of hopper records. Each must pass the matchmaker's
-    // own check of a hopper record; ids must differ. False with a message
-    // naming the record otherwise.
+    // own check of a hopper record; ids must differ and none is the nil
+    // UUID. False with a message naming the record otherwise.
     static bool Parse(const std::string& json_text, Hoppers* out, std::string* error);
     // The emulator's three hopper ids: 1 player; 2 and 10 players in two
     // halves.

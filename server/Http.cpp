@@ -1,9 +1,6 @@
 #include "Http.h"
 
-#include <jansson.h>
-
-#include <cstdlib>
-#include <memory>
+#include "RequestBody.h"
 
 namespace KRHalyardServer {
 
@@ -11,11 +8,9 @@ HttpResponse ErrorResponse(int status, const std::string& code, const std::strin
     json_t* object = json_object();
     json_object_set_new(object, "error", json_string(code.c_str()));
     json_object_set_new(object, "message", json_string(message.c_str()));
-    std::unique_ptr<char, decltype(&free)> text(json_dumps(object, JSON_COMPACT), &free);
-    json_decref(object);
     HttpResponse response;
     response.status = status;
-    response.body = text.get();
+    response.body = Dump(object);
     return response;
 }
 

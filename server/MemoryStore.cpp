@@ -205,6 +205,11 @@ uint64_t MemoryStore::NextEventId(const std::string& identity) {
     return ++event_ids_[identity];
 }
 
+uint64_t MemoryStore::LastEventId(const std::string& identity) {
+    const auto found = event_ids_.find(identity);
+    return found == event_ids_.end() ? 0 : found->second;
+}
+
 std::optional<StoredAnswer> MemoryStore::Recall(const std::string& key, int64_t now_ms) {
     const auto found = answers_.find(key);
     if (found == answers_.end() || found->second.second <= now_ms) {

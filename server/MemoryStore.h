@@ -25,6 +25,7 @@ public:
     std::vector<std::string> MatchesDue(int64_t now_ms, std::size_t limit) override;
 
     uint64_t NextEventId(const std::string& identity) override;
+    uint64_t LastEventId(const std::string& identity) override;
 
     std::optional<StoredAnswer> Recall(const std::string& key, int64_t now_ms) override;
     void Remember(const std::string& key, const StoredAnswer& answer, int64_t until_ms) override;

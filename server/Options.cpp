@@ -175,7 +175,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
         } else if (name == "--ttl") {
             int64_t ms = 0;
             ok = ReadSeconds(name, value, false, &ms, error);
-            line.ttl_s = ms / 1000;
+            line.ttl_s = (ms + 999) / 1000;  // up: --ttl 0.5 must not mint an expired token
         } else {
             *error = "unknown option '" + name + "'";
             return false;

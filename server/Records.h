@@ -40,7 +40,6 @@ struct Ticket {
     int64_t ends_ms = 0;  // end of retention once finished
     int64_t due_ms = 0;   // when a clock next looks at it (0: never)
     std::string match_id;
-    bool accepted = false;
     uint64_t version = 0;  // the store's; 0 for a record not yet stored
 };
 

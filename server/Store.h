@@ -79,6 +79,8 @@ public:
 
     // The identity's next event number: 1, 2, 3... never repeated.
     virtual uint64_t NextEventId(const std::string& identity) = 0;
+    // The last number NextEventId gave the identity (0: none yet).
+    virtual uint64_t LastEventId(const std::string& identity) = 0;
 
     virtual std::optional<StoredAnswer> Recall(const std::string& key, int64_t now_ms) = 0;
     virtual void Remember(const std::string& key, const StoredAnswer& answer, int64_t until_ms) = 0;

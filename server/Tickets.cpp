@@ -71,7 +71,7 @@ Outcome Tickets::Step(const std::string& identity, const std::string& id, TrySte
 
 Outcome Tickets::Create(const std::string& identity, const TicketRequest& request) {
     const Hopper* hopper = context_.hoppers.Find(request.hopper_id);
-    if (hopper == nullptr || request.hopper_id == kNilUuid) {
+    if (hopper == nullptr) {
         return Outcome::Refuse(Refusal::kNotFound, "hopper_not_found",
                                "no hopper has the id " + request.hopper_id);
     }
@@ -213,7 +213,6 @@ std::optional<Outcome> Tickets::TryAccept(const Ticket& ticket) {
         if (!current || current->match_id != match->id) {
             return std::nullopt;
         }
-        current->accepted = match->HasAccepted(current->id);
         if (everyone) {
             current->state = TicketState::kAccepted;
         }

@@ -30,6 +30,7 @@ TEST(HoppersTest, AFileIsRefusedWithTheReasonNamed) {
         {R"([{"_id":"30AC7ABA-E072-52CF-B30D-D88C2FF89F76","players":4,"teams":[1]}])",
          "lower-case"},
         {"[" + Record(kGood) + "," + Record(kGood) + "]", "twice"},
+        {R"([{"_id":"00000000-0000-0000-0000-000000000000","players":4,"teams":[1]}])", "nil"},
         {"[" + Record(R"("players":1001,"teams":[1])") + "]", "1000 players"},
     };
     for (const Case& c : cases) {

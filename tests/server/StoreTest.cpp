@@ -119,6 +119,8 @@ TEST_P(StoreTest, EventNumbersCountPerIdentityAndAnswersAreForgottenInTime) {
     EXPECT_EQ(store_->NextEventId("p"), 1u);
     EXPECT_EQ(store_->NextEventId("p"), 2u);
     EXPECT_EQ(store_->NextEventId("q"), 1u);
+    EXPECT_EQ(store_->LastEventId("p"), 2u);
+    EXPECT_EQ(store_->LastEventId("r"), 0u);
 
     store_->Remember("k", {201, "{}"}, 1000);
     ASSERT_TRUE(store_->Recall("k", 999));

@@ -1,6 +1,7 @@
 // Tokens and proofs: who may act, and who was matched.
 #include <gtest/gtest.h>
 
+#include "Options.h"
 #include "Tokens.h"
 
 namespace server_test {
@@ -61,6 +62,16 @@ TEST(TokensTest, AProofNamesWhoWasMatchedAndATokenNeverPassesAsOne) {
     EXPECT_EQ(CheckProof(signer, other_match, 4999, &proof), TokenCheck::kForged);
     EXPECT_EQ(CheckProof(signer, MintToken(signer, kIdentity, 5000), 4999, &proof),
               TokenCheck::kMalformed);
+}
+
+TEST(TokensTest, TheTokenCommandNeverMintsATokenBornExpired) {
+    CommandLine line;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine(
+        {"token", "--secret-file", "secret", "--identity", kIdentity, "--ttl", "0.5"}, &line,
+        &error))
+        << error;
+    EXPECT_EQ(line.ttl_s, 1);
 }
 
 }  // namespace

@@ -110,6 +110,11 @@ TEST_F(NetTest, AResumedStreamGetsTheLatestStatusOfWhatChangedSinceLastEventId) 
     ASSERT_TRUE(fresh.WaitFor([](const std::vector<Event>& e) { return e.size() == 2; }));
     EXPECT_EQ(Reply({200, fresh.events[0].data, {}}).Text("matchable_id"), a.ticket);
     EXPECT_EQ(fresh.events[1].id, resumed.events[0].id);
+
+    // A number this service never gave out (another instance's, or from
+    // before a restart) counts as none: every ticket again.
+    EventReader foreign(server_->url(), a.token, resumed.events[0].id + 1000);
+    EXPECT_TRUE(foreign.WaitFor([](const std::vector<Event>& e) { return e.size() == 2; }));
 }
 
 }  // namespace
