@@ -261,7 +261,9 @@ HY_API void HY_CALL hy_client_remove_msg_func(hy_client* client, hy_msg_func fun
  *
  * The journal records a networked session like a loopback one (an answer is
  * written in when it arrives; a request still in flight reads status 0), so
- * hyl_journal_write turns it into a scenario that replays on the loopback.
+ * hyl_journal_write turns it into a scenario that replays on the loopback;
+ * there a request written without an answer stays pending for the polls it
+ * was recorded pending, then ends as 504 without a body.
  * The scripting functions (hyl_script, hyl_fault, hyl_set_default, ...)
  * refuse a networked client: its answers come from its service.
  *

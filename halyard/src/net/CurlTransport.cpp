@@ -24,7 +24,7 @@ CurlTransport::CurlTransport(std::vector<std::string> baseUrls, std::string toke
 CurlTransport::~CurlTransport() {
     for (const std::unique_ptr<HttpRequest>& request : requests_) {
         Answer answer;
-        answer.status = 504;
+        answer.status = kNoAnswerStatus;
         request->exchange().Finish(answer, true, "the client was freed");
     }
     requests_.clear();
