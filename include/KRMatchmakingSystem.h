@@ -515,7 +515,11 @@ KRMM_API int KRMM_CALL krmm_rating_bayesian_update(double beta_squared, Bayesian
  * call is passed to the client library unchanged. Task and response calls go
  * to the emulator exactly for the handles it issued and has not freed, whether
  * it is on or off at the time, so switching modes never strands a request in
- * flight nor hands the client library a handle that is not its own. */
+ * flight nor hands the client library a handle that is not its own. A call
+ * that runs out of memory in the emulator writes the emulator's line
+ * "[HYE][WRN] HalyardEmulator: out of memory - call abandoned" (not the
+ * matchmaker's ERR line) and answers as a call that did nothing: null, 0,
+ * or the status code -1. */
 KRMM_API void KRMM_CALL hye_emulator_init(int enable);
 KRMM_API int KRMM_CALL hye_emulator_is_enabled(void);
 KRMM_API const char* KRMM_CALL hye_client_get_identity_id(struct hy_client* client);

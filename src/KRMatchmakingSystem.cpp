@@ -81,13 +81,20 @@ KRMM_API int KRMM_CALL krmm_is_idle(krmm_matchmaker* matchmaker) {
 KRMM_API krmm_registration* KRMM_CALL krmm_register_log_callback(krmm_matchmaker* matchmaker,
                                                                  krmm_log_callback callback,
                                                                  void* user_data) {
-    return System(matchmaker)->RegisterLogCallback(callback, user_data);
+    // Refusing a null callback writes a line, which reaches the callbacks.
+    return Call(matchmaker, static_cast<krmm_registration*>(nullptr),
+                [&](MatchmakingSystem* system) {
+                    return system->RegisterLogCallback(callback, user_data);
+                });
 }
 
 KRMM_API krmm_registration* KRMM_CALL krmm_register_msg_callback(krmm_matchmaker* matchmaker,
                                                                  krmm_msg_callback callback,
                                                                  void* user_data) {
-    return System(matchmaker)->RegisterMsgCallback(callback, user_data);
+    return Call(matchmaker, static_cast<krmm_registration*>(nullptr),
+                [&](MatchmakingSystem* system) {
+                    return system->RegisterMsgCallback(callback, user_data);
+                });
 }
 
 // ---- Configuration ----

@@ -173,6 +173,9 @@ void MatchmakingSystem::DrainRetiredManagers() {
 void MatchmakingSystem::Cleanup() {
     FreeCallbacks();
     DropTaskManager();
+    // A replacement still owed for want of memory is owed no more: only
+    // krmm_restart makes a manager for a cleaned-up matchmaker.
+    replacement_pending_ = false;
     if (hy_client_ != nullptr) {
         hy_client_remove_log_func(hy_client_, &MatchmakingSystem::ClientLogFunction);
         hy_client_remove_msg_func(hy_client_, &MatchmakingSystem::HYMsgCallback);

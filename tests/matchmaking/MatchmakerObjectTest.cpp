@@ -179,6 +179,25 @@ TEST_F(MatchmakerObjectTest, CallbacksRunNewestFirst) {
     EXPECT_EQ(order, "BAba");
 }
 
+// The line of a refused registration may reach a callback that frees the
+// matchmaker: nothing may be touched after it was freed (the sanitizer build
+// and valgrind check).
+TEST_F(MatchmakerObjectTest, ARefusedRegistrationsLineMayFreeTheMatchmaker) {
+    for (bool log : {true, false}) {
+        krmm_matchmaker* mm = krmm_create_matchmaking(client_, "freed", MMF_LOG_WARNING);
+        int lines = 0;
+        auto free_on_line = [](krmm_matchmaker* matchmaker, int32_t, const char*, void* user) {
+            ++*static_cast<int*>(user);
+            krmm_free_matchmaking(matchmaker);
+        };
+        krmm_register_log_callback(mm, free_on_line, &lines);
+        EXPECT_EQ(log ? krmm_register_log_callback(mm, nullptr, nullptr)
+                      : krmm_register_msg_callback(mm, nullptr, nullptr),
+                  nullptr);
+        EXPECT_EQ(lines, 1);
+    }
+}
+
 TEST_F(MatchmakerObjectTest, ClientAndTaskSystemLinesAreForwardedWithTheirTypes) {
     CreateMatchmaker(MMF_LOG_HY_ERRORS | MMF_LOG_INFO | MMF_LOG_TS_ERRORS | MMF_LOG_TS_INFO);
     const struct {

@@ -272,8 +272,13 @@ TEST_F(RestartAndCommandsTest, NoMemoryForANewTaskManager) {
     ExpectReaches(MMS_IDLE, 10);
     EXPECT_EQ(Errors(), std::vector<int32_t>{MME_NOT_MATCHMAKING});
     EXPECT_EQ(rec_.CountLines("Out of memory - no new task manager"), 1u);
-    // A restart after clean-up that finds no memory is made by a later pass.
+    // Clean-up ends a shortage: no pass makes a manager before krmm_restart.
+    refusals = 1;
+    krmm_restart(mm_);
     krmm_cleanup(mm_);
+    Pump(2, 10);
+    EXPECT_EQ(sys()->task_manager(), nullptr);
+    // A restart after clean-up that finds no memory is made by a later pass.
     refusals = 2;
     krmm_restart(mm_);
     Pump(2, 10);

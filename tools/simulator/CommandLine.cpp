@@ -356,14 +356,6 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, CommandLine* co
             return ParseOutcome::kError;
         }
     }
-    // A keep-alive takes two frames to be answered, and one still unanswered
-    // when the next is due is cancelled: at a frame or less none completes.
-    const SimulationOptions& chosen = parsed.options;
-    if (chosen.heartbeat_ms != 0 && chosen.heartbeat_ms <= chosen.frame_ms) {
-        *error = "--heartbeat must be longer than a frame (" + std::to_string(chosen.frame_ms) +
-                 " ms): no keep-alive would ever be answered in time";
-        return ParseOutcome::kError;
-    }
     const std::string problem = ValidateOptions(parsed.options);
     if (!problem.empty()) {
         *error = problem;

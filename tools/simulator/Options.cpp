@@ -52,6 +52,12 @@ std::string ValidateOptions(const SimulationOptions& options) {
     if (options.frame_ms == 0 || options.frame_ms > 1000) {
         return "the frame step must be from 1 to 1000 ms";
     }
+    // A keep-alive takes two frames to be answered, and one still unanswered
+    // when the next is due is cancelled: at a frame or less none completes.
+    if (options.heartbeat_ms != 0 && options.heartbeat_ms <= options.frame_ms) {
+        return "--heartbeat must be longer than a frame (" + std::to_string(options.frame_ms) +
+               " ms): no keep-alive would ever be answered in time";
+    }
     if (options.max_time_ms == 0 || options.max_time_ms > kMaxTimeMs) {
         return "the safety limit must be more than 0 and at most 86400 s";
     }

@@ -44,7 +44,6 @@ public:
     // Says why there is nothing to draw, in the middle of the plot, on as
     // many lines as it takes.
     void Empty(const std::string& why);
-    std::ostream& out() { return out_; }
 
 private:
     std::ostream& out_;
