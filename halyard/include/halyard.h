@@ -261,7 +261,9 @@ HY_API void HY_CALL hy_client_remove_msg_func(hy_client* client, hy_msg_func fun
  *
  * The journal records a networked session like a loopback one (an answer is
  * written in when it arrives; a request still in flight reads status 0), so
- * hyl_journal_write turns it into a scenario that replays on the loopback.
+ * hyl_journal_write turns it into a scenario that replays on the loopback;
+ * there a request written without an answer stays pending for the polls it
+ * was recorded pending, then ends as 504 without a body.
  * The scripting functions (hyl_script, hyl_fault, hyl_set_default, ...)
  * refuse a networked client: its answers come from its service.
  *
@@ -291,10 +293,11 @@ HY_API hy_client* HY_CALL hyn_client_connect(const char* base_url, const char* t
  * to the message functions, log lines to the log functions. Returns the
  * number of messages delivered, or -1 for a null client or when a function
  * threw (the others still got their deliveries; hyl_last_error says what
- * was thrown). On a loopback
- * client it delivers the scenario pushes that are due (as a request or a
- * poll does), so a replay that pumps as the recorded game did gets each push
- * at the same point of its loop. */
+ * was thrown). At most 4096 messages and log lines wait for a pump: past
+ * that the oldest are dropped, and the next pump first logs how many
+ * (HY_LOG_WARNING). On a loopback client it delivers the scenario pushes
+ * that are due (as a request or a poll does), so a replay that pumps as the
+ * recorded game did gets each push at the same point of its loop. */
 HY_API int HY_CALL hyn_client_pump(hy_client* client);
 /* Later requests, and the event stream when it next opens, carry this
  * token: renew it before the old one expires. A stream refused for its
@@ -302,8 +305,9 @@ HY_API int HY_CALL hyn_client_pump(hy_client* client);
  * loopback client, a token that cannot be read or one of another identity. */
 HY_API int HY_CALL hyn_client_set_token(hy_client* client, const char* token);
 /* The time a request made from now on may take, over every address it
- * tries, in milliseconds (default 10000). Returns 0, or -1 for a loopback
- * client or 0 milliseconds. */
+ * tries, in milliseconds (default 10000). The event stream, when it next
+ * opens, gets as long to connect and answer before it is given up and
+ * opened again. Returns 0, or -1 for a loopback client or 0 milliseconds. */
 HY_API int HY_CALL hyn_client_set_timeout(hy_client* client, uint32_t milliseconds);
 
 /* ==== Loopback control ================================================== */

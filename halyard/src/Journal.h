@@ -9,6 +9,10 @@
 
 namespace halyard {
 
+// What a request ends with when no answer came (it timed out, reached no
+// address, or its client was freed): the matchmaker recovers from it.
+constexpr int32_t kNoAnswerStatus = 504;
+
 // One exchange: a request and the answer it got. The texts live here;
 // request points into them once Bind has run, and the entry is never moved
 // afterwards (the journal holds it by pointer), so those pointers stay valid

@@ -48,20 +48,17 @@ HY_API int HY_CALL hyn_client_pump(hy_client* client) try {
     int delivered = 0;
     bool failed = false;
     for (const halyard::Arrival& arrival : client->transport->TakeArrivals()) {
-        json_t* json = arrival.isLog || arrival.text.empty()
-                           ? nullptr
-                           : halyard::ParseJson(arrival.text.data(), arrival.text.size());
         try {
             if (arrival.isLog) {
                 halyard::LogToClient(client, arrival.level, arrival.text);
             } else {
-                halyard::Deliver(client, arrival.first.c_str(), arrival.type.c_str(), json);
+                halyard::Deliver(client, arrival.first.c_str(), arrival.type.c_str(),
+                                 arrival.json.get());
                 ++delivered;
             }
         } catch (...) {
             failed = halyard::Caught("hyn_client_pump", true);
         }
-        json_decref(json);
     }
     return failed ? -1 : delivered;
 } catch (...) {

@@ -6,12 +6,17 @@
 namespace halyard {
 namespace {
 
-// The answer given to the order-th request of the session.
+// The answer given to the order-th request of the session. A request that
+// got none (status 0: a networked one still in flight, or freed first) is
+// written as a request that ends without an answer, after the polls that
+// found it pending: the replay sees what the recorded game saw, and then an
+// end that the matchmaker recovers from.
 json_t* AnswerObject(const hyl_request& exchange, uint32_t order) {
     json_t* answer = json_object();
     json_object_set_new(answer, "order", json_integer(order));
     json_object_set_new(answer, "request", RequestObject(exchange));
-    json_object_set_new(answer, "status", json_integer(exchange.status));
+    const int32_t status = exchange.status != 0 ? exchange.status : kNoAnswerStatus;
+    json_object_set_new(answer, "status", json_integer(status));
     SetJsonMember(answer, "body", exchange.body_json);
     if (exchange.pending_polls != 0) {
         json_object_set_new(answer, "pending", json_integer(exchange.pending_polls));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Journal.h"
+#include "Json.h"
 #include "Loopback.h"
 
 namespace halyard {
@@ -37,7 +38,8 @@ struct Arrival {
     int32_t level = 0;  // log lines
     std::string first;  // pushes
     std::string type;   // pushes
-    std::string text;   // a push's JSON text ("" for none), or the log line
+    JsonPtr json;       // pushes: read once, as the stream brought it
+    std::string text;   // log lines
 };
 
 // How a client reaches a real service. It never waits: every call does what

@@ -159,8 +159,16 @@ TEST(NetworkClient, ARequestThatGetsNoAnswerEndsAs504WithoutEverWaiting) {
         logged = logged || Says(line.c_str(), "accept request to ");
     }
     EXPECT_TRUE(logged);
-    // A task that outlives its client still ends.
+    // A journal written with a request in flight still loads, the request
+    // answered as one that got no answer.
     hy_task* orphan = hy_r_matchmaking_keepalive(client, "t-1");
+    char* scenario = hyl_journal_scenario(client);
+    hy_client* replay = hy_client_create(nullptr);
+    EXPECT_EQ(hyl_load_scenario_text(replay, scenario), 0) << hyl_last_error();
+    EXPECT_EQ(Finish(hy_r_matchmaking_keepalive(replay, "t-1")), "504 -");
+    hy_free(scenario);
+    hy_client_free(replay);
+    // A task that outlives its client still ends.
     hy_client_free(client);
     EXPECT_EQ(Finish(orphan), "504 - timed out: the client was freed");
 }

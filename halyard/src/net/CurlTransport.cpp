@@ -24,7 +24,7 @@ CurlTransport::CurlTransport(std::vector<std::string> baseUrls, std::string toke
 CurlTransport::~CurlTransport() {
     for (const std::unique_ptr<HttpRequest>& request : requests_) {
         Answer answer;
-        answer.status = 504;
+        answer.status = kNoAnswerStatus;
         request->exchange().Finish(answer, true, "the client was freed");
     }
     requests_.clear();
@@ -75,13 +75,13 @@ void CurlTransport::Move() {
 }
 
 int CurlTransport::SetToken(const std::string& token, std::string* reason) {
-    Token read;
-    if (!ReadToken(token, &read, reason)) {
+    std::string identity;
+    if (!ReadTokenIdentity(token, &identity, reason)) {
         return -1;
     }
-    if (read.identity != session_.identity) {
-        *reason = "the token is for identity " + read.identity + ", the client plays as " +
-                  session_.identity;
+    if (identity != session_.identity) {
+        *reason =
+            "the token is for identity " + identity + ", the client plays as " + session_.identity;
         return -1;
     }
     session_.token = token;
@@ -92,25 +92,25 @@ int CurlTransport::SetToken(const std::string& token, std::string* reason) {
 std::unique_ptr<Transport> OpenTransport(const char* baseUrls, const char* token,
                                          std::string* identity, std::string* reason) {
     std::vector<std::string> urls;
-    Token read;
+    std::string read;
     if (baseUrls == nullptr || !ReadBaseUrls(baseUrls, &urls, reason)) {
         if (baseUrls == nullptr) {
             *reason = "no base URL";
         }
         return nullptr;
     }
-    if (token == nullptr || !ReadToken(token, &read, reason)) {
+    if (token == nullptr || !ReadTokenIdentity(token, &read, reason)) {
         if (token == nullptr) {
             *reason = "no token";
         }
         return nullptr;
     }
-    auto transport = std::make_unique<CurlTransport>(std::move(urls), token, read.identity);
+    auto transport = std::make_unique<CurlTransport>(std::move(urls), token, read);
     if (!transport->started()) {
         *reason = "libcurl could not start a multi handle";
         return nullptr;
     }
-    *identity = read.identity;
+    *identity = std::move(read);
     transport->Advance();  // starts opening the event stream
     return transport;
 }

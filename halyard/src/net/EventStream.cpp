@@ -159,15 +159,13 @@ size_t EventStream::Read(const char* data, size_t length) {
         return 0;  // libcurl ends the transfer; the stream opens again
     }
     for (SseEvent& event : events) {
-        json_t* json = ParseJson(event.data.data(), event.data.size());
+        JsonPtr json(ParseJson(event.data.data(), event.data.size()));
         if (json == nullptr) {
             session_.Log(HY_LOG_WARNING, "event " + event.id + " (" + event.type +
                                              ") dropped: its data is not JSON");
             continue;
         }
-        std::string text = SerializeToString(json);
-        json_decref(json);
-        session_.Push(event.id, event.type, std::move(text));
+        session_.Push(event.id, event.type, std::move(json));
     }
     return length;
 }

@@ -129,9 +129,10 @@ bool HttpRequest::Done(CURLcode result) {
 
 void HttpRequest::FinishWithoutAnswer(const std::string& reason) {
     transfer_.End();
-    session_.Log(HY_LOG_WARNING, reason + ": no answer, finished as 504");
+    session_.Log(HY_LOG_WARNING,
+                 reason + ": no answer, finished as " + std::to_string(kNoAnswerStatus));
     Answer answer;
-    answer.status = 504;
+    answer.status = kNoAnswerStatus;
     exchange_->Finish(std::move(answer), true, reason);
 }
 

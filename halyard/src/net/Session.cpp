@@ -19,11 +19,11 @@ void Session::Log(int32_t level, std::string text) {
     Add(std::move(arrival));
 }
 
-void Session::Push(std::string first, std::string type, std::string json) {
+void Session::Push(std::string first, std::string type, JsonPtr json) {
     Arrival arrival;
     arrival.first = std::move(first);
     arrival.type = std::move(type);
-    arrival.text = std::move(json);
+    arrival.json = std::move(json);
     Add(std::move(arrival));
 }
 

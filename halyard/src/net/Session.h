@@ -20,7 +20,7 @@ public:
 
     // Queued for the game's next hyn_client_pump.
     void Log(int32_t level, std::string text);
-    void Push(std::string first, std::string type, std::string json);
+    void Push(std::string first, std::string type, JsonPtr json);
     std::vector<Arrival> TakeArrivals();
 
     std::string Authorization() const { return "Authorization: Bearer " + token; }

@@ -2,29 +2,18 @@
 
 #include <cctype>
 
+#include "../Uuid.h"
+
 namespace halyard {
 namespace {
 
-constexpr size_t kIdentityLength = 36;
 constexpr size_t kSignatureLength = 64;  // hex of an HMAC-SHA256
 
-bool IsLowerHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-}
-
 // The library compares identities byte for byte, so only the lower-case form
-// is an identity.
+// is an identity: the text must read back as it was written.
 bool IsLowerCaseUuid(const std::string& text) {
-    if (text.size() != kIdentityLength) {
-        return false;
-    }
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? text[i] != '-' : !IsLowerHex(text[i])) {
-            return false;
-        }
-    }
-    return true;
+    hy_uuid uuid{};
+    return ParseUuid(text.c_str(), &uuid) && FormatUuid(uuid) == text;
 }
 
 bool IsHex(const std::string& text) {
@@ -38,17 +27,17 @@ bool IsHex(const std::string& text) {
 
 }  // namespace
 
-bool ReadToken(const std::string& text, Token* out, std::string* reason) {
+bool ReadTokenIdentity(const std::string& text, std::string* identity, std::string* reason) {
     const size_t first = text.find('.');
     const size_t second = first == std::string::npos ? first : text.find('.', first + 1);
     if (second == std::string::npos || text.find('.', second + 1) != std::string::npos) {
         *reason = "a token is <identity>.<expiry>.<signature>";
         return false;
     }
-    const std::string identity = text.substr(0, first);
+    std::string read = text.substr(0, first);
     const std::string expiry = text.substr(first + 1, second - first - 1);
     const std::string signature = text.substr(second + 1);
-    if (!IsLowerCaseUuid(identity)) {
+    if (!IsLowerCaseUuid(read)) {
         *reason = "the token's identity is not a lower-case 36-character UUID";
         return false;
     }
@@ -61,8 +50,7 @@ bool ReadToken(const std::string& text, Token* out, std::string* reason) {
         *reason = "the token's signature is not 64 hexadecimal digits";
         return false;
     }
-    out->identity = identity;
-    out->expiresAt = std::stoll(expiry);
+    *identity = std::move(read);
     return true;
 }
 
